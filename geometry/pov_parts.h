@@ -1,0 +1,31 @@
+// Mesh parts: include files per part, the parts cache and primitive shapes.
+#pragma once
+
+#include "zaloku.h"
+
+#include <cstdio>
+
+struct PartColourIndex; // fast colour -> mesh number lookup, owned by the record
+
+struct PartRecord {
+  char *name;        // scene-language identifier, e.g. oku_Bracket_3
+  LIST *colours;     // of ZAL_COLOR *, mesh i is position i + 1
+  int written;       // the scene file being written already declares the part
+  int wrote_file;    // this module wrote the include file (the preview may delete it)
+  PartColourIndex *index;
+};
+
+int pov_compare_colour(const void *a, const void *b);
+void pov_add_colour(PartRecord *record, const ZAL_COLOR *colour);
+void pov_collect_part_colours(VYobject *mesh, PartRecord *record);
+// Writes the include file; answers 1 when it was written and closed without error.
+int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record);
+void pov_write_polygon(FILE *file, const VYpolygon &polygon);
+
+PartRecord *pov_declare_part(FILE *file, int depth, _object *object);
+void pov_part_base_name(_geometry *geometry, char *out);
+char *pov_make_part_name(const char *name, char *out);
+void pov_release_part(void *record);
+
+void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record);
+void pov_write_primitive(FILE *file, int depth, const GeomParams *params);

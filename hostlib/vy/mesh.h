@@ -1,0 +1,23 @@
+// Building meshes in the emulated host (part loaders, inline meshes, tests).
+#pragma once
+
+#include "zalvy.h"
+
+// A new empty mesh; destroy it with VYobject_destroy (or hand it to a _geometry).
+VYobject *VYobject_create();
+void VYobject_destroy(VYobject *mesh);
+
+// Answers the new position's / normal's index.
+int VYobject_add_position(VYobject *mesh, float x, float y, float z);
+int VYobject_add_normal(VYobject *mesh, float x, float y, float z);
+// Starts a polygon of the given colour; its corners follow with add_corner.
+void VYobject_begin_polygon(VYobject *mesh, ZAL_COLOR color);
+// A corner of the polygon begun last: a position index, and a normal index
+// or -1 when the corner has no normal.
+void VYobject_add_corner(VYobject *mesh, int position, int normal);
+void VYobject_set_pivot(VYobject *mesh, float x, float y, float z);
+// Sets the bounds of a mesh without polygons (parametric shapes): the box
+// from min to max in the geometry's own frame. A mesh with polygons has the
+// bounds of its positions.
+void VYobject_set_bounds(VYobject *mesh, const float min[3], const float max[3]);
+long VYobject_polygon_count(const VYobject *mesh);

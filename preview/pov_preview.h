@@ -1,0 +1,20 @@
+// The "Photo-realistic (POVRay)" display surface and its factory.
+#pragma once
+
+#include "zalvy.h"
+
+class PovPreviewSurfaceFactory : public VYuniverseDisplaySurfaceFactoryImp {
+public:
+  PovPreviewSurfaceFactory();
+  ~PovPreviewSurfaceFactory() override;
+  const char *name() override;
+  int surface_code() override;
+  VYuniverseDisplaySurface *create_surface(void *context, const VYbitmapInfo &info,
+                                           const VYsurfaceOptions *options) override;
+  VYuniverseDisplaySurface *create_surface(void *context, int width, int height, int depth,
+                                           const VYsurfaceOptions *options) override;
+};
+
+// Registers the factory when a POV-Ray installation is in the registry;
+// answers 0, or the registry's error code.
+int pov_register_preview(PovPreviewSurfaceFactory *factory);

@@ -1,0 +1,38 @@
+// Texture records, derived Targa names, conversion and texture statements.
+#pragma once
+
+#include "zaloku.h"
+
+#include <cstdio>
+
+struct TextureRecord {
+  char *texture_name; // owned copy of the object's texture name, or null
+  char *file_name;    // owned 256-byte buffer with the derived Targa name, or null
+  float opacity;
+  int scene_root;
+  int method;
+  int type;
+  ZAL_COLOR color;
+  ZAL_VECT2 scale;
+  ZAL_VECT2 position;
+  float angle;
+  int width;          // starts at 1 so that a failed conversion never divides by 0
+  int height;
+  int converted;      // 1 when this module made the Targa file (the preview deletes only those)
+
+  TextureRecord *fill(_object *object);
+  void derive_file_name();
+  int compare(TextureRecord *other);
+  void read_targa_size();
+  int ensure_file();
+  int convert_to_targa();
+};
+
+// Find-or-create: answers the record to use; *usable is 0 when its Targa file
+// could not be made (the caller then writes its statements commented out).
+TextureRecord *texture_acquire(_object *object, int *usable);
+void texture_release(TextureRecord *record);
+void texture_list_clear(int delete_files);
+
+// Answers 1 when it wrote the texture's own finish.
+int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_COLOR &colour, float opacity);
