@@ -1,0 +1,116 @@
+// _spawnl and _unlink. Programs are started directly with execv, never
+// through a shell: the module's arguments hold "$$", which a shell would
+// replace by its process id.
+#include "spawn_control.h"
+#include "win32.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <fcntl.h>
+#include <signal.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::atomic<pid_t> running{0};
+std::atomic<int> output_fd{-1};
+Win32SpawnResult last_result{};
+
+// In the child between fork and exec: only async-signal-safe calls.
+[[noreturn]] void exec_child(const char *path, char *const *argv, int report_fd, int out) {
+  if (out >= 0) {
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+  }
+  execv(path, argv);
+  int error = errno;
+  ssize_t ignored = write(report_fd, &error, sizeof error);
+  (void)ignored;
+  _exit(127);
+}
+
+int wait_for(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR)
+      return -1;
+  }
+  return status;
+}
+
+} // namespace
+
+Win32SpawnResult win32_last_spawn() { return last_result; }
+
+int win32_spawn_set_output(int fd) { return output_fd.exchange(fd); }
+
+pid_t win32_spawn_running() { return running.load(); }
+
+intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
+  last_result = Win32SpawnResult{};
+  if (mode != _P_WAIT || !path) {
+    last_result.error = errno = EINVAL;
+    return -1;
+  }
+  std::string program(path);
+  for (char &c : program)
+    if (c == '\\')
+      c = '/';
+  std::vector<char *> argv;
+  argv.push_back(const_cast<char *>(arg0));
+  if (arg0) {
+    va_list args;
+    va_start(args, arg0);
+    while (const char *arg = va_arg(args, const char *))
+      argv.push_back(const_cast<char *>(arg));
+    va_end(args);
+    argv.push_back(nullptr);
+  }
+
+  // A close-on-exec pipe tells a failed exec apart from a program that ran.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) < 0) {
+    last_result.error = errno;
+    return -1;
+  }
+  pid_t pid = fork();
+  if (pid < 0) {
+    last_result.error = errno;
+    close(report[0]);
+    close(report[1]);
+    return -1;
+  }
+  if (pid == 0)
+    exec_child(program.c_str(), argv.data(), report[1], output_fd.load());
+  running.store(pid);
+  close(report[1]);
+  int error = 0;
+  ssize_t n;
+  while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  int status = wait_for(pid);
+  running.store(0);
+  if (n == static_cast<ssize_t>(sizeof error)) {
+    last_result.error = errno = error;
+    return -1;
+  }
+  last_result.started = 1;
+  if (status >= 0 && WIFEXITED(status)) {
+    last_result.exited = 1;
+    last_result.status = WEXITSTATUS(status);
+    return last_result.status;
+  }
+  if (status >= 0 && WIFSIGNALED(status)) {
+    // As a shell reports it: never 0, never mistaken for a failed start.
+    last_result.signal = WTERMSIG(status);
+    return 128 + last_result.signal;
+  }
+  return -1;
+}
+
+int _unlink(const char *path) { return unlink(path); }

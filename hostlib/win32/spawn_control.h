@@ -1,0 +1,24 @@
+// Host-side controls of the _spawnl stand-in. The module only calls _spawnl;
+// the host program uses these to show the started program's output, to stop
+// it on Ctrl-C or a time limit, and to learn how the last run ended (the
+// module does not examine _spawnl's answer).
+#pragma once
+
+#include <sys/types.h>
+
+struct Win32SpawnResult {
+  int started; // 1 when the program was started
+  int exited;  // 1 when it ended by exiting (not by a signal)
+  int status;  // its exit status when exited
+  int signal;  // the signal that ended it, else 0
+  int error;   // errno of a failed start, else 0
+};
+
+// The most recent _spawnl call of this process.
+Win32SpawnResult win32_last_spawn();
+// Sends the started program's standard output and error to fd instead of the
+// host's own (-1 restores inheritance). Answers the previous setting.
+int win32_spawn_set_output(int fd);
+// The process id of the program that _spawnl is waiting for, 0 when none.
+// Safe to call from a signal handler.
+pid_t win32_spawn_running();
