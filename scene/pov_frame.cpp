@@ -1,0 +1,42 @@
+// The frame every scene file opens with: it declares the identifiers that the
+// statements after it use (image size, shadow switch, colours).
+#include "geometry/pov_backdrop.h"
+#include "scene/pov_print.h"
+#include "scene/pov_writers.h"
+
+float pov_ambient_level() {
+  float ambient = env_get_ambient();
+  // The finish divides emission by this level, and a zero ambient light
+  // would leave objects black: keep it just above zero.
+  return ambient == 0 ? 0.001f : ambient;
+}
+
+void pov_write_frame(FILE *file, int depth, _object *root, const SceneOptions *options) {
+  static const SceneOptions save_options = {640, 480, 1, 1};
+  if (!options)
+    options = &save_options;
+  ZAL_COLOR background;
+  obj_get_color(root, background);
+  if (background.r == -1)
+    env_get_bgcolor(background);
+  float ambient = pov_ambient_level();
+
+  pov_printf(file, depth, "/* Brightfold generated POV 3.0 scene file */\n");
+  pov_printf(file, depth, "/* Version 5.0 */\n");
+  pov_printf(file, depth, "\n");
+  pov_printf(file, depth, "#declare IMAGE_WIDTH = %d\n", options->width);
+  pov_printf(file, depth, "#declare IMAGE_HEIGHT = %d\n", options->height);
+  pov_printf(file, depth, "#declare NO_SHADOWS = %d\n", options->shadows == 0 ? 1 : 0);
+  pov_printf(file, depth, "#declare BACKGROUND_COLOR = rgb <%g, %g, %g>\n", background.r, background.g,
+             background.b);
+  pov_printf(file, depth, "#declare AMBIENT_COLOR = %g\n", ambient);
+  pov_printf(file, depth, "\n");
+  pov_printf(file, depth, "#declare OKU_SCENE_DEFS = \"okudefs.inc\"\n");
+  pov_printf(file, depth, "#if (file_exists (OKU_SCENE_DEFS))\n");
+  pov_printf(file, depth, "#include OKU_SCENE_DEFS\n");
+  pov_printf(file, depth, "#end\n");
+  pov_printf(file, depth, "\n");
+  pov_printf(file, depth, "global_settings { ambient_light AMBIENT_COLOR }\n");
+  pov_printf(file, depth, "background { color BACKGROUND_COLOR }\n");
+  pov_write_backdrop(file, depth, root);
+}
