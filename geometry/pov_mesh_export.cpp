@@ -1,0 +1,154 @@
+// A part's include file: one mesh per distinct polygon colour, in the order
+// in which the colours first occur, then OKU_OBJECT for the whole part.
+//
+// The text is what one pass over the polygons per colour would give, but the
+// polygons are read once to sort them into colours and once more to write
+// them, whatever the number of colours. Sorting keeps runs of neighbouring
+// polygons of one colour (a cursor and a count each), which is little memory
+// for meshes grouped by material and one entry per polygon at worst. The
+// file is written as it goes through a large stream buffer.
+#include "geometry/pov_mesh_internal.h"
+#include "scene/pov_text.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const size_t kStreamBuffer = 1 << 20;
+
+struct PolygonRun {
+  VYpolygon start; // cursor on the run's first polygon
+  long count;
+  int next; // the colour's next run, -1 at the end
+};
+
+struct MeshRuns {
+  std::vector<PolygonRun> runs;
+  std::vector<int> first, last; // per mesh number: its first and last run
+  std::vector<char> has_triangle;
+
+  void add_mesh() {
+    first.push_back(-1);
+    last.push_back(-1);
+    has_triangle.push_back(0);
+  }
+};
+
+// Collects the colours into the record and sorts the polygons into runs per
+// mesh number; notes which meshes get at least one triangle that the
+// renderer keeps. Answers 0 when memory ran out.
+int sort_polygons(VYobject *mesh, PartRecord *record, MeshRuns &sorted) {
+  while (sorted.first.size() < static_cast<size_t>(record->colours->count()))
+    sorted.add_mesh();
+  VYpolygon cursor;
+  VYpolygon_initpoly(cursor, mesh);
+  int current = -1; // mesh number of the open run
+  ZAL_COLOR last{0, 0, 0};
+  while (VYpolygon_nextpoly(cursor, cursor)) {
+    ZAL_COLOR colour;
+    VYpolygon_getcolor(cursor, colour.r, colour.g, colour.b);
+    if (current >= 0 && std::memcmp(&colour, &last, sizeof colour) == 0) {
+      ++sorted.runs.back().count;
+    } else {
+      int number = pov_colour_mesh_number(record, colour);
+      if (number < 0)
+        return 0;
+      while (sorted.first.size() <= static_cast<size_t>(number))
+        sorted.add_mesh();
+      int run = static_cast<int>(sorted.runs.size());
+      sorted.runs.push_back(PolygonRun{cursor, 1, -1});
+      if (sorted.last[number] >= 0)
+        sorted.runs[sorted.last[number]].next = run;
+      else
+        sorted.first[number] = run;
+      sorted.last[number] = run;
+      current = number;
+      last = colour;
+    }
+    // Usually the first polygon of a colour settles this.
+    if (!sorted.has_triangle[current] && pov_polygon_has_triangle(cursor))
+      sorted.has_triangle[current] = 1;
+  }
+  return 1;
+}
+
+int write_mesh(FILE *file, int number, const MeshRuns &sorted, PovPolygonScratch *scratch) {
+  if (!sorted.has_triangle[number]) {
+    // A mesh without triangles stops POV-Ray's whole render; an empty union
+    // keeps the mesh number and its declarations and draws nothing.
+    fprintf(file, "#declare OKU_MESH_%d = union {\n}\n", number);
+    return 1;
+  }
+  fprintf(file, "#declare OKU_MESH_%d = mesh {\n", number);
+  for (int run = sorted.first[number]; run >= 0; run = sorted.runs[run].next) {
+    VYpolygon cursor = sorted.runs[run].start;
+    for (long i = 0; i < sorted.runs[run].count; ++i) {
+      if (i > 0 && !VYpolygon_nextpoly(cursor, cursor))
+        break;
+      if (!pov_write_polygon_with(file, cursor, scratch))
+        return 0;
+    }
+  }
+  fputs("}\n", file);
+  return 1;
+}
+
+void write_object(FILE *file, int count) {
+  if (count == 1) {
+    fputs("#declare OKU_OBJECT = object {OKU_MESH_0}\n", file);
+    return;
+  }
+  fputs("#declare OKU_OBJECT = union {\n", file);
+  for (int j = 0; j < count; ++j)
+    fprintf(file, "  object {OKU_MESH_%d}\n", j);
+  fputs("}\n", file);
+}
+
+int write_contents(FILE *file, VYobject *mesh, PartRecord *record) {
+  MeshRuns sorted;
+  PovPolygonScratch *scratch = pov_polygon_scratch_new();
+  int ok = scratch != nullptr;
+  try {
+    // A missing mesh is written as a part without polygons: an empty file
+    // would leave OKU_OBJECT undefined, or still bound to the part included
+    // before it, which would then be drawn in this part's place.
+    if (ok && mesh)
+      ok = sort_polygons(mesh, record, sorted);
+    char name[256];
+    zal_narrow(name, record->name);
+    fprintf(file, "/* Object %s */\n", name);
+    int count = record->colours->count();
+    while (ok && sorted.first.size() < static_cast<size_t>(count))
+      sorted.add_mesh();
+    for (int i = 0; ok && i < count; ++i)
+      ok = write_mesh(file, i, sorted, scratch);
+    if (ok)
+      write_object(file, count);
+  } catch (...) {
+    ok = 0;
+  }
+  pov_polygon_scratch_free(scratch);
+  return ok;
+}
+
+} // namespace
+
+int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
+  if (!path || !record || !record->colours)
+    return 0;
+  FILE *file = fopen(path, "w");
+  if (!file)
+    return 0;
+  record->wrote_file = 1;
+  char *buffer = static_cast<char *>(std::malloc(kStreamBuffer));
+  if (buffer)
+    setvbuf(file, buffer, _IOFBF, kStreamBuffer);
+  int ok = write_contents(file, mesh, record);
+  ok = !ferror(file) && ok;
+  ok = fclose(file) == 0 && ok;
+  std::free(buffer);
+  return ok;
+}

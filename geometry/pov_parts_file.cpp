@@ -1,0 +1,198 @@
+// Parts: which include file a mesh object uses, the cache of parts met so
+// far, and the lines that bring a part into the scene file once per file.
+//
+// Every include file declares the same generic names (OKU_MESH_i and
+// OKU_OBJECT); the scene binds them to the part's own identifier right after
+// including the file, so an include file does not depend on the scene.
+#include "geometry/pov_mesh_internal.h"
+#include "scene/pov_print.h"
+#include "scene/pov_state.h"
+#include "scene/pov_text.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const int kBuffer = 256;
+// A file name plus ".inc" must stay a file name the host's 255-byte path
+// buffers and the file system take whole.
+const int kMaxFileName = 255 - 4;
+// POV-Ray rejects identifiers longer than 255 characters; the scene adds
+// "_" and a mesh number (at most 11 characters) to a part's identifier.
+const int kMaxIdentifier = 255 - 11;
+
+// Cuts text to at most max bytes without splitting a UTF-8 sequence.
+void cut_text(char *text, int max) {
+  int n = static_cast<int>(std::strlen(text));
+  if (n <= max)
+    return;
+  n = max;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80)
+    --n;
+  text[n] = '\0';
+}
+
+bool is_identifier_char(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Base name of a mesh held by the object itself: its name and its id, which
+// this module hands out when the object has none yet. The characters that
+// the path functions would read as a directory or an extension are replaced,
+// so that the id always stays part of the file name: "Part.A" and "Part.B"
+// must not end up in one include file.
+void object_base_name(_object *object, char *out) {
+  int id = obj_get_id(object);
+  if (id == 0) {
+    id = next_object_id++;
+    obj_set_id(object, id);
+  }
+  char digits[16];
+  int length = snprintf(digits, sizeof digits, "%d", id);
+  zal_narrow(out, obj_get_name(object));
+  for (char *p = out; *p; ++p)
+    if (*p == '.' || *p == '/' || *p == '\\')
+      *p = '_';
+  cut_text(out, kBuffer - 1 - length);
+  std::strcat(out, digits);
+}
+
+int is_parametric(_object *object) {
+  ASSOC *vars = obj_get_vars(object);
+  return vars && vars->getvalue("_GEOM_PARAMS") != nullptr;
+}
+
+// The include file's path: the file name with "inc", in the scene file's
+// directory. Composed here when the host's 255-byte path buffer cannot hold
+// it, so that a deep scene directory never cuts the name.
+std::string include_path(const char *file_name) {
+  const char *scene = scene_path ? scene_path : "";
+  size_t dir = 0;
+  for (size_t i = 0; scene[i]; ++i)
+    if (scene[i] == '/' || scene[i] == '\\')
+      dir = i + 1;
+  std::string path(scene, dir);
+  path.append(file_name).append(".inc");
+  if (path.size() < kBuffer) {
+    char buffer[kBuffer];
+    path = pathname_set(buffer, scene, file_name, nullptr, "inc");
+  }
+  return path;
+}
+
+PartRecord *record_part(const char *file_name, const char *path, _geometry *entry) {
+  char *identifier = static_cast<char *>(std::malloc(std::strlen(file_name) + 21));
+  if (!identifier)
+    return nullptr;
+  pov_make_part_name(file_name, identifier);
+  PartRecord *record = pov_new_part_record(identifier);
+  std::free(identifier);
+  if (!record)
+    return nullptr;
+  try {
+    parts_cache.add(path, record);
+  } catch (...) {
+    pov_release_part(record);
+    return nullptr;
+  }
+  // A failed include file is not reported: the scene still includes it,
+  // and the renderer names the missing file.
+  if (parts_mode)
+    pov_write_part_file(entry->handle(), path, record);
+  else
+    pov_collect_part_colours(entry->handle(), record);
+  return record;
+}
+
+void write_declarations(FILE *file, int depth, const char *file_name, PartRecord *record) {
+  char include[kBuffer], identifier[kBuffer];
+  pathname_add_ext(include, file_name, "inc");
+  zal_narrow(identifier, record->name);
+  pov_printf(file, depth, "#include \"%s\"\n", include);
+  pov_printf(file, depth, "#declare %s = OKU_OBJECT\n", identifier);
+  int count = record->colours ? record->colours->count() : 0;
+  if (count > 1)
+    for (int i = 0; i < count; ++i)
+      pov_printf(file, depth, "#declare %s_%d = OKU_MESH_%d\n", identifier, i, i);
+  record->written = 1;
+}
+
+} // namespace
+
+void pov_part_base_name(_geometry *geometry, char *out) {
+  char buffer[kBuffer] = "";
+  const _part_info &part = geometry->part();
+  const char *type = part.type();
+  if (type && *type) {
+    LoaderFactory *factory = loader_get_factory(type);
+    PartNamer *namer = factory ? factory->part_namer() : nullptr;
+    if (namer) {
+      namer->name_part(part.name(), part.params(), kBuffer, buffer);
+      buffer[kBuffer - 1] = '\0';
+    }
+  }
+  if (!buffer[0])
+    pathname_get_simple(geometry->part_name(), buffer);
+  zal_strcpy(out, buffer);
+}
+
+char *pov_make_part_name(const char *name, char *out) {
+  char number[16];
+  int digits = snprintf(number, sizeof number, "_%d", next_part_number++);
+  int n = 4;
+  std::memcpy(out, "oku_", 4);
+  for (const char *p = name ? name : ""; *p && n + digits < kMaxIdentifier; ++p)
+    if (is_identifier_char(*p))
+      out[n++] = *p;
+  std::memcpy(out + n, number, static_cast<size_t>(digits) + 1);
+  return out;
+}
+
+namespace {
+
+PartRecord *declare_part(FILE *file, int depth, _object *object) {
+  if (!object || obj_get_type(object) != OBJECT_TYPE_GEOMETRY)
+    return nullptr;
+  LIST *geometries = obj_get_geolist(object);
+  if (!geometries)
+    return nullptr;
+  LIST_ITER it(geometries);
+  _geometry *entry = it.first() ? static_cast<_geometry *>(it.getdata()) : nullptr;
+  if (!entry)
+    return nullptr;
+
+  char base[kBuffer] = "";
+  if (entry->part_name())
+    pov_part_base_name(entry, base);
+  else if (!is_parametric(object))
+    object_base_name(object, base);
+  if (!base[0])
+    return nullptr;
+
+  // The file name is written inside a quoted "#include" line: characters
+  // that would end or escape the string are replaced, on disk as in the line.
+  char file_name[kBuffer];
+  split_path(base, nullptr, file_name, nullptr);
+  pov_safe_file_name(file_name);
+  cut_text(file_name, kMaxFileName);
+
+  std::string path = include_path(file_name);
+  PartRecord *record = static_cast<PartRecord *>(parts_cache.getvalue(path.c_str()));
+  if (!record)
+    record = record_part(file_name, path.c_str(), entry);
+  if (record && !record->written)
+    write_declarations(file, depth, file_name, record);
+  return record;
+}
+
+} // namespace
+
+PartRecord *pov_declare_part(FILE *file, int depth, _object *object) {
+  try {
+    return declare_part(file, depth, object);
+  } catch (...) {
+    return nullptr; // out of memory: the object is written without its part
+  }
+}
