@@ -67,6 +67,15 @@ TEST_F(SpawnTest, TurnsBackslashesOfTheProgramPathIntoSlashes) {
   EXPECT_EQ(_spawnl(_P_WAIT, "\\bin\\true", "true", static_cast<char *>(nullptr)), 0);
 }
 
+TEST_F(SpawnTest, TheFirstArgumentIsPassedAsGiven) {
+  std::string out = dir_ + "/out.txt";
+  std::string command = "tr '\\0' '\\n' < /proc/$$/cmdline > '" + out + "'";
+  EXPECT_EQ(_spawnl(_P_WAIT, "/bin/sh", "C:\\Home\\bin\\pvengine.exe", "-c", command.c_str(),
+                    static_cast<char *>(nullptr)),
+            0);
+  EXPECT_EQ(read("out.txt"), "C:\\Home\\bin\\pvengine.exe\n-c\n" + command + "\n");
+}
+
 TEST_F(SpawnTest, AProgramThatCannotStartAnswersMinusOne) {
   EXPECT_EQ(_spawnl(_P_WAIT, (dir_ + "/missing.exe").c_str(), "missing.exe", static_cast<char *>(nullptr)),
             -1);

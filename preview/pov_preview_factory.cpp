@@ -1,0 +1,42 @@
+// The "Photo-realistic (POVRay)" display-surface factory and its
+// registration, offered only when POV-Ray for Windows is installed.
+#include "preview/pov_preview.h"
+#include "preview/pov_preview_surface.h"
+
+#include "win32.h"
+
+#include <new>
+
+PovPreviewSurfaceFactory::PovPreviewSurfaceFactory() {}
+PovPreviewSurfaceFactory::~PovPreviewSurfaceFactory() {}
+
+const char *PovPreviewSurfaceFactory::name() { return "Photo-realistic (POVRay)"; }
+int PovPreviewSurfaceFactory::surface_code() { return 26; }
+
+VYuniverseDisplaySurface *PovPreviewSurfaceFactory::create_surface(void *context, const VYbitmapInfo &info,
+                                                                   const VYsurfaceOptions *options) {
+  return create_surface(context, info.width, info.height, info.depth, options);
+}
+
+VYuniverseDisplaySurface *PovPreviewSurfaceFactory::create_surface(void *context, int width, int height,
+                                                                   int depth,
+                                                                   const VYsurfaceOptions *options) {
+  return new (std::nothrow) PovPreviewSurface(context, width, height, depth, options);
+}
+
+// The key's existence is the whole test; "Home" is read at every render.
+int pov_register_preview(PovPreviewSurfaceFactory *factory) {
+  HKEY key;
+  LONG result =
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\POV-Ray\\CurrentVersion\\Windows", 0, KEY_READ, &key);
+  if (result == ERROR_SUCCESS) {
+    universe_display_surface_register(factory);
+    return RegCloseKey(key);
+  }
+  result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\POV-Ray\\Windows", 0, KEY_READ, &key);
+  if (result == ERROR_SUCCESS) {
+    universe_display_surface_register(factory);
+    return RegCloseKey(key);
+  }
+  return result;
+}

@@ -1,0 +1,90 @@
+// The preview surface: construction, the table of operations, the scene
+// write of every draw, and the clean-up when the host lets go of it.
+#include "preview/pov_preview_surface.h"
+
+#include "geometry/pov_parts.h"
+#include "scene/pov_state.h"
+#include "texture/pov_texture.h"
+#include "win32.h"
+
+const char *const pov_preview_scene_file = "$$povuds.pov";
+const char *const pov_preview_ini_file = "$$povuds.ini";
+const char *const pov_preview_image_file = "$$povuds.tga";
+
+PovPreviewSurface::PovPreviewSurface(void *context_arg, int width, int height, int depth,
+                                     const VYsurfaceOptions *options)
+    : picture(nullptr), first_draw_pending(1), antialias(options ? options->antialias : 1),
+      no_shadows(options && options->shadows == 0 ? 1 : 0), draw_count(0) {
+  info = vy_bitmap_info(width, height, depth);
+  context = context_arg;
+  // A new surface writes every part's include file afresh in its first draw.
+  parts_mode = 1;
+  parts_cache.clear(pov_release_part);
+}
+
+// Deletes only what the preview's own scene writes made: an include file or
+// a Targa file of the same name may belong to a scene saved earlier beside
+// them, which would lose its parts or textures.
+static void delete_preview_files() {
+  for (int i = 1; i <= parts_cache.count(); ++i) {
+    const PartRecord *record = static_cast<const PartRecord *>(parts_cache.getvalue(i));
+    if (record && record->wrote_file)
+      _unlink(parts_cache.getkey(i));
+  }
+  parts_cache.clear(pov_release_part);
+  LIST_ITER it(texture_list);
+  while (it.next()) {
+    const TextureRecord *record = static_cast<const TextureRecord *>(it.getdata());
+    if (record && record->converted && record->file_name)
+      _unlink(record->file_name);
+  }
+  texture_list_clear(0);
+}
+
+PovPreviewSurface::~PovPreviewSurface() {
+  release_bitmap();
+  delete_preview_files();
+}
+
+int PovPreviewSurface::has_bitmap() { return 1; }
+
+void PovPreviewSurface::release_bitmap() {
+  delete picture;
+  picture = nullptr;
+}
+
+int PovPreviewSurface::has_palette() { return 0; }
+const VYpalette *PovPreviewSurface::palette() { return nullptr; }
+void PovPreviewSurface::release_palette() {}
+
+// The surface keeps the size it was created with.
+void PovPreviewSurface::resize(const VYbitmapInfo &size) { resize(size.width, size.height, size.depth); }
+void PovPreviewSurface::resize(int, int, int) {}
+
+void PovPreviewSurface::begin_draw() {}
+void PovPreviewSurface::end_draw() {}
+void PovPreviewSurface::refresh() {}
+void PovPreviewSurface::repaint() { redraw(); }
+void PovPreviewSurface::redraw() { draw(); }
+
+void PovPreviewSurface::draw() {
+  begin_draw();
+  render_scene();
+  LIST_ITER it(observers);
+  while (it.next())
+    static_cast<VYsurfaceObserver *>(it.getdata())->surface_drawn(this);
+  // A picture an observer asked for belongs to the scene just written and
+  // is valid only until here; the next bitmap() renders anew.
+  release_bitmap();
+}
+
+void PovPreviewSurface::render_scene() {
+  SceneOptions options;
+  options.width = width();
+  options.height = height();
+  options.antialias = antialias;
+  options.shadows = no_shadows == 0 ? 1 : 0;
+  pov_write_preview_scene(pov_preview_scene_file, nullptr, &options);
+  first_draw_pending = 0;
+  draw_count = draw_count + 1;
+}

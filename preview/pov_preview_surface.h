@@ -1,0 +1,57 @@
+// The "Photo-realistic (POVRay)" display surface: every draw writes the scene
+// into "$$povuds.pov"; asking for the bitmap renders it with POV-Ray.
+#pragma once
+
+#include "zalvy.h"
+
+// The fixed temporary files of a preview, relative to the current directory.
+extern const char *const pov_preview_scene_file; // "$$povuds.pov"
+extern const char *const pov_preview_ini_file;   // "$$povuds.ini"
+extern const char *const pov_preview_image_file; // "$$povuds.tga"
+
+class PovPreviewSurface : public VYuniverseDisplaySurface {
+public:
+  PovPreviewSurface(void *context, int width, int height, int depth, const VYsurfaceOptions *options);
+  ~PovPreviewSurface() override;
+
+  int has_bitmap() override;
+  const VYbitmap *bitmap() override; // the render run
+  void release_bitmap() override;
+  int has_palette() override;
+  const VYpalette *palette() override;
+  void release_palette() override;
+  void resize(const VYbitmapInfo &info) override;
+  void resize(int width, int height, int depth) override;
+  void begin_draw() override;
+  void end_draw() override;
+  void refresh() override;
+  void repaint() override;
+  void redraw() override;
+  void draw() override;
+  virtual void render_scene();
+
+  // Read-only views for the host and tests.
+  int first_draw_pending_value() const { return first_draw_pending; }
+  int draw_count_value() const { return draw_count; }
+  int antialias_value() const { return antialias; }
+  int no_shadows_value() const { return no_shadows; }
+  void *context_value() const { return context; }
+
+private:
+  VYbitmap *picture;      // the rendered picture while one is held, else null
+  int first_draw_pending; // 1 until the first scene write
+  int antialias;          // non-zero: POV-Ray anti-aliases
+  int no_shadows;         // non-zero: objects cast no shadows
+  int draw_count;         // scene writes since creation
+};
+
+// The render run's pieces, shared with the tests.
+// Writes the INI options file; 1 when it was written.
+int pov_write_preview_ini(const char *path, const VYbitmapInfo &size, int antialias);
+// The program to start: Home + "\\bin\\pvengine.exe" into out (out_size
+// bytes). 0 when no usable "Home" is found: no key, no value, an empty value,
+// one that is not a string, or one that does not fit.
+int pov_find_pvengine(char *out, int out_size);
+// Copies the rendered image into the picture when both have the same size,
+// at most three channels a pixel and never beyond either bitmap; 1 when copied.
+int pov_copy_render(const VYbitmap *image, VYbitmap *picture);
