@@ -84,6 +84,11 @@ void PovPreviewSurface::render_scene() {
   options.height = height();
   options.antialias = antialias;
   options.shadows = no_shadows == 0 ? 1 : 0;
+  // With the parts cache emptied since this surface's last draw (another
+  // surface was created or destroyed, or a save ran), the include files its
+  // scene needs may be gone: write them afresh, as in a first draw.
+  if (parts_cache.count() == 0)
+    parts_mode = 1;
   pov_write_preview_scene(pov_preview_scene_file, nullptr, &options);
   first_draw_pending = 0;
   draw_count = draw_count + 1;

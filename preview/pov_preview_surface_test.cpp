@@ -1,0 +1,187 @@
+#include "preview/pov_preview_surface.h"
+#include "preview/preview_test_support.h"
+
+#include "geometry/pov_parts.h"
+#include "hostlib/oku/scene_db.h"
+#include "hostlib/vy/mesh.h"
+#include "scene/pov_state.h"
+#include "texture/pov_texture.h"
+
+#include <memory>
+
+namespace {
+
+using namespace pvtest;
+
+// A one-triangle mesh object held in the scene itself (its include file is
+// named after the object and its id).
+_object *mesh_object(const char *name, int id) {
+  _object *o = scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY);
+  o->name = name;
+  o->id = id;
+  VYobject *mesh = VYobject_create();
+  int a = VYobject_add_position(mesh, 0, 0, 0);
+  int b = VYobject_add_position(mesh, 1, 0, 0);
+  int c = VYobject_add_position(mesh, 0, 1, 0);
+  VYobject_begin_polygon(mesh, ZAL_COLOR{1, 0.5f, 0});
+  VYobject_add_corner(mesh, a, -1);
+  VYobject_add_corner(mesh, b, -1);
+  VYobject_add_corner(mesh, c, -1);
+  scene_add_geometry(o)->set_mesh(mesh);
+  return o;
+}
+
+_object *textured_ball(const std::string &image) {
+  _object *o = scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY);
+  o->name = "Ball";
+  GeomParams params{};
+  params.kind = 3;
+  params.radius = 1;
+  scene_set_params(o, params);
+  scene_add_geometry(o);
+  o->has_texture = true;
+  o->texture.image = image;
+  return o;
+}
+
+class SurfaceTest : public PreviewFixture {
+protected:
+  void SetUp() override {
+    PreviewFixture::SetUp();
+    scene_reset();
+    set_registry("", ""); // renders start nothing here
+  }
+  void TearDown() override {
+    parts_cache.clear(pov_release_part);
+    texture_list_clear(0);
+    scene_reset();
+    PreviewFixture::TearDown();
+  }
+  std::unique_ptr<PovPreviewSurface> surface(const VYsurfaceOptions *options = nullptr) {
+    return std::make_unique<PovPreviewSurface>(nullptr, 64, 48, 24, options);
+  }
+  bool exists(const std::string &name) const { return fs::exists(work_ / name); }
+  std::string scene_text() const { return read_text(work_ / "$$povuds.pov"); }
+  std::vector<std::string> targa_files() const {
+    std::vector<std::string> names;
+    for (const std::string &name : work_entries())
+      if (name.rfind("oku_", 0) == 0)
+        names.push_back(name);
+    return names;
+  }
+  std::string image(const std::string &name, Rgba colour) {
+    fs::path path = root_ / name;
+    write_tga(path, 4, 4, 24, [colour](int, int) { return colour; });
+    return path.string();
+  }
+};
+
+TEST_F(SurfaceTest, AnswersItsTableOfOperations) {
+  auto s = surface();
+  EXPECT_EQ(s->has_bitmap(), 1);
+  EXPECT_EQ(s->has_palette(), 0);
+  EXPECT_EQ(s->palette(), nullptr);
+  s->release_palette();
+  s->release_bitmap(); // nothing held: nothing happens
+  s->resize(vy_bitmap_info(10, 10, 8));
+  s->resize(20, 20, 32);
+  EXPECT_EQ(s->width(), 64);
+  EXPECT_EQ(s->height(), 48);
+  EXPECT_EQ(s->depth(), 24);
+  s->begin_draw();
+  s->end_draw();
+  s->refresh();
+  EXPECT_TRUE(work_entries().empty()); // none of these writes a file
+  EXPECT_EQ(s->draw_count_value(), 0);
+  EXPECT_EQ(s->first_draw_pending_value(), 1);
+}
+
+TEST_F(SurfaceTest, EachDrawWritesTheSceneWithTheSurfacesSizeAndFlags) {
+  VYsurfaceOptions off{0, 0};
+  auto s = surface(&off);
+  s->draw();
+  EXPECT_EQ(s->first_draw_pending_value(), 0);
+  EXPECT_EQ(s->draw_count_value(), 1);
+  std::string text = scene_text();
+  EXPECT_NE(text.find("IMAGE_WIDTH = 64"), std::string::npos) << text;
+  EXPECT_NE(text.find("IMAGE_HEIGHT = 48"), std::string::npos);
+  EXPECT_NE(text.find("NO_SHADOWS = 1"), std::string::npos);
+  s->repaint();
+  s->redraw();
+  EXPECT_EQ(s->draw_count_value(), 3);
+
+  auto t = surface(); // no options: shadows on
+  t->draw();
+  EXPECT_NE(scene_text().find("NO_SHADOWS = 0"), std::string::npos);
+}
+
+TEST_F(SurfaceTest, WritesIncludeFilesInItsFirstDrawOnly) {
+  mesh_object("Knob", 5);
+  auto s = surface();
+  EXPECT_EQ(parts_mode, 1);
+  s->draw();
+  EXPECT_EQ(parts_mode, 0);
+  ASSERT_TRUE(exists("Knob5.inc"));
+  fs::remove(work_ / "Knob5.inc");
+  s->draw(); // reuses the include file of the first draw
+  EXPECT_FALSE(exists("Knob5.inc"));
+  EXPECT_NE(scene_text().find("#include \"Knob5.inc\""), std::string::npos);
+}
+
+// The preview deletes what its scene writes made, and never the files that a
+// saved scene beside it relies on.
+TEST_F(SurfaceTest, DestructionDeletesOnlyTheFilesThePreviewMade) {
+  _object *saved_part = mesh_object("Saved", 7);
+  _object *saved_ball = textured_ball(image("saved.tga", {0, 0, 255, 255}));
+  ASSERT_EQ(pov_save("saved.pov", nullptr, 1), 1);
+  std::vector<std::string> saved_files = work_entries();
+  ASSERT_TRUE(exists("Saved7.inc"));
+  ASSERT_EQ(targa_files().size(), 1u);
+  saved_part->active = 0;
+  saved_ball->active = 0;
+
+  mesh_object("Knob", 5);
+  textured_ball(image("own.tga", {255, 0, 0, 255}));
+  auto s = surface();
+  s->draw();
+  EXPECT_TRUE(exists("Knob5.inc"));
+  EXPECT_EQ(targa_files().size(), 2u);
+  // Met after the first draw: declared from the saved files, which stay.
+  saved_part->active = 1;
+  saved_ball->active = 1;
+  s->draw();
+  EXPECT_NE(scene_text().find("#include \"Saved7.inc\""), std::string::npos);
+  s.reset();
+  fs::remove(work_ / "$$povuds.pov");
+  EXPECT_EQ(work_entries(), saved_files);
+  EXPECT_EQ(parts_cache.count(), 0);
+  EXPECT_EQ(texture_list.count(), 0);
+}
+
+TEST_F(SurfaceTest, TwoSurfacesShareTheModulesListsAndKeepTheirScenesWhole) {
+  mesh_object("Knob", 5);
+  textured_ball(image("own.tga", {255, 0, 0, 255}));
+  auto a = surface();
+  a->draw();
+  EXPECT_EQ(parts_cache.count(), 1);
+  EXPECT_EQ(texture_list.count(), 1);
+  auto b = surface(); // creating a surface empties the part records
+  EXPECT_EQ(parts_cache.count(), 0);
+  EXPECT_EQ(texture_list.count(), 1);
+  b->draw();
+  EXPECT_EQ(parts_cache.count(), 1);
+  a.reset(); // destroying either empties both lists for the whole module
+  EXPECT_EQ(parts_cache.count(), 0);
+  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_FALSE(exists("Knob5.inc"));
+  EXPECT_TRUE(targa_files().empty());
+  // The surface left behind still gets every file its scene needs.
+  b->draw();
+  EXPECT_TRUE(exists("Knob5.inc"));
+  EXPECT_EQ(targa_files().size(), 1u);
+  b.reset();
+  fs::remove(work_ / "$$povuds.pov");
+  EXPECT_TRUE(work_entries().empty());
+}
+
+} // namespace
