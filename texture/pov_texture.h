@@ -16,9 +16,9 @@ struct TextureRecord {
   ZAL_VECT2 scale;
   ZAL_VECT2 position;
   float angle;
-  int width;          // starts at 1 so that a failed conversion never divides by 0
+  int width; // starts at 1 so that a failed conversion never divides by 0
   int height;
-  int converted;      // 1 when this module made the Targa file (the preview deletes only those)
+  int converted; // 1 when this module made the Targa file (the preview deletes only those)
 
   TextureRecord *fill(_object *object);
   void derive_file_name();

@@ -1,0 +1,243 @@
+// Conversion of a host texture image into the record's Targa file. Planar
+// textures and the backdrop are copied (mirrored along an axis whose scale is
+// negative); cylindrical and spherical ones have the scale built into the
+// image, since the scene wraps the whole image once around the object: the
+// source is laid side by side as often as the scale asks, reduced by an
+// integer box filter so the output never exceeds twice the source size.
+#include "texture/pov_texture_internal.h"
+#include "win32.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Reduction factors beyond this come only from absurd scales; they are
+// refused rather than looped over.
+const double kMaxReduce = 65536;
+
+// How far the output spans on one axis (cover source sizes) and by how much it
+// is reduced; 0 when the axis cannot give an image.
+int resample_axis(int size, float cover, int *reduce, int *out_size) {
+  if (!std::isfinite(cover))
+    return 0;
+  if (cover > 2) {
+    double r = ceil(cover * 0.5);
+    if (r > kMaxReduce)
+      return 0;
+    *reduce = static_cast<int>(r);
+  }
+  double out = ceil(size * static_cast<double>(cover) / *reduce);
+  if (!(out >= 1) || out > 2.0 * size + 1)
+    return 0; // a scale of 0 leaves nothing to write
+  *out_size = static_cast<int>(out);
+  return 1;
+}
+
+// v mod n, mirrored (k -> n - k) when the axis's scale is negative.
+inline int64_t wrap(int64_t v, int64_t n, int mirror) {
+  int64_t m = v % n;
+  return mirror ? (n - m) % n : m;
+}
+
+// Middle copy without reduction: a plain (possibly mirrored) pixel copy.
+void fill_cell_copy(const VYbitmap *source, const TextureLayout &l, const std::vector<int32_t> &columns,
+                    VYbitmap *output) {
+  const int bpp = output->bytes_per_pixel();
+  const size_t out_row = static_cast<size_t>(l.out_width) * bpp;
+  const size_t src_row = static_cast<size_t>(source->width()) * 4;
+  for (int r = 0; r < l.cell_height; r++) {
+    int64_t y = wrap(static_cast<int64_t>(l.crop_y) + r, source->height(), l.mirror_y);
+    const unsigned char *in = source->data() + y * src_row;
+    unsigned char *out = output->data() + (l.cell_y + r) * out_row + static_cast<size_t>(l.cell_x) * bpp;
+    for (int c = 0; c < l.cell_width; c++, out += bpp) {
+      const unsigned char *p = in + columns[c];
+      out[0] = p[0];
+      out[1] = p[1];
+      out[2] = p[2];
+      if (bpp == 4)
+        out[3] = l.alpha;
+    }
+  }
+}
+
+// Middle copy with reduction: each output pixel averages reduce_x x reduce_y
+// source pixels, rounded to nearest (sum / n + 0.5, truncated).
+void fill_cell_reduced(const VYbitmap *source, const TextureLayout &l, const std::vector<int32_t> &columns,
+                       VYbitmap *output) {
+  const int bpp = output->bytes_per_pixel();
+  const size_t out_row = static_cast<size_t>(l.out_width) * bpp;
+  const size_t src_row = static_cast<size_t>(source->width()) * 4;
+  const uint64_t n = static_cast<uint64_t>(l.reduce_x) * l.reduce_y;
+  // A table turns sums into rounded averages when it is small enough.
+  std::vector<unsigned char> table;
+  if (n <= 256) {
+    table.resize(n * 255 + 1);
+    for (uint64_t s = 0; s < table.size(); s++)
+      table[s] = static_cast<unsigned char>((2 * s + n) / (2 * n));
+  }
+  std::vector<uint64_t> sums(static_cast<size_t>(l.cell_width) * 3);
+  for (int r = 0; r < l.cell_height; r++) {
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int j = 0; j < l.reduce_y; j++) {
+      int64_t y = wrap((static_cast<int64_t>(l.crop_y) + r) * l.reduce_y + j, source->height(), l.mirror_y);
+      const unsigned char *in = source->data() + y * src_row;
+      const int32_t *column = columns.data();
+      uint64_t *sum = sums.data();
+      for (int c = 0; c < l.cell_width; c++, sum += 3) {
+        uint32_t s0 = 0, s1 = 0, s2 = 0;
+        for (int i = 0; i < l.reduce_x; i++) {
+          const unsigned char *p = in + *column++;
+          s0 += p[0];
+          s1 += p[1];
+          s2 += p[2];
+        }
+        sum[0] += s0;
+        sum[1] += s1;
+        sum[2] += s2;
+      }
+    }
+    unsigned char *out = output->data() + (l.cell_y + r) * out_row + static_cast<size_t>(l.cell_x) * bpp;
+    const uint64_t *sum = sums.data();
+    for (int c = 0; c < l.cell_width; c++, out += bpp, sum += 3) {
+      for (int k = 0; k < 3; k++)
+        out[k] = table.empty() ? static_cast<unsigned char>((2 * sum[k] + n) / (2 * n)) : table[sum[k]];
+      if (bpp == 4)
+        out[3] = l.alpha;
+    }
+  }
+}
+
+// Repeats the middle copy across the rest of the output. Within a row the
+// part right of the cell is periodic, so it is filled by copying ever longer
+// runs; the left part equals a run of whole periods further right. Rows above
+// and below are copies of cell rows.
+void fill_repetitions(const TextureLayout &l, VYbitmap *output) {
+  const size_t bpp = output->bytes_per_pixel();
+  const size_t out_row = static_cast<size_t>(l.out_width) * bpp;
+  unsigned char *data = output->data();
+  for (int r = 0; r < l.cell_height; r++) {
+    unsigned char *row = data + (l.cell_y + r) * out_row;
+    unsigned char *start = row + l.cell_x * bpp;
+    size_t filled = l.cell_width;
+    size_t span = l.out_width - l.cell_x;
+    while (filled < span) {
+      size_t run = filled < span - filled ? filled : span - filled;
+      memcpy(start + filled * bpp, start, run * bpp);
+      filled += run;
+    }
+    if (l.cell_x > 0) {
+      size_t periods = (l.cell_x + l.cell_width - 1) / l.cell_width;
+      memcpy(row, row + periods * l.cell_width * bpp, l.cell_x * bpp);
+    }
+  }
+  for (int y = 0; y < l.out_height; y++) {
+    if (y >= l.cell_y && y < l.cell_y + l.cell_height)
+      continue;
+    int offset = (y - l.cell_y) % l.cell_height;
+    if (offset < 0)
+      offset += l.cell_height;
+    memcpy(data + y * out_row, data + (l.cell_y + offset) * out_row, out_row);
+  }
+}
+
+int write_targa(TextureRecord *record, const TextureLayout &l, const VYbitmap *output) {
+  VYimageWriterFactory *factory = still_writer_get_factory("Truevision Targa");
+  if (!factory)
+    return 0;
+  record->derive_file_name();
+  if (!record->file_name)
+    return 0;
+  VYimageWriterInfo info = {record->file_name, l.out_width, l.out_height, l.depth, 300, 0, 0, 15, 2};
+  VYimageWriter *writer = factory->create_writer(info);
+  if (!writer)
+    return 0;
+  int wrote = writer->write(output) == 0;
+  int closed = writer->close() == 0;
+  delete writer;
+  if (wrote && closed)
+    return 1;
+  // A partial file would be taken for a finished one by the next save.
+  _unlink(record->file_name);
+  return 0;
+}
+
+} // namespace
+
+int texture_layout(const TextureRecord *record, int width, int height, TextureLayout *l) {
+  if (width <= 0 || height <= 0)
+    return 0;
+  *l = TextureLayout();
+  l->out_width = width;
+  l->out_height = height;
+  l->reduce_x = 1;
+  l->reduce_y = 1;
+  l->depth = 24;
+  if (!record->scene_root && record->method != 0) {
+    if (!resample_axis(width, 2.0f * fabsf(record->scale.x), &l->reduce_x, &l->out_width))
+      return 0;
+    if (record->method == 2 && !resample_axis(height, fabsf(record->scale.y), &l->reduce_y, &l->out_height))
+      return 0;
+  }
+  if (record->opacity != 1.0f) {
+    l->depth = 32;
+    double a = 255.0 * record->opacity * record->opacity + 0.5;
+    int alpha = std::isfinite(a) && fabs(a) < 2147483647.0 ? static_cast<int>(a) & 0xff : 0;
+    l->alpha = static_cast<unsigned char>(alpha == 0 ? 1 : alpha);
+  }
+  l->cell_height = static_cast<int>(
+      std::min(ceil(static_cast<double>(height) / l->reduce_y), static_cast<double>(l->out_height)));
+  l->cell_width = static_cast<int>(
+      std::min(ceil(static_cast<double>(width) / l->reduce_x), static_cast<double>(l->out_width)));
+  l->cell_x = (l->out_width - l->cell_width) / 2;
+  l->cell_y = (l->out_height - l->cell_height) / 2;
+  l->crop_x = std::max(0, (width - l->cell_width * l->reduce_x) / 2);
+  l->crop_y = std::max(0, (height - l->cell_height * l->reduce_y) / 2);
+  l->mirror_x = !(record->scale.x >= 0);
+  l->mirror_y = !(record->scale.y >= 0);
+  return 1;
+}
+
+void texture_fill(const VYbitmap *source, const TextureLayout &l, VYbitmap *output) {
+  // Byte offsets of the source columns that each output column reads.
+  std::vector<int32_t> columns(static_cast<size_t>(l.cell_width) * l.reduce_x);
+  size_t i = 0;
+  for (int c = 0; c < l.cell_width; c++)
+    for (int k = 0; k < l.reduce_x; k++)
+      columns[i++] = static_cast<int32_t>(
+          wrap((static_cast<int64_t>(l.crop_x) + c) * l.reduce_x + k, source->width(), l.mirror_x) * 4);
+  if (l.reduce_x == 1 && l.reduce_y == 1)
+    fill_cell_copy(source, l, columns, output);
+  else
+    fill_cell_reduced(source, l, columns, output);
+  fill_repetitions(l, output);
+}
+
+int TextureRecord::convert_to_targa() {
+  if (!texture_name)
+    return 0;
+  VYbitmap *source = image_promote_to_32(image_reader_invoke(texture_name));
+  if (!source)
+    return 0;
+  int result = 0;
+  if (source->data() && source->bytes_per_pixel() == 4 && source->width() > 0 && source->height() > 0) {
+    width = source->width();
+    height = source->height();
+    TextureLayout layout;
+    if (texture_layout(this, width, height, &layout)) {
+      VYbitmap *output =
+          new (std::nothrow) VYbitmap(layout.out_width, layout.out_height, layout.depth, nullptr);
+      if (output && output->data() && output->width() == layout.out_width) {
+        texture_fill(source, layout, output);
+        result = write_targa(this, layout, output);
+      }
+      delete output;
+    }
+  }
+  delete source;
+  return result;
+}

@@ -1,0 +1,35 @@
+// Pieces shared by the texture files (and their tests and benchmark); the
+// rest of the module uses pov_texture.h only.
+#pragma once
+
+#include "texture/pov_texture.h"
+
+// A new record with no texts, width and height 1 and nothing converted; null
+// when memory runs out.
+TextureRecord *texture_record_new();
+// Frees the record's texture name, then its file name, then the record.
+void texture_record_free(TextureRecord *record);
+
+// The listed record that compares equal to record (constant time), or null.
+TextureRecord *texture_list_find(TextureRecord *record);
+// Appends a record whose file exists to texture_list and its index.
+void texture_list_add(TextureRecord *record);
+
+// The size and placement of a converted image; see pov_texture_convert.cpp.
+struct TextureLayout {
+  int out_width, out_height;
+  int depth; // 24, or 32 with a constant alpha
+  int reduce_x, reduce_y;
+  int cell_x, cell_y, cell_width, cell_height;
+  int crop_x, crop_y;
+  int mirror_x, mirror_y;
+  unsigned char alpha;
+};
+
+// Works out the output for a source of width x height pixels; answers 0 when
+// the settings give no usable image (an empty axis, a non-finite scale or an
+// absurd reduction), in which case no file may be written.
+int texture_layout(const TextureRecord *record, int width, int height, TextureLayout *layout);
+// Fills the output bitmap (out_width x out_height, depth bits) from the
+// 32-bit source: the box-filtered middle copy, then its repetitions.
+void texture_fill(const VYbitmap *source, const TextureLayout &layout, VYbitmap *output);

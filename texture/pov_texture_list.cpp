@@ -1,0 +1,114 @@
+// texture_list: the records whose Targa file exists, shared by every object
+// that uses the same texture file within a scene write. The list keeps its
+// order and stays the module's LIST (the preview reads it); beside it a hash
+// index answers "is an equal record listed?" in constant time, since a scene
+// may hold thousands of textured objects.
+#include "scene/pov_state.h"
+#include "texture/pov_texture_internal.h"
+#include "win32.h"
+
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+// Two records compare equal exactly when their texture names and their file
+// names are equal ignoring ASCII case, so the key holds both, lower-cased.
+void append_lower(std::string &key, const char *s) {
+  for (; s && *s; s++) {
+    char c = *s;
+    key.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+}
+
+std::string key_of(TextureRecord *record) {
+  record->derive_file_name();
+  std::string key;
+  append_lower(key, record->texture_name);
+  key.push_back('\0');
+  append_lower(key, record->file_name);
+  return key;
+}
+
+std::unordered_map<std::string, TextureRecord *> &index() {
+  static std::unordered_map<std::string, TextureRecord *> map;
+  return map;
+}
+
+int indexed_count = 0; // texture_list's count when the index was last in step
+
+// Someone may have emptied texture_list directly (the list is shared); the
+// index is then rebuilt from the list before it is trusted.
+void sync_index() {
+  if (indexed_count == texture_list.count())
+    return;
+  auto &map = index();
+  map.clear();
+  for (int i = 1; i <= texture_list.count(); i++) {
+    TextureRecord *record = static_cast<TextureRecord *>(texture_list.get(i));
+    if (record)
+      map.emplace(key_of(record), record); // the first equal record wins, as in a linear search
+  }
+  indexed_count = texture_list.count();
+}
+
+} // namespace
+
+TextureRecord *texture_list_find(TextureRecord *record) {
+  if (!record)
+    return nullptr;
+  sync_index();
+  auto &map = index();
+  auto found = map.find(key_of(record));
+  return found == map.end() ? nullptr : found->second;
+}
+
+void texture_list_add(TextureRecord *record) {
+  sync_index();
+  texture_list.add(record);
+  index().emplace(key_of(record), record);
+  indexed_count = texture_list.count();
+}
+
+TextureRecord *texture_acquire(_object *object, int *usable) {
+  *usable = 0;
+  TextureRecord *record = texture_record_new();
+  if (!record)
+    return nullptr;
+  record->fill(object);
+  TextureRecord *listed = texture_list_find(record);
+  if (listed) {
+    texture_record_free(record);
+    *usable = 1;
+    return listed;
+  }
+  *usable = record->ensure_file();
+  return record;
+}
+
+// Frees a record unless it is the listed one. (A transient record that only
+// compares equal to a listed one is freed too: it is not in the list, and
+// keeping it would leak it.)
+void texture_release(TextureRecord *record) {
+  if (record && texture_list_find(record) != record)
+    texture_record_free(record);
+}
+
+void texture_list_clear(int delete_files) {
+  for (int i = 1; i <= texture_list.count(); i++) {
+    TextureRecord *record = static_cast<TextureRecord *>(texture_list.get(i));
+    if (!record)
+      continue;
+    // Only files this module made are deleted: a file found on disk may
+    // belong to a saved scene that refers to it.
+    if (delete_files && record->converted) {
+      record->derive_file_name();
+      if (record->file_name)
+        _unlink(record->file_name);
+    }
+    texture_record_free(record);
+  }
+  texture_list.clear();
+  index().clear();
+  indexed_count = 0;
+}

@@ -1,0 +1,198 @@
+// The texture block of a geometry object: an image-map pigment and a bump-map
+// normal made from the converted Targa file, each with the mapping transforms
+// of the texture method, then the texture's own finish. The texture activity
+// bits decide which of the two passes is live; the other stays visible in the
+// scene text inside a comment.
+#include "scene/pov_print.h"
+#include "texture/pov_texture_internal.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct Mapping {
+  int method;
+  ZAL_VECT2 scale;
+  ZAL_VECT2 position;
+  float angle;
+  ZAL_VECT3 grid_angles;
+  ZAL_VECT3 grid_position;
+  float extent; // the largest size of the object's geometry
+};
+
+// 1 / v in single precision; a 0 scale (and one so small that its reciprocal
+// would overflow) is written as 0, so no inf or nan reaches the scene.
+double reciprocal(float v) {
+  if (v == 0.0f)
+    return 0;
+  float r = 1.0f / v;
+  return std::isfinite(r) ? r : 0;
+}
+
+Mapping read_mapping(_object *object) {
+  Mapping m;
+  m.method = obj_get_texturemethod(object);
+  obj_get_texturescale(object, m.scale);
+  m.angle = obj_get_textureangle(object);
+  obj_get_texturepos(object, m.position);
+  obj_get_texturegrideangles(object, m.grid_angles);
+  obj_get_texturegridpos(object, m.grid_position);
+  float extents[6] = {0, 0, 0, 0, 0, 0};
+  VYobject_getextents(obj_get_geometry(object), extents);
+  m.extent = std::max(extents[0], std::max(extents[1], extents[2]));
+  return m;
+}
+
+void write_angle_and_position(FILE *file, const Mapping &m) {
+  if (m.angle != 0.0f)
+    fprintf(file, " rotate <0, 0, %g>", static_cast<double>(-m.angle));
+  if (m.position.x != 0.0f || m.position.y != 0.0f)
+    fprintf(file, " translate <%g, %g>", static_cast<double>(m.position.x),
+            static_cast<double>(m.position.y));
+}
+
+void write_grid_rotations(FILE *file, const Mapping &m) {
+  if (m.grid_angles.z != 0.0f)
+    fprintf(file, " rotate <0, 0, %g>", static_cast<double>(m.grid_angles.z));
+  if (m.grid_angles.y != 0.0f)
+    fprintf(file, " rotate <0, %g, 0>", static_cast<double>(m.grid_angles.y));
+  if (m.grid_angles.x != 0.0f)
+    fprintf(file, " rotate <%g, 0, 0>", static_cast<double>(m.grid_angles.x));
+}
+
+void write_grid_translation(FILE *file, const Mapping &m) {
+  const ZAL_VECT3 &p = m.grid_position;
+  if (p.x != 0.0f || p.y != 0.0f || p.z != 0.0f)
+    fprintf(file, " translate <%g, %g, %g>", static_cast<double>(p.x), static_cast<double>(p.y),
+            static_cast<double>(p.z));
+}
+
+// The horizontal scale of cylindrical and spherical textures, and the
+// vertical one of spherical textures, are built into the Targa image.
+void write_mapping(FILE *file, const Mapping &m) {
+  double extent = m.extent;
+  switch (m.method) {
+  case 0:
+    fprintf(file, " translate <-0.5, -0.5>");
+    fprintf(file, " scale <%g, %g, 1>", reciprocal(m.scale.x), reciprocal(m.scale.y));
+    write_angle_and_position(file, m);
+    fprintf(file, " scale <%g, %g, 1>", extent, extent);
+    write_grid_rotations(file, m);
+    write_grid_translation(file, m);
+    break;
+  case 1:
+    fprintf(file, " translate <0, -0.5>");
+    fprintf(file, " rotate <0, 90, 0> scale <-1, 1, 1>");
+    fprintf(file, " scale <1, %g, 1>", reciprocal(m.scale.y));
+    write_angle_and_position(file, m);
+    fprintf(file, " scale <1, %g, 1>", extent);
+    write_grid_rotations(file, m);
+    write_grid_translation(file, m);
+    break;
+  case 2:
+    fprintf(file, " rotate <0, 90, 0> scale <-1, 1, 1>");
+    write_grid_rotations(file, m);
+    break;
+  default:
+    break;
+  }
+}
+
+// One pass: 1 the image-map pigment, 2 the bump-map normal.
+void write_pass(FILE *file, int level, int pass, const char *file_name, float opacity, int type, int quality,
+                const Mapping &m) {
+  if (pass == 1) {
+    pov_printf(file, level, "pigment { image_map { tga \"%s\"", file_name);
+    if (opacity != 1.0f)
+      fprintf(file, " transmit all %g", static_cast<double>(1.0f - opacity));
+  } else {
+    pov_printf(file, level, "normal { bump_map { tga \"%s\" bump_size 2", file_name);
+  }
+  if (type == 1)
+    fprintf(file, " once");
+  if (quality == 1)
+    fprintf(file, " interpolate 2");
+  if (m.method == 2)
+    fprintf(file, " map_type 1");
+  else if (m.method == 1)
+    fprintf(file, " map_type 2");
+  fprintf(file, "}");
+  write_mapping(file, m);
+  fprintf(file, "}\n");
+}
+
+void write_finish(FILE *file, int depth, _object *object, float opacity) {
+  ZAL_COLOR specular;
+  obj_get_specular(object, specular);
+  pov_printf(file, depth, "finish {ambient <%g, %g, %g>", 1.0, 1.0, 1.0);
+  ZAL_COLOR emission;
+  obj_get_emission(object, emission);
+  if (emission.r != 0.0f || emission.g != 0.0f || emission.b != 0.0f) {
+    float ambient = env_get_ambient();
+    if (ambient == 0.0f)
+      ambient = 0.001f;
+    float r = emission.r / ambient, g = emission.g / ambient, b = emission.b / ambient;
+    fprintf(file, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
+            std::isfinite(b) ? b : 0.0);
+  }
+  fprintf(file, " phong %g phong_size %g", static_cast<double>(specular.r * opacity),
+          static_cast<double>(obj_get_shininess(object)));
+  float reflectivity = obj_get_reflectivity(object);
+  if (reflectivity != 0.0f)
+    fprintf(file, " reflection %g", static_cast<double>(reflectivity));
+  fprintf(file, "}\n");
+}
+
+} // namespace
+
+int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_COLOR &colour, float opacity) {
+  const char *name = obj_get_texturename(object);
+  int active = obj_get_textureactive(object);
+  if (!name || !*name || obj_get_texturetype(object) == 2)
+    return 0;
+  int usable = 0;
+  TextureRecord *record = texture_acquire(object, &usable);
+  if (!record)
+    return 0; // out of memory: the object keeps its plain pigment and finish
+  if (!usable)
+    active = 0;
+  if (active == 0)
+    fprintf(file, "/*\n");
+  record->derive_file_name();
+  char file_name[256];
+  zal_narrow(file_name, record->file_name ? record->file_name : "");
+
+  int type = obj_get_texturetype(object);
+  int quality = obj_get_texturequality(object);
+  Mapping mapping = read_mapping(object);
+  pov_printf(file, depth, "texture {\n");
+  int level = depth + 1;
+  for (int pass = 1; pass <= 2; pass++) {
+    int commented = active != 0 && (active & pass) == 0;
+    if (commented) {
+      if (pass == 1)
+        pov_printf(file, level, "pigment {color rgbt <%g, %g, %g, %g>}\n", static_cast<double>(colour.r),
+                   static_cast<double>(colour.g), static_cast<double>(colour.b),
+                   static_cast<double>(1.0f - opacity));
+      pov_printf(file, level, "/*\n");
+      level++;
+    }
+    write_pass(file, level, pass, file_name, opacity, type, quality, mapping);
+    if (commented) {
+      level--;
+      pov_printf(file, level, "*/\n");
+    }
+  }
+  pov_printf(file, depth, "}\n");
+
+  int wrote_finish = 0;
+  if (active == 0) {
+    fprintf(file, "*/\n");
+  } else {
+    write_finish(file, depth, object, opacity);
+    wrote_finish = 1;
+  }
+  texture_release(record);
+  return wrote_finish;
+}
