@@ -1,0 +1,238 @@
+// The "Truevision Targa" still writer. A file is written under a temporary
+// name beside its target and renamed onto the target only by a close() that
+// follows a complete, error-free write: a reader (and the texture converter,
+// which reuses any Targa file it finds) never sees a partial image.
+#include "targa.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Layout {
+  int width, height, depth;
+  bool footer;
+  int bytes_per_pixel() const { return depth / 8; }
+};
+
+void put_le16(unsigned char *at, int value) {
+  at[0] = static_cast<unsigned char>(value & 0xff);
+  at[1] = static_cast<unsigned char>((value >> 8) & 0xff);
+}
+
+void fill_header(const Layout &layout, unsigned char header[VY_TARGA_HEADER_SIZE]) {
+  std::memset(header, 0, VY_TARGA_HEADER_SIZE);
+  header[0] = 0;           // no image id
+  header[1] = 0;           // no colour map
+  header[2] = 2;           // uncompressed true-colour
+  put_le16(header + 3, 0); // colour map: first entry, length, entry size
+  put_le16(header + 5, 0);
+  header[7] = 0;
+  put_le16(header + 8, 0); // x and y origin
+  put_le16(header + 10, 0);
+  put_le16(header + 12, layout.width);
+  put_le16(header + 14, layout.height);
+  header[16] = static_cast<unsigned char>(layout.depth);
+  // Alpha bits; bit 5 clear: the first row stored is the bottom one.
+  header[17] = static_cast<unsigned char>(layout.depth == 32 ? 8 : 0);
+}
+
+void fill_footer(unsigned char footer[VY_TARGA_FOOTER_SIZE]) {
+  std::memset(footer, 0, 8);                        // no extension area, no developer directory
+  std::memcpy(footer + 8, "TRUEVISION-XFILE.", 18); // with its terminating NUL
+}
+
+// One row of host pixels (RGB or RGBA) into Targa order (BGR or BGRA). A
+// missing alpha is opaque; a surplus one is dropped.
+void convert_row(const unsigned char *in, int in_bpp, unsigned char *out, int out_bpp, int width) {
+  if (in_bpp == 3 && out_bpp == 3) {
+    for (int x = 0; x < width; ++x, in += 3, out += 3) {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+    }
+  } else if (in_bpp == 4 && out_bpp == 4) {
+    for (int x = 0; x < width; ++x, in += 4, out += 4) {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+      out[3] = in[3];
+    }
+  } else {
+    for (int x = 0; x < width; ++x, in += in_bpp, out += out_bpp) {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+      if (out_bpp == 4)
+        out[3] = 255;
+    }
+  }
+}
+
+// Creates a fresh file beside `target` (same directory, so the final rename
+// stays within one file system) and answers its descriptor, or -1.
+int create_temporary(const std::string &target, std::string &temp) {
+  const size_t slash = target.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = dir + ".vy-targa-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
+    // 0666 less the umask: the same permissions fopen would have given.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST)
+      return fd;
+  }
+  return -1;
+}
+
+class TargaWriter final : public VYimageWriter {
+public:
+  TargaWriter(const Layout &layout, std::string target) : layout_(layout), target_(std::move(target)) {}
+  ~TargaWriter() override { discard(); }
+
+  bool open() {
+    const int fd = create_temporary(target_, temp_);
+    if (fd < 0)
+      return false;
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      ::close(fd);
+      ::unlink(temp_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  int write(const VYbitmap *bitmap) override {
+    if (state_ != State::open)
+      return fail();
+    if (!write_image(bitmap))
+      return fail();
+    state_ = State::written;
+    return 0;
+  }
+
+  int close() override {
+    if (state_ != State::written) {
+      discard();
+      return 1;
+    }
+    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!flushed || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+      state_ = State::failed;
+      discard();
+      return 1;
+    }
+    state_ = State::closed;
+    return 0;
+  }
+
+private:
+  enum class State { open, written, failed, closed };
+
+  int fail() {
+    state_ = State::failed;
+    return 1;
+  }
+
+  // Drops an unfinished file: nothing appears under the target name.
+  void discard() {
+    if (file_ != nullptr) {
+      std::fclose(file_);
+      file_ = nullptr;
+    }
+    if (state_ != State::closed && !temp_.empty()) {
+      ::unlink(temp_.c_str());
+      temp_.clear();
+    }
+  }
+
+  bool put(const void *bytes, size_t size) { return std::fwrite(bytes, 1, size, file_) == size; }
+
+  bool write_image(const VYbitmap *bitmap) {
+    if (bitmap == nullptr || bitmap->data() == nullptr || bitmap->width() != layout_.width ||
+        bitmap->height() != layout_.height || bitmap->bytes_per_pixel() < 3 || bitmap->bytes_per_pixel() > 4)
+      return false;
+    unsigned char header[VY_TARGA_HEADER_SIZE];
+    fill_header(layout_, header);
+    if (!put(header, sizeof header) || !write_rows(*bitmap))
+      return false;
+    if (!layout_.footer)
+      return true;
+    unsigned char footer[VY_TARGA_FOOTER_SIZE];
+    fill_footer(footer);
+    return put(footer, sizeof footer);
+  }
+
+  // Bottom row first, each row converted whole and written with one call.
+  bool write_rows(const VYbitmap &bitmap) {
+    const int out_bpp = layout_.bytes_per_pixel();
+    const size_t out_row = static_cast<size_t>(layout_.width) * out_bpp;
+    const size_t in_row = static_cast<size_t>(layout_.width) * bitmap.bytes_per_pixel();
+    std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[out_row]);
+    if (!row)
+      return false;
+    for (int y = layout_.height - 1; y >= 0; --y) {
+      convert_row(bitmap.data() + static_cast<size_t>(y) * in_row, bitmap.bytes_per_pixel(), row.get(),
+                  out_bpp, layout_.width);
+      if (!put(row.get(), out_row))
+        return false;
+    }
+    return true;
+  }
+
+  Layout layout_;
+  std::string target_;
+  std::string temp_;
+  FILE *file_ = nullptr;
+  State state_ = State::open;
+};
+
+bool acceptable(const VYimageWriterInfo &info) {
+  if (info.file_name == nullptr || info.file_name[0] == '\0')
+    return false;
+  if (info.width < 1 || info.width > VY_TARGA_MAX_SIDE || info.height < 1 || info.height > VY_TARGA_MAX_SIDE)
+    return false;
+  if (info.depth != 24 && info.depth != 32)
+    return false;
+  // Only a regular file (or nothing) may be replaced: renaming onto a
+  // directory fails anyway, and a device or pipe is not ours to swap out.
+  struct stat st;
+  return ::stat(info.file_name, &st) != 0 || S_ISREG(st.st_mode);
+}
+
+class TargaWriterFactory final : public VYimageWriterFactory {
+public:
+  const char *name() const override { return VY_TARGA_FORMAT_NAME; }
+
+  VYimageWriter *create_writer(const VYimageWriterInfo &info) override {
+    if (!acceptable(info))
+      return nullptr;
+    const Layout layout{info.width, info.height, info.depth, (info.flags & VY_TARGA_FLAG_FOOTER) != 0};
+    try {
+      auto writer = std::make_unique<TargaWriter>(layout, info.file_name);
+      return writer->open() ? writer.release() : nullptr;
+    } catch (const std::bad_alloc &) {
+      return nullptr;
+    }
+  }
+};
+
+} // namespace
+
+VYimageWriterFactory *still_writer_get_factory(const char *name) {
+  static TargaWriterFactory targa;
+  if (name == nullptr || std::strcmp(name, targa.name()) != 0)
+    return nullptr;
+  return &targa;
+}
