@@ -1,0 +1,95 @@
+// Building host meshes: the part loaders, inline meshes and tests fill a
+// mesh through these calls before the module reads it.
+#include "mesh_store.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace {
+
+constexpr long kMaxIndex = std::numeric_limits<int32_t>::max();
+
+// Appends three floats; the index of the new triple, or -1 when the table is
+// full or memory ran out (the mesh is then unchanged).
+int add_triple(std::vector<float> &table, float x, float y, float z) {
+  const long index = static_cast<long>(table.size() / 3);
+  if (index >= kMaxIndex)
+    return -1;
+  try {
+    table.insert(table.end(), {x, y, z});
+  } catch (const std::bad_alloc &) {
+    return -1;
+  }
+  return static_cast<int>(index);
+}
+
+} // namespace
+
+VYobject *VYobject_create() { return new (std::nothrow) VYobject(); }
+
+void VYobject_destroy(VYobject *mesh) { delete mesh; }
+
+int VYobject_add_position(VYobject *mesh, float x, float y, float z) {
+  if (mesh == nullptr)
+    return -1;
+  const int index = add_triple(mesh->positions, x, y, z);
+  if (index < 0)
+    return -1;
+  const float p[3] = {x, y, z};
+  for (int k = 0; k < 3; ++k) {
+    mesh->low[k] = index == 0 ? p[k] : std::min(mesh->low[k], p[k]);
+    mesh->high[k] = index == 0 ? p[k] : std::max(mesh->high[k], p[k]);
+  }
+  return index;
+}
+
+int VYobject_add_normal(VYobject *mesh, float x, float y, float z) {
+  return mesh != nullptr ? add_triple(mesh->normals, x, y, z) : -1;
+}
+
+void VYobject_begin_polygon(VYobject *mesh, ZAL_COLOR color) {
+  if (mesh == nullptr || mesh->corners.size() >= std::numeric_limits<uint32_t>::max())
+    return;
+  try {
+    mesh->first.push_back(static_cast<uint32_t>(mesh->corners.size()));
+  } catch (const std::bad_alloc &) {
+    return;
+  }
+  try {
+    mesh->colours.push_back(color);
+  } catch (const std::bad_alloc &) {
+    mesh->first.pop_back(); // the two tables keep one entry per polygon
+  }
+}
+
+// Indices are kept as given; the readers check them, so a corner that names
+// a position added later (or never) is harmless.
+void VYobject_add_corner(VYobject *mesh, int position, int normal) {
+  if (mesh == nullptr || mesh->first.empty() || mesh->corners.size() >= std::numeric_limits<uint32_t>::max())
+    return;
+  try {
+    mesh->corners.push_back(VYvertex{mesh, position, normal < 0 ? -1 : normal});
+  } catch (const std::bad_alloc &) {
+  }
+}
+
+void VYobject_set_pivot(VYobject *mesh, float x, float y, float z) {
+  if (mesh == nullptr)
+    return;
+  mesh->pivot[0] = x;
+  mesh->pivot[1] = y;
+  mesh->pivot[2] = z;
+}
+
+void VYobject_set_bounds(VYobject *mesh, const float min[3], const float max[3]) {
+  if (mesh == nullptr || min == nullptr || max == nullptr)
+    return;
+  for (int k = 0; k < 3; ++k) {
+    mesh->set_low[k] = std::min(min[k], max[k]);
+    mesh->set_high[k] = std::max(min[k], max[k]);
+  }
+  mesh->has_set_bounds = true;
+}
+
+long VYobject_polygon_count(const VYobject *mesh) { return mesh != nullptr ? mesh->polygon_count() : 0; }

@@ -1,0 +1,101 @@
+// Reading host meshes: the polygon cursor, corners and the mesh's placement
+// values. Every call is safe on a null mesh and on indices out of range.
+#include "mesh_store.h"
+
+namespace {
+
+bool valid_polygon(const VYpolygon &polygon) {
+  return polygon.mesh != nullptr && polygon.index >= 0 && polygon.index < polygon.mesh->polygon_count();
+}
+
+void copy3(const float *from, float out[3]) {
+  out[0] = from[0];
+  out[1] = from[1];
+  out[2] = from[2];
+}
+
+} // namespace
+
+void VYpolygon_initpoly(VYpolygon &cursor, VYobject *mesh) {
+  cursor.mesh = mesh;
+  cursor.index = -1;
+}
+
+// A cursor that runs off the end stands past the last polygon, so further
+// calls keep answering 0 and the other calls see no polygon.
+unsigned char VYpolygon_nextpoly(const VYpolygon &from, VYpolygon &to) {
+  VYobject *mesh = from.mesh;
+  const long count = VYobject_polygon_count(mesh);
+  const long next = from.index < 0 ? 0 : (from.index < count ? from.index + 1 : count);
+  to.mesh = mesh;
+  to.index = next < count ? next : count;
+  return next < count ? 1 : 0;
+}
+
+int VYpolygon_nvertices(const VYpolygon &polygon) {
+  if (!valid_polygon(polygon))
+    return 0;
+  const VYobject &mesh = *polygon.mesh;
+  return static_cast<int>(mesh.corner_end(polygon.index) - mesh.corner_begin(polygon.index));
+}
+
+VYvertex *VYpolygon_getvertex(const VYpolygon &polygon, int index) {
+  if (index < 0 || index >= VYpolygon_nvertices(polygon))
+    return nullptr;
+  VYobject &mesh = *polygon.mesh;
+  return &mesh.corners[mesh.corner_begin(polygon.index) + static_cast<size_t>(index)];
+}
+
+void VYpolygon_getcolor(const VYpolygon &polygon, float &r, float &g, float &b) {
+  const ZAL_COLOR colour =
+      valid_polygon(polygon) ? polygon.mesh->colours[static_cast<size_t>(polygon.index)] : ZAL_COLOR{0, 0, 0};
+  r = colour.r;
+  g = colour.g;
+  b = colour.b;
+}
+
+// The mesh has one frame, its own, so every frame answers the same values.
+void VYvertex_getposition(VYvertex *vertex, float out[3], VYframe) {
+  if (out == nullptr)
+    return;
+  if (vertex == nullptr || vertex->position < 0 || vertex->position >= vertex->mesh->position_count()) {
+    out[0] = out[1] = out[2] = 0;
+    return;
+  }
+  copy3(&vertex->mesh->positions[static_cast<size_t>(vertex->position) * 3], out);
+}
+
+unsigned char VYvertex_getnormal(VYvertex *vertex, float out[3], VYframe) {
+  if (vertex == nullptr || out == nullptr || vertex->normal < 0 ||
+      vertex->normal >= vertex->mesh->normal_count())
+    return 0;
+  copy3(&vertex->mesh->normals[static_cast<size_t>(vertex->normal) * 3], out);
+  return 1;
+}
+
+void VYobject_getpivot(VYobject *mesh, float out[3], VYframe) {
+  if (out == nullptr)
+    return;
+  static const float zero[3] = {0, 0, 0};
+  copy3(mesh != nullptr ? mesh->pivot : zero, out);
+}
+
+// A mesh with polygons measures its positions; a parametric shape (no
+// polygons) its given bounds; a mesh with neither, its positions if any.
+void VYobject_getextents(VYobject *mesh, float out[6]) {
+  if (out == nullptr)
+    return;
+  for (int k = 0; k < 6; ++k)
+    out[k] = 0;
+  if (mesh == nullptr)
+    return;
+  const bool use_set = mesh->has_set_bounds && mesh->polygon_count() == 0;
+  if (!use_set && mesh->position_count() == 0)
+    return;
+  const float *low = use_set ? mesh->set_low : mesh->low;
+  const float *high = use_set ? mesh->set_high : mesh->high;
+  for (int k = 0; k < 3; ++k) {
+    out[k] = high[k] - low[k];
+    out[3 + k] = (low[k] + high[k]) * 0.5f;
+  }
+}
