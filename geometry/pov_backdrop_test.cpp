@@ -102,7 +102,8 @@ TEST(Backdrop, CameraRotationsInOrderZYX) {
             std::string::npos);
   camera->rotation = {10, 20, 0};
   std::string text = backdrop(db_get_root());
-  EXPECT_NE(text.find("  rotate <180, 0, 0> rotate <0, 20, 0> rotate <10, 0, 0> translate <"), std::string::npos)
+  EXPECT_NE(text.find("  rotate <180, 0, 0> rotate <0, 20, 0> rotate <10, 0, 0> translate <"),
+            std::string::npos)
       << text;
 }
 

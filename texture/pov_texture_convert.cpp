@@ -65,49 +65,73 @@ void fill_cell_copy(const VYbitmap *source, const TextureLayout &l, const std::v
   }
 }
 
+// Adds one source row into the cell's running sums, three per output pixel.
+template <class Sum>
+void add_row(const unsigned char *in, const TextureLayout &l, const std::vector<int32_t> &columns, Sum *sum) {
+  const int32_t *column = columns.data();
+  if (l.reduce_x == 1) {
+    for (int c = 0; c < l.cell_width; c++, sum += 3) {
+      const unsigned char *p = in + column[c];
+      sum[0] += p[0];
+      sum[1] += p[1];
+      sum[2] += p[2];
+    }
+    return;
+  }
+  for (int c = 0; c < l.cell_width; c++, sum += 3) {
+    uint32_t s0 = 0, s1 = 0, s2 = 0; // reduce_x <= 65536, so 255 * reduce_x fits
+    for (int i = 0; i < l.reduce_x; i++) {
+      const unsigned char *p = in + *column++;
+      s0 += p[0];
+      s1 += p[1];
+      s2 += p[2];
+    }
+    sum[0] += s0;
+    sum[1] += s1;
+    sum[2] += s2;
+  }
+}
+
 // Middle copy with reduction: each output pixel averages reduce_x x reduce_y
 // source pixels, rounded to nearest (sum / n + 0.5, truncated).
+template <class Sum>
 void fill_cell_reduced(const VYbitmap *source, const TextureLayout &l, const std::vector<int32_t> &columns,
                        VYbitmap *output) {
   const int bpp = output->bytes_per_pixel();
   const size_t out_row = static_cast<size_t>(l.out_width) * bpp;
   const size_t src_row = static_cast<size_t>(source->width()) * 4;
   const uint64_t n = static_cast<uint64_t>(l.reduce_x) * l.reduce_y;
-  // A table turns sums into rounded averages when it is small enough.
+  // Small reductions (the usual ones) turn sums into averages by a table.
   std::vector<unsigned char> table;
   if (n <= 256) {
     table.resize(n * 255 + 1);
     for (uint64_t s = 0; s < table.size(); s++)
       table[s] = static_cast<unsigned char>((2 * s + n) / (2 * n));
   }
-  std::vector<uint64_t> sums(static_cast<size_t>(l.cell_width) * 3);
+  std::vector<Sum> sums(static_cast<size_t>(l.cell_width) * 3);
   for (int r = 0; r < l.cell_height; r++) {
     std::fill(sums.begin(), sums.end(), 0);
     for (int j = 0; j < l.reduce_y; j++) {
       int64_t y = wrap((static_cast<int64_t>(l.crop_y) + r) * l.reduce_y + j, source->height(), l.mirror_y);
-      const unsigned char *in = source->data() + y * src_row;
-      const int32_t *column = columns.data();
-      uint64_t *sum = sums.data();
-      for (int c = 0; c < l.cell_width; c++, sum += 3) {
-        uint32_t s0 = 0, s1 = 0, s2 = 0;
-        for (int i = 0; i < l.reduce_x; i++) {
-          const unsigned char *p = in + *column++;
-          s0 += p[0];
-          s1 += p[1];
-          s2 += p[2];
-        }
-        sum[0] += s0;
-        sum[1] += s1;
-        sum[2] += s2;
-      }
+      add_row(source->data() + y * src_row, l, columns, sums.data());
     }
     unsigned char *out = output->data() + (l.cell_y + r) * out_row + static_cast<size_t>(l.cell_x) * bpp;
-    const uint64_t *sum = sums.data();
-    for (int c = 0; c < l.cell_width; c++, out += bpp, sum += 3) {
-      for (int k = 0; k < 3; k++)
-        out[k] = table.empty() ? static_cast<unsigned char>((2 * sum[k] + n) / (2 * n)) : table[sum[k]];
-      if (bpp == 4)
-        out[3] = l.alpha;
+    const Sum *sum = sums.data();
+    if (!table.empty()) {
+      for (int c = 0; c < l.cell_width; c++, out += bpp, sum += 3) {
+        out[0] = table[sum[0]];
+        out[1] = table[sum[1]];
+        out[2] = table[sum[2]];
+        if (bpp == 4)
+          out[3] = l.alpha;
+      }
+    } else {
+      for (int c = 0; c < l.cell_width; c++, out += bpp, sum += 3) {
+        for (int k = 0; k < 3; k++)
+          out[k] = static_cast<unsigned char>((2 * static_cast<uint64_t>(sum[k]) + n) / (2 * n));
+        if (bpp == 4)
+          out[3] = l.alpha;
+      }
     }
   }
 }
@@ -212,8 +236,10 @@ void texture_fill(const VYbitmap *source, const TextureLayout &l, VYbitmap *outp
           wrap((static_cast<int64_t>(l.crop_x) + c) * l.reduce_x + k, source->width(), l.mirror_x) * 4);
   if (l.reduce_x == 1 && l.reduce_y == 1)
     fill_cell_copy(source, l, columns, output);
+  else if (static_cast<uint64_t>(l.reduce_x) * l.reduce_y <= 0xffffffffu / 255)
+    fill_cell_reduced<uint32_t>(source, l, columns, output);
   else
-    fill_cell_reduced(source, l, columns, output);
+    fill_cell_reduced<uint64_t>(source, l, columns, output);
   fill_repetitions(l, output);
 }
 
