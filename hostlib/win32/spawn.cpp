@@ -19,6 +19,8 @@ namespace {
 std::atomic<pid_t> running{0};
 std::atomic<int> output_fd{-1};
 Win32SpawnResult last_result{};
+WIN32_SPAWN_HOOK finished_hook = nullptr;
+void *finished_user = nullptr;
 
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void exec_child(const char *path, char *const *argv, int report_fd, int out) {
@@ -49,6 +51,11 @@ Win32SpawnResult win32_last_spawn() { return last_result; }
 int win32_spawn_set_output(int fd) { return output_fd.exchange(fd); }
 
 pid_t win32_spawn_running() { return running.load(); }
+
+void win32_spawn_set_finished(WIN32_SPAWN_HOOK hook, void *user) {
+  finished_hook = hook;
+  finished_user = user;
+}
 
 intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
   last_result = Win32SpawnResult{};
@@ -100,17 +107,19 @@ intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
     return -1;
   }
   last_result.started = 1;
+  intptr_t answer = -1;
   if (status >= 0 && WIFEXITED(status)) {
     last_result.exited = 1;
     last_result.status = WEXITSTATUS(status);
-    return last_result.status;
-  }
-  if (status >= 0 && WIFSIGNALED(status)) {
+    answer = last_result.status;
+  } else if (status >= 0 && WIFSIGNALED(status)) {
     // As a shell reports it: never 0, never mistaken for a failed start.
     last_result.signal = WTERMSIG(status);
-    return 128 + last_result.signal;
+    answer = 128 + last_result.signal;
   }
-  return -1;
+  if (finished_hook)
+    finished_hook(finished_user);
+  return answer;
 }
 
 int _unlink(const char *path) { return unlink(path); }

@@ -19,6 +19,11 @@ Win32SpawnResult win32_last_spawn();
 // Sends the started program's standard output and error to fd instead of the
 // host's own (-1 restores inheritance). Answers the previous setting.
 int win32_spawn_set_output(int fd);
+// Calls hook(user) after each started program has ended, before _spawnl
+// returns to its caller: the host can look at what the program left behind
+// before the module deletes it. Null removes the hook.
+typedef void (*WIN32_SPAWN_HOOK)(void *user);
+void win32_spawn_set_finished(WIN32_SPAWN_HOOK hook, void *user);
 // The process id of the program that _spawnl is waiting for, 0 when none.
 // Safe to call from a signal handler.
 pid_t win32_spawn_running();

@@ -106,6 +106,29 @@ TEST_F(SpawnTest, OutputCanBeSentElsewhere) {
   EXPECT_EQ(read("out.txt"), "to-out\nto-err\n");
 }
 
+TEST_F(SpawnTest, TheFinishedHookSeesWhatTheProgramLeftBehind) {
+  struct Seen {
+    std::string path;
+    bool existed = false;
+    int calls = 0;
+  } seen;
+  seen.path = dir_ + "/out.txt";
+  win32_spawn_set_finished(
+      [](void *user) {
+        auto *s = static_cast<Seen *>(user);
+        s->existed = access(s->path.c_str(), F_OK) == 0;
+        ++s->calls;
+      },
+      &seen);
+  std::string command = "echo x > '" + seen.path + "'";
+  _spawnl(_P_WAIT, "/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+  _spawnl(_P_WAIT, "/no/such/program", "x", static_cast<char *>(nullptr)); // never started: no call
+  win32_spawn_set_finished(nullptr, nullptr);
+  _spawnl(_P_WAIT, "/bin/true", "true", static_cast<char *>(nullptr));
+  EXPECT_TRUE(seen.existed);
+  EXPECT_EQ(seen.calls, 1);
+}
+
 TEST_F(SpawnTest, UnlinkDeletesAFile) {
   std::string path = dir_ + "/out.txt";
   std::ofstream(path) << "x";
