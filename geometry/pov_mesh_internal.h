@@ -33,4 +33,3 @@ void pov_polygon_scratch_free(PovPolygonScratch *scratch);
 // pov_write_polygon with reusable scratch space (null: the polygon is
 // written with a temporary one). Answers 0 when memory ran out.
 int pov_write_polygon_with(FILE *file, const VYpolygon &polygon, PovPolygonScratch *scratch);
-

@@ -55,7 +55,7 @@ void object_base_name(_object *object, char *out) {
   for (char *p = out; *p; ++p)
     if (*p == '.' || *p == '/' || *p == '\\')
       *p = '_';
-  cut_text(out, kBuffer - 1 - length);
+  cut_text(out, kMaxFileName - length);
   std::strcat(out, digits);
 }
 
@@ -82,11 +82,11 @@ std::string include_path(const char *file_name) {
   return path;
 }
 
-PartRecord *record_part(const char *file_name, const char *path, _geometry *entry) {
-  char *identifier = static_cast<char *>(std::malloc(std::strlen(file_name) + 21));
+PartRecord *record_part(const char *name, const char *path, _geometry *entry) {
+  char *identifier = static_cast<char *>(std::malloc(std::strlen(name) + 21));
   if (!identifier)
     return nullptr;
-  pov_make_part_name(file_name, identifier);
+  pov_make_part_name(name, identifier);
   PartRecord *record = pov_new_part_record(identifier);
   std::free(identifier);
   if (!record)
@@ -173,15 +173,15 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
 
   // The file name is written inside a quoted "#include" line: characters
   // that would end or escape the string are replaced, on disk as in the line.
-  char file_name[kBuffer];
-  split_path(base, nullptr, file_name, nullptr);
-  pov_safe_file_name(file_name);
-  cut_text(file_name, kMaxFileName);
+  char name[kBuffer], file_name[kBuffer];
+  split_path(base, nullptr, name, nullptr);
+  cut_text(name, kMaxFileName);
+  pov_safe_file_name(std::strcpy(file_name, name));
 
   std::string path = include_path(file_name);
   PartRecord *record = static_cast<PartRecord *>(parts_cache.getvalue(path.c_str()));
   if (!record)
-    record = record_part(file_name, path.c_str(), entry);
+    record = record_part(name, path.c_str(), entry);
   if (record && !record->written)
     write_declarations(file, depth, file_name, record);
   return record;

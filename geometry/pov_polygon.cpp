@@ -54,7 +54,8 @@ void read_corner(const VYpolygon &polygon, int index, CornerText &corner) {
   }
   corner.position_length =
       format_vector(corner.position_text, corner.position[0], corner.position[1], corner.position[2]);
-  corner.normal_length = corner.has_normal ? format_vector(corner.normal_text, normal[0], normal[1], normal[2]) : 0;
+  corner.normal_length =
+      corner.has_normal ? format_vector(corner.normal_text, normal[0], normal[1], normal[2]) : 0;
 }
 
 // The face normal (P0 - P1) x (P2 - P1), in single precision and not
@@ -86,7 +87,8 @@ void write_triangle(FILE *file, const CornerText *corners[3]) {
       at = append(at, corner.normal_text, corner.normal_length);
     } else {
       if (face_length < 0)
-        face_length = format_face_normal(face, corners[0]->position, corners[1]->position, corners[2]->position);
+        face_length =
+            format_face_normal(face, corners[0]->position, corners[1]->position, corners[2]->position);
       at = append(at, face, face_length);
     }
     if (j < 2)
@@ -129,7 +131,9 @@ int pov_write_polygon_with(FILE *file, const VYpolygon &polygon, PovPolygonScrat
   return 1;
 }
 
-void pov_write_polygon(FILE *file, const VYpolygon &polygon) { pov_write_polygon_with(file, polygon, nullptr); }
+void pov_write_polygon(FILE *file, const VYpolygon &polygon) {
+  pov_write_polygon_with(file, polygon, nullptr);
+}
 
 double pov_printed_value(float v) {
   char text[32];

@@ -1,0 +1,127 @@
+// Saved scenes of mesh parts and primitives render in the real POV-Ray 3.7,
+// including the parts and shapes that it would otherwise reject.
+#include "geometry/geometry_test_util.h"
+
+#include <memory>
+
+namespace {
+
+const ZAL_COLOR kRed{1, 0, 0}, kGreen{0, 1, 0}, kBlue{0, 0, 1};
+const char *const kModels = "/usr/share/assimp/models";
+
+class RenderTest : public GeometryTest {
+protected:
+  // Loads a model file through the host's loader for its type and hangs it
+  // into the scene as a part.
+  _object *add_model(const char *name, const std::string &file, const char *type) {
+    LoaderFactory *factory = loader_get_factory(type);
+    EXPECT_NE(factory, nullptr) << type;
+    if (!factory)
+      return nullptr;
+    std::string error;
+    VYobject *mesh = factory->load(file.c_str(), "", error);
+    EXPECT_NE(mesh, nullptr) << file << ": " << error;
+    EXPECT_GT(VYobject_polygon_count(mesh), 0) << file;
+    _object *node = add_part_object(nullptr, name, file, mesh);
+    LIST_ITER it(obj_get_geolist(node));
+    it.first();
+    static_cast<_geometry *>(it.getdata())->part_info().type_ = type;
+    return node;
+  }
+
+  _object *add_primitive(const char *name, int kind, float radius, float height, float width, ZAL_VECT3 at) {
+    _object *node = add_node(nullptr, OBJECT_TYPE_GEOMETRY, name);
+    VYobject *bounds = VYobject_create();
+    const float low[3] = {-1, -1, -1}, high[3] = {1, 1, 1};
+    VYobject_set_bounds(bounds, low, high);
+    scene_add_geometry(node)->set_mesh(bounds);
+    GeomParams p{};
+    p.kind = kind;
+    p.size_x = 1, p.size_y = 0.5f, p.size_z = 0.8f;
+    p.radius = radius, p.height = height, p.width = width;
+    scene_set_params(node, p);
+    node->color = kGreen;
+    node->position = at;
+    return node;
+  }
+
+  // Renders the scene file in its directory; answers POV-Ray's exit status
+  // and, when it failed, its messages.
+  int render(const std::string &scene, std::string &messages) {
+    std::string image = scene.substr(0, scene.size() - 4) + ".tga";
+    std::string base =
+        "cd '" + dir + "' && '" BF_POVRAY "' '+I" + scene + "' '+O" + image + "' +FT +W64 +H48 -D +MV3.0";
+    int status = system((base + " -GA </dev/null >/dev/null 2>&1").c_str());
+    if (status != 0) {
+      std::string log = path("povray.log");
+      (void)!system((base + " </dev/null >'" + log + "' 2>&1").c_str());
+      messages = read_file(log);
+    }
+    return status;
+  }
+
+  // Pixels of the rendered picture that are not the black background.
+  long lit_pixels(const std::string &image) {
+    std::unique_ptr<VYbitmap> bitmap(image_reader_invoke(path(image).c_str()));
+    if (!bitmap)
+      return -1;
+    long lit = 0;
+    const size_t bpp = static_cast<size_t>(bitmap->bytes_per_pixel());
+    for (size_t i = 0; i + 2 < bitmap->data_size(); i += bpp)
+      lit += (bitmap->data()[i] | bitmap->data()[i + 1] | bitmap->data()[i + 2]) != 0;
+    return lit;
+  }
+};
+
+TEST_F(RenderTest, SavedSceneOfPartsAndPrimitivesRenders) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Camera");
+  camera->position = {0, 3, -14};
+  camera->has_look_at = true;
+  camera->look_at = {0, 0, 0};
+  _object *light = add_node(nullptr, OBJECT_TYPE_LIGHT, "Sun");
+  light->position = {5, 10, -10};
+
+  // Parts from real model files, one with its own colour and one without.
+  _object *box = add_model("Box", std::string(kModels) + "/OBJ/box.obj", "obj");
+  _object *spider = add_model("Spider", std::string(kModels) + "/STL/Spider_binary.stl", "stl");
+  ASSERT_TRUE(box && spider);
+  box->color = kRed;
+  box->position = {-4, 2, 0};
+  box->rotation = {30, 20, 10};
+  spider->position = {4, 2, 0};
+  spider->rotation = {0, 45, 0};
+
+  // Every primitive, and shapes POV-Ray would stop on.
+  add_primitive("Box primitive", 0, 0, 0, 0, {-4, -2, 0});
+  add_primitive("Cone", 1, 0.6f, 1.2f, 0, {-2, -2, 0});
+  add_primitive("Cylinder", 2, 0.4f, 1, 0, {0, -2, 0});
+  add_primitive("Sphere", 3, 0.7f, 0, 0, {2, -2, 0});
+  add_primitive("Rectangle", 4, 0, 1, 1.5f, {4, -2, 0});
+  add_primitive("Flat cone", 1, 1, 0, 0, {0, 0, 0});
+  add_primitive("Flat cylinder", 2, 1, 0, 0, {0, 0, 0});
+  add_primitive("Line", 4, 0, 0, 3, {0, 0, 0});
+
+  // A part of several colours, one with only a line and one whose only
+  // triangle has no area; a part without polygons; names that need care.
+  std::vector<TestPolygon> odd = {
+      flat_polygon(kRed, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}),
+      flat_polygon(kGreen, {{0, 0, 0}, {1, 0, 0}}),
+      flat_polygon(kBlue, {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}}),
+  };
+  add_mesh_object(nullptr, "Odd \"quoted\" part", make_mesh(odd))->position = {0, 3, 0};
+  add_mesh_object(nullptr, "Nothing", make_mesh({}));
+  add_mesh_object(nullptr, std::string(300, 'L').c_str(), make_mesh(odd))->position = {1, 3, 0};
+
+  std::string messages;
+  ASSERT_EQ(pov_save(path("scene.pov").c_str(), nullptr, 1), 1);
+  EXPECT_EQ(render("scene.pov", messages), 0) << messages;
+  EXPECT_GT(lit_pixels("scene.tga"), 100) << "the picture shows the objects";
+
+  // The scene-only saver relies on the include files the first save left.
+  ASSERT_EQ(pov_save(path("again.pov").c_str(), nullptr, 0), 1);
+  EXPECT_EQ(render("again.pov", messages), 0) << messages;
+}
+
+} // namespace
