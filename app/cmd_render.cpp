@@ -1,0 +1,303 @@
+// brightfold render SCENE.json OUT.png [--width W] [--height H] [--depth D]
+//   [--no-antialias] [--no-shadows] [--draws N] [--keep-scene FILE.pov] [--timeout SECONDS]
+//
+// Renders the scene through the module's "Photo-realistic (POVRay)" display
+// surface, as the host's view would: draws, then asks for the bitmap. The
+// surface writes its fixed temporary files into the current directory, so
+// the render runs in a private temporary directory, removed afterwards.
+#include "commands.h"
+#include "module.h"
+#include "render_watch.h"
+#include "scene_loader.h"
+
+#include "oku/scene_db.h"
+#include "win32/registry_file.h"
+#include "win32/spawn_control.h"
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace bf {
+
+int run_render(const Args &args);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char *kSurfaceName = "Photo-realistic (POVRay)";
+constexpr int kExitRenderFailed = 1;
+
+struct RenderRequest {
+  std::string scene, out, keep_scene;
+  int width = 640, height = 480, depth = 24, draws = 1;
+  bool antialias = true, shadows = true;
+  double timeout = 0;
+};
+
+bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int &value, int &code) {
+  const std::string *text = parsed.find(name);
+  if (!text)
+    return true;
+  char *end = nullptr;
+  errno = 0;
+  long n = std::strtol(text->c_str(), &end, 10);
+  if (text->empty() || *end || errno || n < low || n > high) {
+    code = usage_error(std::string(name) + " needs a whole number from " + std::to_string(low) + " to " +
+                       std::to_string(high) + ", not \"" + *text + "\"");
+    return false;
+  }
+  value = static_cast<int>(n);
+  return true;
+}
+
+bool read_request(const Args &args, RenderRequest &request, int &code) {
+  ParsedArgs parsed;
+  if (!parse_args(args, {"--width", "--height", "--depth", "--draws", "--keep-scene", "--timeout"},
+                  {"--no-antialias", "--no-shadows"}, parsed, code))
+    return false;
+  if (parsed.operands.size() != 2) {
+    code = usage_error("render needs a scene file and one output file (.png or .tga)");
+    return false;
+  }
+  request.scene = parsed.operands[0];
+  request.out = fs::absolute(parsed.operands[1]).string();
+  std::string ext = fs::path(request.out).extension().string();
+  for (char &c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext != ".png" && ext != ".tga") {
+    code = usage_error("the output must be a .png or .tga file: " + parsed.operands[1]);
+    return false;
+  }
+  if (!read_int(parsed, "--width", 1, 16384, request.width, code) ||
+      !read_int(parsed, "--height", 1, 16384, request.height, code) ||
+      !read_int(parsed, "--depth", 24, 32, request.depth, code) ||
+      !read_int(parsed, "--draws", 1, 1000, request.draws, code))
+    return false;
+  if (request.depth != 24 && request.depth != 32) {
+    code = usage_error("--depth must be 24 or 32");
+    return false;
+  }
+  if (const std::string *keep = parsed.find("--keep-scene"))
+    request.keep_scene = fs::absolute(*keep).string();
+  if (const std::string *timeout = parsed.find("--timeout")) {
+    char *end = nullptr;
+    request.timeout = std::strtod(timeout->c_str(), &end);
+    if (timeout->empty() || *end || !(request.timeout > 0)) {
+      code = usage_error("--timeout needs a number of seconds above 0, not \"" + *timeout + "\"");
+      return false;
+    }
+  }
+  request.antialias = !parsed.find("--no-antialias");
+  request.shadows = !parsed.find("--no-shadows");
+  return true;
+}
+
+// A private directory, removed with its contents; the current directory
+// while it is entered.
+class WorkDirectory {
+public:
+  WorkDirectory() {
+    std::string pattern = (fs::temp_directory_path() / "brightfold-render-XXXXXX").string();
+    if (mkdtemp(pattern.data()))
+      path_ = pattern;
+  }
+  ~WorkDirectory() {
+    leave();
+    std::error_code ignored;
+    if (!path_.empty())
+      fs::remove_all(path_, ignored);
+  }
+  WorkDirectory(const WorkDirectory &) = delete;
+  WorkDirectory &operator=(const WorkDirectory &) = delete;
+
+  bool enter() {
+    home_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return !path_.empty() && home_ >= 0 && chdir(path_.c_str()) == 0;
+  }
+  void leave() {
+    if (home_ < 0)
+      return;
+    if (fchdir(home_) != 0)
+      report("cannot return to the starting directory");
+    close(home_);
+    home_ = -1;
+  }
+  const fs::path &path() const { return path_; }
+
+private:
+  fs::path path_;
+  int home_ = -1;
+};
+
+// Looks at what POV-Ray left before the surface deletes it: a failed render
+// reads back as a blank picture, which must not pass for the real one.
+struct ImageCheck {
+  int width = 0, height = 0;
+  bool found = false; // a readable image of the surface's size
+  static void look(void *user) {
+    auto *check = static_cast<ImageCheck *>(user);
+    int w = 0, h = 0, channels = 0;
+    check->found = stbi_info("$$povuds.tga", &w, &h, &channels) && w == check->width && h == check->height;
+  }
+};
+
+int not_registered() {
+  report("POV-Ray was not found, so the \"" + std::string(kSurfaceName) +
+         "\" preview is not offered (no POV-Ray entry in " + win32::registry_file_path() +
+         ").\n  Install POV-Ray with: sudo apt-get install povray\n"
+         "  then build again (make): the build registers it when povray is on the PATH.");
+  return kExitRenderFailed;
+}
+
+int not_started() {
+  Win32SpawnResult run = win32_last_spawn();
+  if (run.error)
+    report(std::string("POV-Ray could not be started: ") + std::strerror(run.error) +
+           " (the launcher bin/pvengine.exe under the \"Home\" folder named in " +
+           win32::registry_file_path() + ")");
+  else
+    report("POV-Ray could not be started: " + win32::registry_file_path() +
+           " names no usable \"Home\" folder (one that holds bin/pvengine.exe)");
+  return kExitRenderFailed;
+}
+
+int povray_failed(const RenderRequest &request, const PovrayOutput &output, const ImageCheck &check) {
+  Win32SpawnResult run = win32_last_spawn();
+  std::string why = !run.exited  ? "was stopped by signal " + std::to_string(run.signal)
+                    : run.status ? "failed (exit status " + std::to_string(run.status) + ")"
+                                 : "left no " + std::to_string(check.width) + " x " +
+                                       std::to_string(check.height) + " picture";
+  std::string hint =
+      request.keep_scene.empty() ? "\n  (--keep-scene FILE.pov keeps the scene POV-Ray was given)" : "";
+  report("POV-Ray " + why + ":\n" + output.failure_text() + hint);
+  return kExitRenderFailed;
+}
+
+// The picture's red, green and blue bytes (a 32-bit picture's fourth byte
+// carries nothing from the render).
+bool write_picture(const std::string &out, int width, int height, int bytes_per_pixel,
+                   const std::vector<unsigned char> &pixels) {
+  std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+  for (size_t i = 0, n = rgb.size() / 3; i < n; ++i)
+    std::memcpy(&rgb[i * 3], &pixels[i * bytes_per_pixel], 3);
+  std::string ext = fs::path(out).extension().string();
+  bool png = ext.size() == 4 && std::tolower(static_cast<unsigned char>(ext[1])) == 'p';
+  return png ? stbi_write_png(out.c_str(), width, height, 3, rgb.data(), width * 3) != 0
+             : stbi_write_tga(out.c_str(), width, height, 3, rgb.data()) != 0;
+}
+
+int interrupted_exit() {
+  report("render interrupted");
+  return 128 + RenderGuard::interrupted();
+}
+
+// Draws, keeps the scene if asked, renders; the picture's pixels are
+// copied out so that the surface (and its files) can go.
+int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &request,
+              std::vector<unsigned char> &pixels, int &bytes_per_pixel) {
+  RenderGuard guard(request.timeout);
+  VYsurfaceOptions options{request.shadows ? 1 : 0, request.antialias ? 1 : 0};
+  std::unique_ptr<VYuniverseDisplaySurface> surface(
+      factory.create_surface(nullptr, request.width, request.height, request.depth, &options));
+  if (!surface) {
+    report("the preview surface could not be created");
+    return kExitRenderFailed;
+  }
+  for (int i = 0; i < request.draws && !RenderGuard::interrupted(); ++i)
+    surface->draw();
+  if (RenderGuard::interrupted())
+    return interrupted_exit();
+  if (!request.keep_scene.empty()) {
+    std::error_code error;
+    fs::copy_file("$$povuds.pov", request.keep_scene, fs::copy_options::overwrite_existing, error);
+    if (error)
+      report("cannot keep the scene as " + request.keep_scene + ": " + error.message());
+  }
+  ImageCheck check{request.width, request.height};
+  win32_spawn_set_finished(ImageCheck::look, &check);
+  PovrayOutput output(true);
+  guard.start_clock();
+  const VYbitmap *picture = surface->bitmap();
+  guard.stop_clock();
+  output.stop();
+  win32_spawn_set_finished(nullptr, nullptr);
+  if (RenderGuard::interrupted())
+    return interrupted_exit();
+  if (guard.timed_out()) {
+    report("POV-Ray did not finish within " + std::to_string(request.timeout) + " seconds and was stopped");
+    return kExitRenderFailed;
+  }
+  Win32SpawnResult run = win32_last_spawn();
+  if (!run.started)
+    return not_started();
+  if (!run.exited || run.status || !check.found)
+    return povray_failed(request, output, check);
+  if (!picture || !picture->data()) {
+    report("out of memory for the picture");
+    return kExitRenderFailed;
+  }
+  bytes_per_pixel = picture->bytes_per_pixel();
+  pixels.assign(picture->data(), picture->data() + picture->data_size());
+  return kExitOk;
+}
+
+} // namespace
+
+int run_render(const Args &args) {
+  RenderRequest request;
+  int code = kExitOk;
+  if (!read_request(args, request, code))
+    return code;
+  try {
+    load_scene_file(request.scene);
+  } catch (const SceneError &e) {
+    report(e.what());
+    return kExitUsage;
+  }
+  std::string error;
+  const auto module = ModuleSession::open(error);
+  if (!module) {
+    report(error);
+    return kExitUsage;
+  }
+  VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
+  if (!factory)
+    return not_registered();
+
+  std::vector<unsigned char> pixels;
+  int bytes_per_pixel = 3;
+  {
+    WorkDirectory work;
+    if (!work.enter()) {
+      report("cannot make a temporary directory in " + fs::temp_directory_path().string());
+      return kExitRenderFailed;
+    }
+    // The user's definitions apply to the preview as to a saved scene.
+    fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
+    std::error_code ignored;
+    if (fs::exists(defs, ignored))
+      fs::copy_file(defs, work.path() / "okudefs.inc", ignored);
+    code = render_in(*factory, request, pixels, bytes_per_pixel);
+  }
+  if (code != kExitOk)
+    return code;
+  if (!write_picture(request.out, request.width, request.height, bytes_per_pixel, pixels)) {
+    report("cannot write " + request.out + ": " + std::strerror(errno));
+    return kExitRenderFailed;
+  }
+  report("rendered " + request.scene + " to " + request.out + " (" + std::to_string(request.width) + " x " +
+         std::to_string(request.height) + ")");
+  return kExitOk;
+}
+
+} // namespace bf

@@ -1,0 +1,85 @@
+// brightfold save SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]
+#include "commands.h"
+#include "module.h"
+#include "scene_loader.h"
+
+#include "oku/scene_db.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace bf {
+
+namespace {
+
+constexpr const char *kDefaultSaver = "POV scene and parts files";
+
+// Saves with the output's directory as the current directory, so that the
+// files the module writes beside the scene (parts, converted textures) land
+// there, and the saved scene renders in place. The module is given the bare
+// file name. When the directory cannot be entered (it does not exist; none
+// is created) the module gets the path as given and reports that it cannot
+// open the file.
+int save_in_directory(Saver &saver, const std::string &out) {
+  const std::filesystem::path path(out);
+  const std::string directory = path.parent_path().string();
+  if (directory.empty())
+    return saver.save(nullptr, db_get_root(), out.c_str());
+  const int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (home < 0 || chdir(directory.c_str()) != 0) {
+    if (home >= 0)
+      close(home);
+    return saver.save(nullptr, db_get_root(), out.c_str());
+  }
+  const int result = saver.save(nullptr, db_get_root(), path.filename().c_str());
+  const bool back = fchdir(home) == 0;
+  close(home);
+  if (!back)
+    report("cannot return to the starting directory");
+  return result;
+}
+
+} // namespace
+
+int run_save(const Args &args) {
+  ParsedArgs parsed;
+  int code = kExitOk;
+  if (!parse_args(args, {"--saver"}, {}, parsed, code))
+    return code;
+  if (parsed.operands.size() < 2)
+    return usage_error("save needs a scene file and at least one output file");
+  const std::string *chosen = parsed.find("--saver");
+  const std::string saver_name = chosen != nullptr ? *chosen : kDefaultSaver;
+
+  try {
+    load_scene_file(parsed.operands.front());
+  } catch (const SceneError &e) {
+    report(e.what());
+    return kExitUsage;
+  }
+  std::string error;
+  const auto module = ModuleSession::open(error);
+  if (!module) {
+    report(error);
+    return kExitUsage;
+  }
+  SaverFactory *factory = saver_find(saver_name.c_str());
+  if (factory == nullptr)
+    return usage_error("no saver is named \"" + saver_name + "\" ('brightfold list' shows them)");
+
+  int result = kExitOk;
+  for (size_t i = 1; i < parsed.operands.size(); ++i) {
+    const std::string &out = parsed.operands[i];
+    std::unique_ptr<Saver> saver(factory->create_saver());
+    if (!saver || save_in_directory(*saver, out) != 1) {
+      report("saving " + out + " failed");
+      result = kExitSaveFailed;
+    }
+  }
+  return result;
+}
+
+} // namespace bf

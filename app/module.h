@@ -1,0 +1,33 @@
+// The export module, loaded for the length of one command.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace bf {
+
+// Where the module is: $BRIGHTFOLD_MODULE when set, else
+// <directory of the program>/../lib/povexport.so.
+std::string module_path();
+
+// Loads the module and calls its dll_init; the destructor calls dll_term and
+// unloads it. Everything the module handed out (savers, surfaces) must be
+// gone before that.
+class ModuleSession {
+public:
+  // Null with a message in `error` when the module cannot be loaded.
+  static std::unique_ptr<ModuleSession> open(std::string &error);
+  ~ModuleSession();
+  ModuleSession(const ModuleSession &) = delete;
+  ModuleSession &operator=(const ModuleSession &) = delete;
+
+  int init_result() const { return init_result_; } // non-zero: no POV-Ray for previews
+
+private:
+  ModuleSession(void *handle, int (*term)()) : handle_(handle), term_(term) {}
+  void *handle_;
+  int (*term_)();
+  int init_result_ = 0;
+};
+
+} // namespace bf

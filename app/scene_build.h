@@ -1,0 +1,39 @@
+// The parts of the scene loader: nodes and their geometry entries.
+#pragma once
+
+#include "json_value.h"
+#include "oku/scene_db.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace bf {
+
+struct MeshDeleter {
+  void operator()(VYobject *mesh) const;
+};
+using MeshPtr = std::unique_ptr<VYobject, MeshDeleter>;
+
+// What the loader keeps while it reads one scene file.
+struct LoadContext {
+  std::filesystem::path directory; // the scene file's, absolute
+  // Part files read so far, by type and absolute path: a part used by many
+  // objects is read once and copied.
+  std::map<std::pair<std::string, std::string>, MeshPtr> parts;
+
+  // A path of the scene file made absolute.
+  std::string absolute(const std::string &path) const;
+};
+
+// Reads the node at `ref` (its keys and, recursively, its children) into `node`.
+void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &context);
+// The node type that `ref` names; `top` is true for the document's root node.
+OBJECT_TYPE read_node_type(const JsonRef &ref, bool top);
+// Adds the geometry entries of `ref` (one entry or a list) to `node`.
+void load_geometry(const JsonRef &ref, _object *node, LoadContext &context);
+// Sets the texture of `node` from `ref`.
+void load_texture(const JsonRef &ref, _object *node, const LoadContext &context);
+
+} // namespace bf

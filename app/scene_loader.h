@@ -1,0 +1,21 @@
+// Scene files (JSON) into the emulated host's scene database.
+#pragma once
+
+#include "json_value.h"
+
+#include <string>
+
+namespace bf {
+
+// Deepest tree of nodes accepted: the root's children are level 1.
+constexpr int kMaxTreeDepth = 256;
+
+// Empties the scene database and fills it from the scene file. Relative
+// paths in the file are taken relative to the file's directory and stored
+// absolute. Throws SceneError with a message naming the file and, for a bad
+// value, its JSON pointer; the database is then left empty.
+void load_scene_file(const std::string &path);
+// The same for scene text that comes from `path`.
+void load_scene_text(const std::string &text, const std::string &path);
+
+} // namespace bf
