@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -234,7 +235,9 @@ int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &req
   if (RenderGuard::interrupted())
     return interrupted_exit();
   if (guard.timed_out()) {
-    report("POV-Ray did not finish within " + std::to_string(request.timeout) + " seconds and was stopped");
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", request.timeout);
+    report(std::string("POV-Ray did not finish within ") + seconds + " seconds and was stopped");
     return kExitRenderFailed;
   }
   Win32SpawnResult run = win32_last_spawn();
@@ -274,6 +277,7 @@ int run_render(const Args &args) {
   if (!factory)
     return not_registered();
 
+  const fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
   std::vector<unsigned char> pixels;
   int bytes_per_pixel = 3;
   {
@@ -283,7 +287,6 @@ int run_render(const Args &args) {
       return kExitRenderFailed;
     }
     // The user's definitions apply to the preview as to a saved scene.
-    fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
     std::error_code ignored;
     if (fs::exists(defs, ignored))
       fs::copy_file(defs, work.path() / "okudefs.inc", ignored);

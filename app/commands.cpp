@@ -9,11 +9,18 @@ namespace bf {
 
 int run_save(const Args &args);
 int run_list(const Args &args);
+int run_render(const Args &args);
 
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
       {"save", "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]",
        "export the scene to each OUT (saver default: \"POV scene and parts files\")", run_save},
+      {"render",
+       "SCENE.json OUT.png [--width W] [--height H] [--depth D] [--no-antialias] [--no-shadows] [--draws N]\n"
+       "         [--keep-scene FILE.pov] [--timeout SECONDS]",
+       "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG or Targa\n"
+       "      file (default 640 x 480, depth 24)",
+       run_render},
       {"list", "", "show the registered savers and display surfaces", run_list},
   };
   return table;
