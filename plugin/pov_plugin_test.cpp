@@ -1,0 +1,122 @@
+#include "oku/scene_db.h"
+#include "plugin/pov_plugin.h"
+#include "scene/pov_state.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+const char *const kSceneSaver = "POV scene file";
+const char *const kPartsSaver = "POV scene and parts files";
+const char *const kPreview = "Photo-realistic (POVRay)";
+
+template <class Factory> void expect_factory(const char *name) {
+  Factory factory;
+  SaverFactory &f = factory;
+  EXPECT_STREQ(f.name(), name);
+  EXPECT_EQ(f.description(), f.name()); // the very same text
+  EXPECT_EQ(f.saver_code(), 1000);
+  EXPECT_EQ(f.suffix_count(), 1);
+  EXPECT_STREQ(f.suffix(), "pov");
+  EXPECT_STREQ(f.suffix(0), "pov");
+  std::unique_ptr<Saver> saver(f.create_saver());
+  ASSERT_NE(saver, nullptr);
+  std::unique_ptr<Saver> other(f.create_saver());
+  EXPECT_NE(saver.get(), other.get());
+}
+
+TEST(SaverFactories, Answers) {
+  expect_factory<PovSceneSaverFactory>(kSceneSaver);
+  expect_factory<PovPartsSaverFactory>(kPartsSaver);
+}
+
+std::string read_file(const std::string &path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(SaverFactories, SaversWriteWithTheirPartsMode) {
+  scene_reset();
+  char pattern[] = "/tmp/pov_plugin_test_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  std::string path = std::string(pattern) + "/out.pov";
+
+  PovPartsSaverFactory parts_factory;
+  std::unique_ptr<Saver> parts(parts_factory.create_saver());
+  EXPECT_EQ(parts->save(nullptr, nullptr, path.c_str()), 1); // null root: the database root
+  EXPECT_EQ(parts_mode, 1);
+  std::string first = read_file(path);
+  EXPECT_EQ(first.rfind("/* Brightfold generated POV 3.0 scene file */\n", 0), 0u);
+
+  PovSceneSaverFactory scene_factory;
+  std::unique_ptr<Saver> scene(scene_factory.create_saver());
+  EXPECT_EQ(scene->save(nullptr, db_get_root(), path.c_str()), 1);
+  EXPECT_EQ(parts_mode, 0);
+  EXPECT_EQ(read_file(path), first);
+
+  std::string missing = std::string(pattern) + "/missing/out.pov";
+  EXPECT_EQ(scene->save(nullptr, nullptr, missing.c_str()), 0);
+  unlink(path.c_str());
+  rmdir(pattern);
+}
+
+TEST(EntryPoints, RegisterAndUnregister) {
+  int before = saver_count();
+  int result = dll_init();
+  // 0 with the display surface registered, else the registry's error code.
+  EXPECT_EQ(result == 0, universe_display_surface_find(kPreview) != nullptr);
+  ASSERT_EQ(saver_count(), before + 2);
+  SaverFactory *scene = saver_get(before + 1);
+  SaverFactory *parts = saver_get(before + 2);
+  EXPECT_STREQ(scene->name(), kSceneSaver);
+  EXPECT_STREQ(parts->name(), kPartsSaver);
+  EXPECT_EQ(saver_find(kSceneSaver), scene);
+  EXPECT_EQ(saver_find(kPartsSaver), parts);
+
+  EXPECT_EQ(dll_term(), 0);
+  EXPECT_EQ(saver_count(), before);
+  EXPECT_EQ(saver_find(kSceneSaver), nullptr);
+  EXPECT_EQ(universe_display_surface_find(kPreview), nullptr);
+  // Unregistering again passes on the host's answer for a stranger.
+  EXPECT_NE(dll_term(), 0);
+}
+
+// The module as the host sees it: a shared library with two plain entry points.
+TEST(EntryPoints, LoadableModule) {
+  std::string path = std::string(BF_BINARY_DIR) + "/lib/povexport.so";
+  if (access(path.c_str(), F_OK) != 0)
+    GTEST_SKIP() << path << " not built";
+  void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto init = reinterpret_cast<int (*)()>(dlsym(module, "dll_init"));
+  auto term = reinterpret_cast<int (*)()>(dlsym(module, "dll_term"));
+  ASSERT_NE(init, nullptr);
+  ASSERT_NE(term, nullptr);
+
+  int before = saver_count();
+  init();
+  ASSERT_EQ(saver_count(), before + 2);
+  SaverFactory *parts = saver_find(kPartsSaver);
+  ASSERT_NE(parts, nullptr);
+  EXPECT_STREQ(parts->description(), kPartsSaver);
+  EXPECT_EQ(parts->saver_code(), 1000);
+  std::unique_ptr<Saver> saver(parts->create_saver());
+  ASSERT_NE(saver, nullptr);
+  saver.reset();
+  EXPECT_EQ(term(), 0);
+  EXPECT_EQ(saver_count(), before);
+  EXPECT_EQ(dlclose(module), 0);
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+#include "scene/pov_writers.h"
+#include "scene/scene_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class CameraTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    scene_reset();
+    indent_depth = 0;
+    inherited_opacity = 1;
+  }
+
+  std::string text(_object *node, int depth = 1) {
+    return capture_text([&](FILE *f) { pov_write_camera(f, depth, node); });
+  }
+};
+
+TEST_F(CameraTest, IdentityWithNinetyDegrees) {
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
+  camera->position = ZAL_VECT3{0, 2, -10};
+  camera->view_angle = 90;
+  EXPECT_EQ(text(camera), "  camera {\n"
+                          "    location <0, 2, -10>\n"
+                          "    right <1, 0, 0> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n"
+                          "    up <-0, -1, -0>\n"
+                          "    direction <0, 0, 0.5>\n"
+                          "  }\n");
+}
+
+TEST_F(CameraTest, SixtyDegreesGivesDirectionLengthOfCot30Halved) {
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
+  camera->view_angle = 60;
+  EXPECT_NE(text(camera, 0).find("\n  direction <0, 0, 0.866025>\n"), std::string::npos);
+}
+
+TEST_F(CameraTest, LocationIsTheMidpoint) {
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
+  camera->position = ZAL_VECT3{1, 1, 1};
+  camera->has_midpoint = true;
+  camera->midpoint = ZAL_VECT3{7, 8, 9};
+  EXPECT_NE(text(camera, 0).find("\n  location <7, 8, 9>\n"), std::string::npos);
+}
+
+TEST_F(CameraTest, LookAtCameraLooksAtItsTarget) {
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
+  camera->position = ZAL_VECT3{0, 0, -10};
+  camera->has_look_at = true;
+  camera->look_at = ZAL_VECT3{0, 0, 0};
+  camera->view_angle = 90;
+  std::string t = text(camera, 0);
+  float ux, uy, uz, dx, dy, dz;
+  ASSERT_EQ(sscanf(t.c_str() + t.find("up"), "up <%g, %g, %g>", &ux, &uy, &uz), 3) << t;
+  ASSERT_EQ(sscanf(t.c_str() + t.find("direction"), "direction <%g, %g, %g>", &dx, &dy, &dz), 3) << t;
+  EXPECT_NEAR(ux, 0, 1e-6);
+  EXPECT_NEAR(uy, 1, 1e-6); // the sky
+  EXPECT_NEAR(dz, 0.5, 1e-6);
+  EXPECT_NEAR(dx, 0, 1e-6);
+}
+
+TEST_F(CameraTest, WalkWritesEveryCameraAndItsChildren) {
+  _object *a = add_node(nullptr, OBJECT_TYPE_CAMERA, "A");
+  a->active = 0; // cameras are never commented out
+  a->visible = 0;
+  _object *b = add_node(a, OBJECT_TYPE_CAMERA, "B");
+  b->view_angle = 90;
+  std::string t = walk_text(db_get_root()).substr(default_frame().size());
+  EXPECT_EQ(t.find("/*"), std::string::npos);
+  EXPECT_EQ(t.find("  camera {\n"), 0u);
+  EXPECT_NE(t.find("    camera {\n      location <0, 0, 0>\n"), std::string::npos);
+}
+
+} // namespace

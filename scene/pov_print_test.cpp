@@ -1,0 +1,49 @@
+#include "scene/pov_print.h"
+#include "scene/scene_test_util.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PovPrint, IndentsTwoSpacesPerLevel) {
+  EXPECT_EQ(capture_text([](FILE *f) { pov_printf(f, 3, "x %d\n", 7); }), "      x 7\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_printf(f, 0, "x\n"); }), "x\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_printf(f, -4, "x\n"); }), "x\n");
+  // Deep trees: the indentation is not limited.
+  EXPECT_EQ(capture_text([](FILE *f) { pov_printf(f, 100, "%s", ""); }), std::string(200, ' '));
+  // Without a line end the line stays open.
+  EXPECT_EQ(capture_text([](FILE *f) {
+              pov_printf(f, 1, "finish {");
+              fputs("}\n", f);
+            }),
+            "  finish {}\n");
+}
+
+TEST(PovPrint, VectorLines) {
+  EXPECT_EQ(capture_text([](FILE *f) { pov_print_vec3(f, 2, "translate", 1, 0.5f, -2); }),
+            "    translate <1, 0.5, -2>\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_print_vec3(f, 2, "", 1, 0.5f, -2); }), "    <1, 0.5, -2>\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_print_vec3(f, 0, nullptr, 1, 0.5f, -2); }), "<1, 0.5, -2>\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_print_vec3(f, -1, "up", -0.0f, -1, 0); }), "up <-0, -1, 0>\n");
+  EXPECT_EQ(capture_text([](FILE *f) {
+              pov_print_vect3(f, 1, "location", ZAL_VECT3{1e10f, 1e-5f, 123456.5f});
+            }),
+            "  location <1e+10, 1e-05, 123456>\n");
+}
+
+TEST(PovPrint, NumberFormatsAgreeWithPrintf) {
+  const float values[] = {0.1f, 1.0f / 3, -7.25e-9f, 65504.0f, 3.4028235e38f, -0.0f};
+  for (float v : values) {
+    char expected[512];
+    snprintf(expected, sizeof expected, "<%g, %g, %g>\n", v, v, v);
+    EXPECT_EQ(capture_text([&](FILE *f) { pov_print_vector(f, 0, nullptr, "%g", v, v, v); }), expected);
+    char g6[512];
+    snprintf(g6, sizeof g6, "<%.6g, %.6g, %.6g>\n", v, v, v);
+    EXPECT_EQ(capture_text([&](FILE *f) { pov_print_vector(f, 0, "", "%.6g", v, v, v); }), g6);
+    char fixed[512];
+    snprintf(fixed, sizeof fixed, "<%.3f, %.3f, %.3f>\n", v, v, v);
+    EXPECT_EQ(capture_text([&](FILE *f) { pov_print_vector(f, 0, "", "%.3f", v, v, v); }), fixed);
+  }
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+#include "scene/pov_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace {
+
+std::string printf_g(double v) {
+  char text[64];
+  snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+std::string ours(double v) {
+  char text[32];
+  int n = pov_format_g(text, v);
+  EXPECT_EQ(n, static_cast<int>(strlen(text)));
+  return text;
+}
+
+std::string comment(const char *name) {
+  char out[256];
+  return pov_comment_name(out, name);
+}
+
+TEST(FormatG, EdgeValuesMatchPrintf) {
+  const double values[] = {0.0,
+                           -0.0,
+                           1.0,
+                           -2.5,
+                           0.5,
+                           123456.5,
+                           999999.5,
+                           999999.4,
+                           1234565,
+                           1e-5,
+                           1e-4,
+                           9.999995e-5,
+                           1e10,
+                           1e15,
+                           1e100,
+                           -1e-300,
+                           1.7976931348623157e308,
+                           std::numeric_limits<double>::denorm_min(),
+                           std::numeric_limits<float>::denorm_min(),
+                           std::numeric_limits<double>::min(),
+                           0.1f,
+                           0.866025403784,
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::nan(""),
+                           -std::nan("")};
+  for (double v : values)
+    EXPECT_EQ(ours(v), printf_g(v)) << "value " << v;
+  EXPECT_EQ(ours(-0.0), "-0");
+  EXPECT_EQ(ours(1e10), "1e+10");
+  EXPECT_EQ(ours(123456.5), "123456");
+  EXPECT_EQ(ours(999999.5), "1e+06");
+}
+
+TEST(FormatG, RandomBitPatternsAndScaledIntegersMatchPrintf) {
+  std::mt19937_64 random(20240611);
+  for (int i = 0; i < 200000; ++i) {
+    uint64_t bits = random();
+    double d;
+    memcpy(&d, &bits, sizeof d);
+    uint32_t fbits = static_cast<uint32_t>(random());
+    float f;
+    memcpy(&f, &fbits, sizeof f);
+    double scaled =
+        std::ldexp(static_cast<double>(random() % 2000001) - 1000000, static_cast<int>(random() % 80) - 40);
+    for (double v : {d, static_cast<double>(f), scaled})
+      ASSERT_EQ(ours(v), printf_g(v)) << "bits " << std::hexfloat << v;
+  }
+}
+
+TEST(CommentName, PlainNamesAreUnchanged) {
+  EXPECT_EQ(comment("Bracket"), "Bracket");
+  EXPECT_EQ(comment("Lid / top * side, 50% (v2)"), "Lid / top * side, 50% (v2)");
+  EXPECT_EQ(comment("Gehäuse ünten"), "Gehäuse ünten");
+  EXPECT_EQ(comment(""), "");
+  EXPECT_EQ(comment(nullptr), "");
+}
+
+TEST(CommentName, CannotLeaveItsComment) {
+  EXPECT_EQ(comment("a\nb"), "a?b");
+  EXPECT_EQ(comment("a\r\n#include \"/etc/passwd\""), "a??#include \"/etc/passwd\"");
+  EXPECT_EQ(comment("tab\there\x7f"), "tab?here?");
+  EXPECT_EQ(comment("x */ #fopen F \"/tmp/x\" write"), "x * / #fopen F \"/tmp/x\" write");
+  EXPECT_EQ(comment("open /* here"), "open / * here");
+  EXPECT_EQ(comment("/*/"), "/ * /");
+  EXPECT_EQ(comment("*/*"), "* / *");
+  EXPECT_EQ(comment("**//"), "** //");
+  // No marker survives in any mix of the two characters.
+  const char *mixes[] = {"/**/", "*//*", "/*/*/", "//**//", "*/*/*"};
+  for (const char *mix : mixes) {
+    std::string out = comment(mix);
+    EXPECT_EQ(out.find("/*"), std::string::npos) << mix;
+    EXPECT_EQ(out.find("*/"), std::string::npos) << mix;
+  }
+}
+
+TEST(CommentName, LongNamesAreCutAt255Bytes) {
+  std::string long_name(1000, 'n');
+  char out[256 + 16];
+  memset(out, 'X', sizeof out);
+  pov_comment_name(out, long_name.c_str());
+  EXPECT_EQ(strlen(out), 255u);
+  EXPECT_EQ(out[256], 'X'); // nothing written past the buffer
+
+  // A blank inserted near the end never pushes the text past 255 bytes.
+  std::string markers = std::string(254, 'a') + "*/";
+  EXPECT_EQ(comment(markers.c_str()), std::string(254, 'a') + "*");
+
+  // A multi-byte character is never cut in half.
+  std::string umlauts = std::string(254, 'a') + "ää";
+  EXPECT_EQ(comment(umlauts.c_str()), std::string(254, 'a'));
+  std::string fits = std::string(253, 'a') + "ää";
+  EXPECT_EQ(comment(fits.c_str()), std::string(253, 'a') + "ä");
+}
+
+TEST(SafeFileName, MapsQuotesBackslashesAndControls) {
+  char name[] = "my \"wood\"\\grain\n.png";
+  EXPECT_EQ(std::string(pov_safe_file_name(name)), "my _wood__grain_.png");
+  char plain[] = "oku_wood_png_0.25.tga";
+  EXPECT_EQ(std::string(pov_safe_file_name(plain)), "oku_wood_png_0.25.tga");
+  EXPECT_EQ(pov_safe_file_name(nullptr), nullptr);
+}
+
+} // namespace
