@@ -33,6 +33,7 @@ Place place_of(const std::string &text, size_t offset) {
 
 // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax
 // error while parsing value - ..." -> "syntax error while parsing value - ...".
+// (The parser already writes control characters it quotes as <U+000A>.)
 std::string parser_detail(const std::string &what) {
   const size_t column = what.find("column ");
   const size_t colon = what.find(": ", column == std::string::npos ? 0 : column);
