@@ -154,6 +154,24 @@ TEST_F(MeshExportTest, ColourWithoutTrianglesKeepsItsNumberAsAnEmptyUnion) {
                   "}\n");
 }
 
+TEST_F(MeshExportTest, ZeroAreaIsDecidedOnTheNumbersAsPrinted) {
+  // Both triangles are nearly in line; POV-Ray keeps the first and drops
+  // the second, by the exact cross product of the corners as it reads them.
+  TestPolygon kept = flat_polygon(kRed, {{0.151692f, -0.357508f, 0.261896f},
+                                         {-0.401916f, -0.060495f, 0.051692f},
+                                         {-0.955524f, 0.236518f, -0.158512f}});
+  TestPolygon dropped = flat_polygon(kGreen, {{0.224169f, -0.361153f, 0.0827135f},
+                                              {-0.438714f, -0.63573f, -0.781636f},
+                                              {0.887052f, -0.086576f, 0.947063f}});
+  // Corners that differ only beyond the sixth digit print as one point.
+  TestPolygon point = flat_polygon(kBlue, {{1, 1, 0}, {1.0000001f, 1, 0}, {1, 1.0000001f, 0}});
+  std::string text = export_text({kept, dropped, point});
+  EXPECT_NE(text.find("#declare OKU_MESH_0 = mesh {\n\tsmooth_triangle { < 0.151692,"), std::string::npos);
+  EXPECT_NE(text.find("#declare OKU_MESH_1 = union {\n}\n#declare OKU_MESH_2 = union {\n}\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST_F(MeshExportTest, ZeroAreaTrianglesStayInAMeshThatHasOthers) {
   TestPolygon flat = flat_polygon(kRed, {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}});
   TestPolygon good = flat_polygon(kRed, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});

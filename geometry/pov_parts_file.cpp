@@ -9,6 +9,7 @@
 #include "scene/pov_state.h"
 #include "scene/pov_text.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -34,6 +35,10 @@ void cut_text(char *text, int max) {
   text[n] = '\0';
 }
 
+// The module's counters only count up; past the largest int they start
+// again at 1 rather than overflow into negative numbers.
+int count_up(int counter) { return counter < INT_MAX ? counter + 1 : 1; }
+
 bool is_identifier_char(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
@@ -46,7 +51,8 @@ bool is_identifier_char(char c) {
 void object_base_name(_object *object, char *out) {
   int id = obj_get_id(object);
   if (id == 0) {
-    id = next_object_id++;
+    id = next_object_id;
+    next_object_id = count_up(next_object_id);
     obj_set_id(object, id);
   }
   char digits[16];
@@ -140,7 +146,8 @@ void pov_part_base_name(_geometry *geometry, char *out) {
 
 char *pov_make_part_name(const char *name, char *out) {
   char number[16];
-  int digits = snprintf(number, sizeof number, "_%d", next_part_number++);
+  int digits = snprintf(number, sizeof number, "_%d", next_part_number);
+  next_part_number = count_up(next_part_number);
   int n = 4;
   std::memcpy(out, "oku_", 4);
   for (const char *p = name ? name : ""; *p && n + digits < kMaxIdentifier; ++p)

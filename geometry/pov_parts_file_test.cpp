@@ -56,6 +56,7 @@ TEST(PartNameTest, LongNamesLeaveRoomForTheMeshNumber) {
   EXPECT_LE(id.size() + 11, 255u);
   EXPECT_EQ(id.substr(0, 8), "oku_aaaa");
   EXPECT_EQ(id.substr(id.size() - 11), "_2147483647");
+  EXPECT_EQ(next_part_number, 1) << "the counter starts again rather than overflow";
 }
 
 TEST_F(PartsTest, FirstUseDeclaresThePartOnceAndWritesItsFileInPartsMode) {

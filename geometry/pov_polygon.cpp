@@ -7,8 +7,8 @@
 #include "geometry/pov_mesh_internal.h"
 #include "scene/pov_text.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -137,8 +137,13 @@ void pov_write_polygon(FILE *file, const VYpolygon &polygon) {
 
 double pov_printed_value(float v) {
   char text[32];
-  pov_format_g(text, v);
-  return std::strtod(text, nullptr);
+  int length = pov_format_g(text, v);
+  double value = 0;
+  // from_chars reads the text as POV-Ray does, whatever the locale. (POV-Ray
+  // cannot read "nan" or "inf" at all; such a number breaks the scene anyway.)
+  if (std::from_chars(text, text + length, value).ec != std::errc())
+    value = v;
+  return value;
 }
 
 int pov_triangle_kept(const double p1[3], const double p2[3], const double p3[3]) {

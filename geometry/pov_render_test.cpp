@@ -109,6 +109,14 @@ TEST_F(RenderTest, SavedSceneOfPartsAndPrimitivesRenders) {
       flat_polygon(kRed, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}),
       flat_polygon(kGreen, {{0, 0, 0}, {1, 0, 0}}),
       flat_polygon(kBlue, {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}}),
+      // Nearly in line: POV-Ray keeps the first and drops the second, by
+      // the exact cross product of the corners as printed.
+      flat_polygon({1, 1, 0}, {{0.151692f, -0.357508f, 0.261896f},
+                               {-0.401916f, -0.060495f, 0.051692f},
+                               {-0.955524f, 0.236518f, -0.158512f}}),
+      flat_polygon({0, 1, 1}, {{0.224169f, -0.361153f, 0.0827135f},
+                               {-0.438714f, -0.63573f, -0.781636f},
+                               {0.887052f, -0.086576f, 0.947063f}}),
   };
   add_mesh_object(nullptr, "Odd \"quoted\" part", make_mesh(odd))->position = {0, 3, 0};
   add_mesh_object(nullptr, "Nothing", make_mesh({}));
