@@ -120,6 +120,7 @@ TEST_F(RenderTest, SavedSceneOfPartsAndPrimitivesRenders) {
   };
   add_mesh_object(nullptr, "Odd \"quoted\" part", make_mesh(odd))->position = {0, 3, 0};
   add_mesh_object(nullptr, "Nothing", make_mesh({}));
+  add_mesh_object(nullptr, "Only a line", make_mesh({odd[1]}))->color = kRed;
   add_mesh_object(nullptr, std::string(300, 'L').c_str(), make_mesh(odd))->position = {1, 3, 0};
 
   std::string messages;
