@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace bf {
 
@@ -19,9 +20,14 @@ using MeshPtr = std::unique_ptr<VYobject, MeshDeleter>;
 // What the loader keeps while it reads one scene file.
 struct LoadContext {
   std::filesystem::path directory; // the scene file's, absolute
-  // Part files read so far, by type and absolute path: a part used by many
-  // objects is read once and copied.
-  std::map<std::pair<std::string, std::string>, MeshPtr> parts;
+  // Meshes of the part files read so far, by type and absolute path: a part
+  // used by many objects is read once, and objects with the same pivot share
+  // one mesh (the pivot lives in the mesh). The geometries own the meshes.
+  struct SharedPart {
+    ZAL_VECT3 pivot;
+    VYobject *mesh;
+  };
+  std::map<std::pair<std::string, std::string>, std::vector<SharedPart>> parts;
 
   // A path of the scene file made absolute.
   std::string absolute(const std::string &path) const;
@@ -31,8 +37,9 @@ struct LoadContext {
 void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &context);
 // The node type that `ref` names; `top` is true for the document's root node.
 OBJECT_TYPE read_node_type(const JsonRef &ref, bool top);
-// Adds the geometry entries of `ref` (one entry or a list) to `node`.
-void load_geometry(const JsonRef &ref, _object *node, LoadContext &context);
+// Adds the geometry entries of `ref` (one entry or a list) to `node`, each
+// with the node's pivot.
+void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
 // Sets the texture of `node` from `ref`.
 void load_texture(const JsonRef &ref, _object *node, const LoadContext &context);
 

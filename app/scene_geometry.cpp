@@ -76,7 +76,32 @@ std::string lower(std::string s) {
   return s;
 }
 
-void load_part(const JsonRef &ref, _object *node, LoadContext &context) {
+bool same_bits(const ZAL_VECT3 &a, const ZAL_VECT3 &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The mesh of a part file for an object with this pivot: shared with the
+// objects that use the same part with the same pivot, copied from another
+// user's mesh for a new pivot, read from the file on first use. Null with a
+// message in `error` when the file cannot be read.
+VYobject *part_mesh(LoaderFactory &factory, const std::string &type, const std::string &path,
+                    const std::string &params, const ZAL_VECT3 &pivot, LoadContext &context,
+                    std::string &error) {
+  auto &users = context.parts[{lower(type), path}];
+  for (const auto &user : users)
+    if (same_bits(user.pivot, pivot))
+      return user.mesh;
+  VYobject *mesh =
+      users.empty() ? factory.load(path.c_str(), params.c_str(), error) : copy_mesh(users.front().mesh);
+  if (mesh == nullptr) {
+    if (error.empty())
+      error = "out of memory";
+    return nullptr;
+  }
+  VYobject_set_pivot(mesh, pivot.x, pivot.y, pivot.z);
+  users.push_back({pivot, mesh});
+  return mesh;
+}
+
+void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
   ref.expect_object({"part", "part_type", "part_label", "part_params"});
   const JsonRef file_ref = ref.member("part");
   const std::string file = read_string(file_ref);
@@ -96,24 +121,21 @@ void load_part(const JsonRef &ref, _object *node, LoadContext &context) {
   LoaderFactory *factory = loader_get_factory(type.c_str());
   if (factory == nullptr)
     (type_ref ? *type_ref : file_ref).fail("no loader for part type \"" + type + "\"");
-
-  MeshPtr &cached = context.parts[{lower(type), path}];
-  if (!cached) {
-    std::string error;
-    const std::string params = ref.get("part_params") ? read_string(ref.member("part_params")) : "";
-    cached.reset(factory->load(path.c_str(), params.c_str(), error));
-    if (!cached)
-      file_ref.fail("cannot load \"" + path + "\": " + error);
-  }
-  _geometry *geometry = scene_add_geometry(node);
-  geometry->set_mesh(copy_mesh(cached.get()));
-  geometry->set_part_file(path);
-  _part_info &info = geometry->part_info();
+  _part_info info;
   info.type_ = type;
   if (auto v = ref.get("part_label"))
     info.name_ = read_string(*v);
   if (auto v = ref.get("part_params"))
     info.params_ = read_string(*v);
+
+  std::string error;
+  VYobject *mesh = part_mesh(*factory, type, path, info.params_, pivot, context, error);
+  if (mesh == nullptr)
+    file_ref.fail("cannot load \"" + path + "\": " + error);
+  _geometry *geometry = scene_add_geometry(node);
+  geometry->set_mesh(mesh);
+  geometry->set_part_file(path);
+  geometry->part_info() = info;
 }
 
 // Index `ref` into a table of `count` entries.
@@ -145,7 +167,7 @@ void load_polygon(const JsonRef &ref, VYobject *mesh, size_t positions, size_t n
   }
 }
 
-void load_mesh(const JsonRef &ref, _object *node) {
+void load_mesh(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot) {
   ref.expect_object({"mesh"});
   const JsonRef m = ref.member("mesh");
   m.expect_object({"vertices", "normals", "polygons"});
@@ -170,6 +192,7 @@ void load_mesh(const JsonRef &ref, _object *node) {
     for (size_t i = 0; i < count; ++i)
       load_polygon(polygons->element(i), mesh.get(), positions, normals);
   }
+  VYobject_set_pivot(mesh.get(), pivot.x, pivot.y, pivot.z);
   scene_add_geometry(node)->set_mesh(mesh.release());
 }
 
@@ -213,7 +236,7 @@ void set_primitive_bounds(VYobject *mesh, const GeomParams &p) {
 }
 
 // Unset sizes give shapes that fit the unit cube.
-void load_primitive(const JsonRef &ref, _object *node) {
+void load_primitive(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot) {
   ref.expect_object({"primitive", "size", "radius", "height", "width"});
   if (node->params)
     ref.fail("an object holds at most one primitive");
@@ -232,11 +255,12 @@ void load_primitive(const JsonRef &ref, _object *node) {
     p.width = read_non_negative(*v);
   MeshPtr mesh(VYobject_create());
   set_primitive_bounds(mesh.get(), p);
+  VYobject_set_pivot(mesh.get(), pivot.x, pivot.y, pivot.z);
   scene_add_geometry(node)->set_mesh(mesh.release());
   scene_set_params(node, p);
 }
 
-void load_entry(const JsonRef &ref, _object *node, LoadContext &context) {
+void load_entry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
   if (!ref.value().is_object())
     ref.fail("expected an object");
   const int kinds = !!ref.get("part") + !!ref.get("mesh") + !!ref.get("primitive");
@@ -245,24 +269,24 @@ void load_entry(const JsonRef &ref, _object *node, LoadContext &context) {
   if (kinds > 1)
     ref.fail("give only one of \"part\", \"mesh\" and \"primitive\"");
   if (ref.get("part"))
-    load_part(ref, node, context);
+    load_part(ref, node, pivot, context);
   else if (ref.get("mesh"))
-    load_mesh(ref, node);
+    load_mesh(ref, node, pivot);
   else
-    load_primitive(ref, node);
+    load_primitive(ref, node, pivot);
 }
 
 } // namespace
 
-void load_geometry(const JsonRef &ref, _object *node, LoadContext &context) {
+void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
   if (ref.value().is_object()) {
-    load_entry(ref, node, context);
+    load_entry(ref, node, pivot, context);
     return;
   }
   if (!ref.value().is_array())
     ref.fail("expected an object or an array");
   for (size_t i = 0; i < ref.value().size(); ++i)
-    load_entry(ref.element(i), node, context);
+    load_entry(ref.element(i), node, pivot, context);
 }
 
 void load_texture(const JsonRef &ref, _object *node, const LoadContext &context) {

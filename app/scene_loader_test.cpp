@@ -264,7 +264,8 @@ TEST_F(SceneLoader, PartFilesAreAbsoluteTypedLabelledAndShared) {
     {"type": "object", "geometry": {"part": "meshes/quad.obj", "part_label": "Bracket",
                                     "part_params": "p=1"}, "pivot": [1, 2, 3]},
     {"type": "object", "geometry": [{"part": "meshes/../meshes/quad.obj"},
-                                    {"part": "meshes/tri.model", "part_type": "OBJ"}]}]}})");
+                                    {"part": "meshes/tri.model", "part_type": "OBJ"}]},
+    {"type": "object", "geometry": {"part": "meshes/quad.obj"}}]}})");
   _object *a = child(db_get_root(), 1);
   _geometry *g = static_cast<_geometry *>(obj_get_geolist(a)->get(1));
   EXPECT_EQ(g->part_name(), (dir_ / "meshes/quad.obj").string());
@@ -279,11 +280,14 @@ TEST_F(SceneLoader, PartFilesAreAbsoluteTypedLabelledAndShared) {
   _geometry *typed = static_cast<_geometry *>(obj_get_geolist(b)->get(2));
   EXPECT_EQ(shared->part_name(), (dir_ / "meshes/quad.obj").string());
   EXPECT_STREQ(shared->part().name(), "");
-  EXPECT_NE(shared->handle(), g->handle()); // each object owns its mesh
+  // Objects with the same part and pivot share its mesh; another pivot
+  // needs a mesh of its own.
+  EXPECT_NE(shared->handle(), g->handle());
+  EXPECT_EQ(obj_get_geometry(child(db_get_root(), 3)), shared->handle());
   EXPECT_EQ(VYobject_polygon_count(shared->handle()), 1);
   EXPECT_STREQ(typed->part().type(), "OBJ");
   EXPECT_EQ(VYobject_polygon_count(typed->handle()), 1);
-  // The pivot is the using object's own: the shared copy keeps none.
+  // The pivot is the using object's own: the copy for the others has none.
   float pivot[3];
   VYobject_getpivot(g->handle(), pivot, 0);
   EXPECT_EQ(pivot[2], 3.0f);

@@ -4,8 +4,6 @@
 #include "scene_build.h"
 #include "scene_loader.h"
 
-#include "vy/mesh.h"
-
 #include <utility>
 
 namespace bf {
@@ -157,13 +155,11 @@ void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &contex
   load_placement(ref, node);
   load_surface(ref, node);
   load_light_and_camera(ref, node);
+  ZAL_VECT3 pivot{0, 0, 0};
+  if (auto v = ref.get("pivot"))
+    pivot = read_vec3(*v);
   if (auto v = ref.get("geometry"))
-    load_geometry(*v, node, context);
-  if (auto v = ref.get("pivot")) {
-    const ZAL_VECT3 pivot = read_vec3(*v);
-    for (const auto &geometry : node->geometries)
-      VYobject_set_pivot(geometry->handle(), pivot.x, pivot.y, pivot.z);
-  }
+    load_geometry(*v, node, pivot, context);
   if (auto v = ref.get("texture"))
     load_texture(*v, node, context);
   if (auto v = ref.get("children"))

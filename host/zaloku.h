@@ -62,7 +62,10 @@ public:
   // Host side.
   void set_part_file(const std::string &path) { part_file_ = path; has_part_file_ = true; }
   _part_info &part_info() { return part_info_; }
-  void set_mesh(VYobject *mesh); // takes ownership (destroys a previous mesh)
+  // Takes ownership (releases a previous mesh). A mesh handed to several
+  // geometries (one part placed many times) is shared and destroyed with the
+  // last of them.
+  void set_mesh(VYobject *mesh);
 
 private:
   bool has_part_file_ = false;

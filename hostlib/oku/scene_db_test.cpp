@@ -126,6 +126,30 @@ TEST_F(SceneDb, GeometryListAndParams) {
   EXPECT_EQ(static_cast<GeomParams *>(vars->getvalue(vars->find("_GEOM_PARAMS")))->kind, 3);
 }
 
+TEST_F(SceneDb, AMeshSharedByGeometriesLivesUntilTheLastGoes) {
+  VYobject *mesh = VYobject_create();
+  const int p = VYobject_add_position(mesh, 1, 2, 3);
+  VYobject_begin_polygon(mesh, {1, 1, 1});
+  VYobject_add_corner(mesh, p, -1);
+  {
+    _geometry first;
+    first.set_mesh(mesh);
+    {
+      _geometry second;
+      second.set_mesh(mesh);
+      second.set_mesh(mesh); // the same mesh again changes nothing
+    }
+    EXPECT_EQ(VYobject_polygon_count(first.handle()), 1); // still alive (ASan checks)
+    _object *o = scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY);
+    scene_add_geometry(o)->set_mesh(mesh);
+  }
+  scene_add_geometry(scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY))->set_mesh(mesh);
+  EXPECT_EQ(VYobject_polygon_count(
+                obj_get_geometry(static_cast<_object *>(obj_get_children(db_get_root())->get(1)))),
+            1);
+  scene_reset(); // releases both users; the last one destroys the mesh
+}
+
 TEST_F(SceneDb, ViewPointIsNamedCameraElseFirstInTreeOrder) {
   OkuAssembly *assembly = obj_get_assembly(db_get_root());
   ASSERT_NE(assembly, nullptr);
