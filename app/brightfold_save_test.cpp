@@ -64,6 +64,7 @@ Outcome run(const std::vector<std::string> &args, const fs::path &cwd,
 class Brightfold : public ::testing::Test {
 protected:
   void SetUp() override {
+    ASSERT_TRUE(fs::exists(kProgram)) << kProgram << " is not built";
     dir_ = fs::path(::testing::TempDir()) / ("bf_cli_" + std::to_string(::getpid()));
     fs::create_directories(dir_ / "sub");
   }
