@@ -2,15 +2,156 @@
 #include "scene/pov_text.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
-int pov_format_g(char *out, double v) {
-  // to_chars with the general format and a precision behaves as printf's
-  // "%.6g" in the C locale, including "-0", exponent form and the spelling
-  // of infinities and NaNs, without the cost of parsing a format string.
+// Include files of millions of triangles hold tens of millions of numbers,
+// so "%g" is computed here directly: the value is scaled to six digits in
+// double precision and rounded. The scaling costs at most two roundings, an
+// error far below 1e-9 of a unit of the sixth digit; only when the scaled
+// value lies that close to a half (a possible tie, as in 123456.5) is the
+// exact and slower to_chars asked, which rounds a tie to even as printf does.
+namespace {
+
+// 10^k for k from kLowPower to kHighPower, each the nearest double.
+const int kLowPower = -40;
+const int kHighPower = 60;
+
+// The compiler rounds each literal to the nearest double.
+const double kPowersOfTen[kHighPower - kLowPower + 1] = {
+    1e-40, 1e-39, 1e-38, 1e-37, 1e-36, 1e-35, 1e-34, 1e-33, 1e-32, 1e-31, 1e-30, 1e-29, 1e-28, 1e-27, 1e-26,
+    1e-25, 1e-24, 1e-23, 1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11,
+    1e-10, 1e-9,  1e-8,  1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,
+    1e5,   1e6,   1e7,   1e8,   1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,
+    1e20,  1e21,  1e22,  1e23,  1e24,  1e25,  1e26,  1e27,  1e28,  1e29,  1e30,  1e31,  1e32,  1e33,  1e34,
+    1e35,  1e36,  1e37,  1e38,  1e39,  1e40,  1e41,  1e42,  1e43,  1e44,  1e45,  1e46,  1e47,  1e48,  1e49,
+    1e50,  1e51,  1e52,  1e53,  1e54,  1e55,  1e56,  1e57,  1e58,  1e59,  1e60};
+
+double power_of_ten(int k) { return kPowersOfTen[k - kLowPower]; }
+
+const char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                           "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                           "8081828384858687888990919293949596979899";
+
+int exact_format(char *out, double v) {
   std::to_chars_result r = std::to_chars(out, out + 31, v, std::chars_format::general, 6);
   *r.ptr = '\0';
   return static_cast<int>(r.ptr - out);
+}
+
+// The six digits of a positive finite v, rounded to nearest, and the decimal
+// exponent of the first; false when the rounding cannot be decided quickly.
+bool six_digits(double v, uint32_t &digits, int &exponent) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  // v lies in [2^(binary - 1), 2^binary), so this estimate of floor(log10(v))
+  // is right or one too low (and far off only for subnormal doubles, which
+  // then fall outside the table).
+  const int binary = static_cast<int>((bits >> 52) & 0x7ff) - 1022;
+  int x = ((binary - 1) * 78913) >> 18; // floor((binary - 1) * log10(2))
+  if (5 - x < kLowPower || 5 - x > kHighPower)
+    return false;
+  double scaled = v * power_of_ten(5 - x);
+  if (scaled < 1e5) { // the estimate was one too high
+    --x;
+    if (5 - x > kHighPower)
+      return false;
+    scaled = v * power_of_ten(5 - x);
+  }
+  if (scaled >= 1e6) {
+    ++x;
+    if (5 - x < kLowPower)
+      return false;
+    scaled = v * power_of_ten(5 - x);
+  }
+  double whole = static_cast<double>(static_cast<uint32_t>(scaled));
+  double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < 1e-9)
+    return false;
+  uint32_t n = static_cast<uint32_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  if (n >= 1000000) { // 999999.5 and above: one more place
+    n /= 10;
+    ++x;
+  }
+  if (n < 100000) // not six digits: leave it to the exact path
+    return false;
+  digits = n;
+  exponent = x;
+  return true;
+}
+
+void write_six(char *out, uint32_t n) {
+  std::memcpy(out, kDigitPairs + 2 * (n / 10000), 2);
+  std::memcpy(out + 2, kDigitPairs + 2 * (n / 100 % 100), 2);
+  std::memcpy(out + 4, kDigitPairs + 2 * (n % 100), 2);
+}
+
+// "%g" of the digits d1.d2d3d4d5d6 times 10^exponent, trailing zeros dropped.
+int place_digits(char *out, uint32_t n, int exponent) {
+  char d[8];
+  write_six(d, n);
+  int significant = 6;
+  while (d[significant - 1] == '0')
+    --significant;
+  char *at = out;
+  if (exponent < -4 || exponent >= 6) {
+    *at++ = d[0];
+    if (significant > 1) {
+      *at++ = '.';
+      std::memcpy(at, d + 1, static_cast<size_t>(significant - 1));
+      at += significant - 1;
+    }
+    *at++ = 'e';
+    *at++ = exponent < 0 ? '-' : '+';
+    int e = exponent < 0 ? -exponent : exponent;
+    if (e >= 100) {
+      *at++ = static_cast<char>('0' + e / 100);
+      e %= 100;
+    }
+    std::memcpy(at, kDigitPairs + 2 * e, 2);
+    at += 2;
+  } else if (exponent >= 0) {
+    int whole = exponent + 1;
+    std::memcpy(at, d, static_cast<size_t>(whole));
+    at += whole;
+    if (significant > whole) {
+      *at++ = '.';
+      std::memcpy(at, d + whole, static_cast<size_t>(significant - whole));
+      at += significant - whole;
+    }
+  } else {
+    *at++ = '0';
+    *at++ = '.';
+    for (int i = -1; i > exponent; --i)
+      *at++ = '0';
+    std::memcpy(at, d, static_cast<size_t>(significant));
+    at += significant;
+  }
+  *at = '\0';
+  return static_cast<int>(at - out);
+}
+
+} // namespace
+
+int pov_format_g(char *out, double v) {
+  if (!std::isfinite(v))
+    return exact_format(out, v);
+  char *at = out;
+  if (std::signbit(v)) {
+    *at++ = '-';
+    v = -v;
+  }
+  if (v == 0) {
+    at[0] = '0';
+    at[1] = '\0';
+    return static_cast<int>(at - out) + 1;
+  }
+  uint32_t digits;
+  int exponent;
+  if (!six_digits(v, digits, exponent))
+    return exact_format(out, out == at ? v : -v);
+  return static_cast<int>(at - out) + place_digits(at, digits, exponent);
 }
 
 namespace {

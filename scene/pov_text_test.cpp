@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -79,6 +80,74 @@ TEST(FormatG, RandomBitPatternsAndScaledIntegersMatchPrintf) {
     for (double v : {d, static_cast<double>(f), scaled})
       ASSERT_EQ(ours(v), printf_g(v)) << "bits " << std::hexfloat << v;
   }
+}
+
+// Every float that lies exactly halfway between two six-digit numbers:
+// halves of six-digit integers, seven-digit integers ending in 5 and
+// eight-digit ones ending in 50 (larger ties cannot be floats). printf
+// rounds them to even; so must the fast path, which hands them on.
+TEST(FormatG, EveryFloatTieRoundsAsPrintf) {
+  for (uint32_t n = 100000; n < 1000000; ++n) {
+    const double ties[] = {n + 0.5, n * 10.0 + 5, n * 100.0 + 50};
+    for (double tie : ties) {
+      float f = static_cast<float>(tie);
+      if (static_cast<double>(f) != tie)
+        continue;
+      ASSERT_EQ(ours(f), printf_g(f)) << std::fixed << tie;
+      ASSERT_EQ(ours(-f), printf_g(-f)) << std::fixed << tie;
+    }
+  }
+  EXPECT_EQ(ours(100000.5), "100000");
+  EXPECT_EQ(ours(100001.5), "100002");
+  EXPECT_EQ(ours(1234565), "1.23456e+06");
+  EXPECT_EQ(ours(1234575), "1.23458e+06");
+  EXPECT_EQ(ours(12345650), "1.23456e+07");
+}
+
+// The neighbours of ties, of powers of ten and of the places where the
+// format switches between fixed and exponent form, a few units in the last
+// place either side: where a scaled value lies next to a rounding boundary.
+TEST(FormatG, NeighboursOfBoundariesMatchPrintf) {
+  std::vector<float> centres = {123456.5f, 999999.5f, 1234565.f, 9999995.f, 99999.95f, 0.5f, 1.5f, 9.999995f};
+  for (int e = -45; e <= 38; ++e) {
+    centres.push_back(std::pow(10.0f, static_cast<float>(e)));
+    centres.push_back(9.999995f * std::pow(10.0f, static_cast<float>(e)));
+    centres.push_back(1.000005f * std::pow(10.0f, static_cast<float>(e)));
+  }
+  centres.push_back(std::numeric_limits<float>::max());
+  centres.push_back(std::numeric_limits<float>::min());
+  centres.push_back(std::numeric_limits<float>::denorm_min());
+  for (float centre : centres) {
+    float down = centre, up = centre;
+    for (int step = 0; step < 40; ++step) {
+      for (float v : {down, up, -down, -up})
+        ASSERT_EQ(ours(v), printf_g(v)) << std::hexfloat << v;
+      down = std::nextafter(down, 0.0f);
+      up = std::nextafter(up, std::numeric_limits<float>::infinity());
+    }
+  }
+}
+
+// Many random floats of the sizes meshes hold, and "%.6g", which is the same
+// format: the include files use that spelling.
+TEST(FormatG, RandomMeshNumbersMatchPrintfSixDigits) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> unit(-1, 1);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  char expected[64];
+  for (int i = 0; i < 2000000; ++i) {
+    float v = std::ldexp(unit(random), exponent(random));
+    snprintf(expected, sizeof expected, "%.6g", static_cast<double>(v));
+    ASSERT_EQ(ours(v), expected) << std::hexfloat << v;
+  }
+}
+
+// Doubles beyond the range of floats (the scene text prints a few doubles)
+// take the exact path and still agree.
+TEST(FormatG, DoublesOutsideTheFloatRangeMatchPrintf) {
+  const double values[] = {1e46, 9.999995e45, 1e-56, 1e200, -3.5e-250, 1.2345650000000001e300, 5e-324};
+  for (double v : values)
+    EXPECT_EQ(ours(v), printf_g(v)) << v;
 }
 
 TEST(CommentName, PlainNamesAreUnchanged) {
