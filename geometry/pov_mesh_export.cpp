@@ -6,18 +6,15 @@
 // them, whatever the number of colours. Sorting keeps runs of neighbouring
 // polygons of one colour (a cursor and a count each), which is little memory
 // for meshes grouped by material and one entry per polygon at worst. The
-// file is written as it goes through a large stream buffer.
+// file is written as it goes, a large block of text at a time.
 #include "geometry/pov_mesh_internal.h"
 #include "scene/pov_text.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-const size_t kStreamBuffer = 1 << 20;
 
 struct PolygonRun {
   VYpolygon start; // cursor on the run's first polygon
@@ -29,6 +26,7 @@ struct MeshRuns {
   std::vector<PolygonRun> runs;
   std::vector<int> first, last; // per mesh number: its first and last run
   std::vector<char> has_triangle;
+  long polygons = 0;
 
   void add_mesh() {
     first.push_back(-1);
@@ -48,6 +46,7 @@ int sort_polygons(VYobject *mesh, PartRecord *record, MeshRuns &sorted) {
   int current = -1; // mesh number of the open run
   ZAL_COLOR last{0, 0, 0};
   while (VYpolygon_nextpoly(cursor, cursor)) {
+    ++sorted.polygons;
     ZAL_COLOR colour;
     VYpolygon_getcolor(cursor, colour.r, colour.g, colour.b);
     if (current >= 0 && std::memcmp(&colour, &last, sizeof colour) == 0) {
@@ -75,58 +74,60 @@ int sort_polygons(VYobject *mesh, PartRecord *record, MeshRuns &sorted) {
   return 1;
 }
 
-int write_mesh(FILE *file, int number, const MeshRuns &sorted, PovPolygonScratch *scratch) {
+int write_mesh(PovTextOut *out, int number, const MeshRuns &sorted, PovPolygonScratch *scratch) {
   if (!sorted.has_triangle[number]) {
     // A mesh without triangles stops POV-Ray's whole render; an empty union
     // keeps the mesh number and its declarations and draws nothing.
-    fprintf(file, "#declare OKU_MESH_%d = union {\n}\n", number);
+    pov_text_out_printf(out, "#declare OKU_MESH_%d = union {\n}\n", number);
     return 1;
   }
-  fprintf(file, "#declare OKU_MESH_%d = mesh {\n", number);
+  pov_text_out_printf(out, "#declare OKU_MESH_%d = mesh {\n", number);
   for (int run = sorted.first[number]; run >= 0; run = sorted.runs[run].next) {
     VYpolygon cursor = sorted.runs[run].start;
     for (long i = 0; i < sorted.runs[run].count; ++i) {
       if (i > 0 && !VYpolygon_nextpoly(cursor, cursor))
         break;
-      if (!pov_write_polygon_with(file, cursor, scratch))
+      if (!pov_write_polygon_with(out, cursor, scratch))
         return 0;
     }
   }
-  fputs("}\n", file);
+  pov_text_out_write(out, "}\n", 2);
   return 1;
 }
 
-void write_object(FILE *file, int count) {
+void write_object(PovTextOut *out, int count) {
   if (count == 1) {
-    fputs("#declare OKU_OBJECT = object {OKU_MESH_0}\n", file);
+    pov_text_out_printf(out, "#declare OKU_OBJECT = object {OKU_MESH_0}\n");
     return;
   }
-  fputs("#declare OKU_OBJECT = union {\n", file);
+  pov_text_out_printf(out, "#declare OKU_OBJECT = union {\n");
   for (int j = 0; j < count; ++j)
-    fprintf(file, "  object {OKU_MESH_%d}\n", j);
-  fputs("}\n", file);
+    pov_text_out_printf(out, "  object {OKU_MESH_%d}\n", j);
+  pov_text_out_write(out, "}\n", 2);
 }
 
-int write_contents(FILE *file, VYobject *mesh, PartRecord *record) {
+int write_contents(PovTextOut *out, VYobject *mesh, PartRecord *record) {
   MeshRuns sorted;
-  PovPolygonScratch *scratch = pov_polygon_scratch_new();
-  int ok = scratch != nullptr;
+  PovPolygonScratch *scratch = nullptr;
+  int ok = 1;
   try {
     // A missing mesh is written as a part without polygons: an empty file
     // would leave OKU_OBJECT undefined, or still bound to the part included
     // before it, which would then be drawn in this part's place.
-    if (ok && mesh)
+    if (mesh)
       ok = sort_polygons(mesh, record, sorted);
+    scratch = ok ? pov_polygon_scratch_new(sorted.polygons) : nullptr;
+    ok = scratch != nullptr;
     char name[256];
     zal_narrow(name, record->name);
-    fprintf(file, "/* Object %s */\n", name);
+    pov_text_out_printf(out, "/* Object %s */\n", name);
     int count = record->colours->count();
     while (ok && sorted.first.size() < static_cast<size_t>(count))
       sorted.add_mesh();
     for (int i = 0; ok && i < count; ++i)
-      ok = write_mesh(file, i, sorted, scratch);
+      ok = write_mesh(out, i, sorted, scratch);
     if (ok)
-      write_object(file, count);
+      write_object(out, count);
   } catch (...) {
     ok = 0;
   }
@@ -143,12 +144,13 @@ int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
   if (!file)
     return 0;
   record->wrote_file = 1;
-  char *buffer = static_cast<char *>(std::malloc(kStreamBuffer));
-  if (buffer)
-    setvbuf(file, buffer, _IOFBF, kStreamBuffer);
-  int ok = write_contents(file, mesh, record);
+  PovTextOut out;
+  int ok = pov_text_out_open(&out, file, nullptr, 0);
+  if (ok) {
+    ok = write_contents(&out, mesh, record);
+    pov_text_out_close(&out);
+  }
   ok = !ferror(file) && ok;
   ok = fclose(file) == 0 && ok;
-  std::free(buffer);
   return ok;
 }

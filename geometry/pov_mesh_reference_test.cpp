@@ -3,6 +3,7 @@
 #include "geometry/geometry_test_util.h"
 
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace {
@@ -122,6 +123,123 @@ TEST_F(MeshReferenceTest, LargeRandomMeshMatchesOnePassPerColour) {
   EXPECT_TRUE(written == expected) << "the include file differs from the one-pass-per-colour text";
   EXPECT_EQ(record->wrote_file, 1);
   pov_release_part(record);
+}
+
+// Numbers at the edges of the format in positions and normals: zeros of
+// both signs, subnormals, the smallest normal, ties that round to even,
+// the switches to exponent form, the largest floats, infinities and NaNs.
+TEST_F(MeshReferenceTest, EdgeNumbersMatchPrintf) {
+  const float edges[] = {0.0f,
+                         -0.0f,
+                         1e-45f,
+                         -1.4e-45f,
+                         5e-39f,
+                         1.17549435e-38f,
+                         123456.5f,
+                         999999.5f,
+                         1234565.f,
+                         12345650.f,
+                         99999.95f,
+                         1e-5f,
+                         9.99999e-5f,
+                         9.999995e-5f,
+                         1e-4f,
+                         0.0001234565f,
+                         1e10f,
+                         -3.4028235e38f,
+                         3.4028235e38f,
+                         0.1f,
+                         1.0f / 3,
+                         -2.5f,
+                         1e6f,
+                         999999.4f,
+                         std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::quiet_NaN()};
+  const int count = int(sizeof edges / sizeof edges[0]);
+  std::mt19937 random(11);
+  std::vector<TestPolygon> polygons;
+  const ZAL_COLOR colours[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, -0.0f}};
+  for (const ZAL_COLOR &colour : colours) // a triangle that every colour keeps
+    polygons.push_back(flat_polygon(colour, {{0, 1, 0}, {0, 0, 0}, {1, 0, 0}}));
+  polygons.push_back(flat_polygon(colours[0], {{123456.5f, 999999.5f, 1234565.f}, {0, 0, 0}, {1, 0, 0}}));
+  for (int i = 0; i < 3000; ++i) {
+    TestPolygon polygon{colours[random() % 3], {}};
+    for (int k = 0; k < 3 + int(random() % 3); ++k) {
+      TestCorner c{edges[random() % count], edges[random() % count], edges[random() % count]};
+      if (random() % 2) {
+        c.has_normal = true;
+        c.nx = edges[random() % count], c.ny = edges[random() % count], c.nz = edges[random() % count];
+      }
+      polygon.corners.push_back(c);
+    }
+    polygons.push_back(polygon);
+  }
+  MeshHolder mesh(make_mesh(polygons));
+  PartRecord *record = new_record("oku_Edges_1");
+  ASSERT_EQ(pov_write_part_file(mesh.mesh, path("edges.inc").c_str(), record), 1);
+  std::string expected = reference_text(mesh.mesh, "oku_Edges_1");
+  std::string written = read_file(path("edges.inc"));
+  EXPECT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(written == expected) << "the include file differs from the printf text";
+  EXPECT_NE(written.find("< 123456, 1e+06, 1.23456e+06 >"), std::string::npos);
+  pov_release_part(record);
+}
+
+// A mesh whose corners share positions and normals, as closed meshes do, so
+// that their text comes from the writer's cache; some corners have no
+// normal. The second mesh reuses vertices at random over far more distinct
+// positions than the cache holds, so that entries are replaced all the time.
+TEST_F(MeshReferenceTest, SharedCornersMatchPrintfWhetherCachedOrNot) {
+  for (int layout = 0; layout < 2; ++layout) {
+    std::mt19937 random(5 + layout);
+    VYobject *mesh = VYobject_create();
+    const int side = 120, distinct = layout == 0 ? (side + 1) * (side + 1) : 200000;
+    for (int i = 0; i < distinct; ++i) {
+      VYobject_add_position(mesh, random_number(random), random_number(random), random_number(random));
+      VYobject_add_normal(mesh, random_number(random), random_number(random), random_number(random));
+    }
+    const ZAL_COLOR colours[] = {{1, 1, 1}, {0.5f, 0.25f, 0}};
+    for (int p = 0; p < side * side; ++p) {
+      VYobject_begin_polygon(mesh, colours[layout == 0 ? p * 2 / (side * side) : p % 2]);
+      const int y = p / side, x = p % side;
+      int corners[4] = {y * (side + 1) + x, y * (side + 1) + x + 1, (y + 1) * (side + 1) + x + 1,
+                        (y + 1) * (side + 1) + x};
+      for (int &corner : corners) {
+        if (layout == 1)
+          corner = int(random() % distinct);
+        VYobject_add_corner(mesh, corner, corner % 7 == 0 ? -1 : corner);
+      }
+    }
+    MeshHolder holder(mesh);
+    PartRecord *record = new_record("oku_Shared_2");
+    ASSERT_EQ(pov_write_part_file(mesh, path("shared.inc").c_str(), record), 1);
+    std::string expected = reference_text(mesh, "oku_Shared_2");
+    std::string written = read_file(path("shared.inc"));
+    EXPECT_EQ(written.size(), expected.size()) << "layout " << layout;
+    EXPECT_TRUE(written == expected) << "layout " << layout;
+    pov_release_part(record);
+  }
+}
+
+// One polygon of thousands of corners: its fan is far longer than the block
+// that pov_write_polygon puts lines together in.
+TEST_F(MeshReferenceTest, LongPolygonWrittenAloneMatchesPrintf) {
+  std::mt19937 random(3);
+  TestPolygon polygon{{1, 1, 1}, {}};
+  for (int k = 0; k < 3000; ++k) {
+    TestCorner c{random_number(random), random_number(random), random_number(random)};
+    c.has_normal = k % 3 != 0;
+    c.nx = random_number(random), c.ny = random_number(random), c.nz = random_number(random);
+    polygon.corners.push_back(c);
+  }
+  MeshHolder mesh(make_mesh({polygon}));
+  VYpolygon cursor;
+  VYpolygon_initpoly(cursor, mesh.mesh);
+  ASSERT_TRUE(VYpolygon_nextpoly(cursor, cursor));
+  std::string written = capture_text([&](FILE *file) { pov_write_polygon(file, cursor); });
+  std::string expected = capture_text([&](FILE *file) { reference_polygon(file, cursor); });
+  EXPECT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(written == expected);
 }
 
 } // namespace

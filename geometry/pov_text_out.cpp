@@ -1,0 +1,71 @@
+// The block of text that an include file is written through.
+#include "geometry/pov_mesh_internal.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// About a mebibyte per write: large enough that the stream passes the
+// block to the system directly, small enough to stay in the caches.
+const size_t kBlockSize = 1 << 20;
+
+} // namespace
+
+int pov_text_out_open(PovTextOut *out, FILE *file, char *block, size_t capacity) {
+  out->file = file;
+  out->used = 0;
+  out->owns_block = block == nullptr;
+  if (!block) {
+    capacity = kBlockSize;
+    block = static_cast<char *>(std::malloc(capacity));
+  }
+  out->block = block;
+  out->capacity = block ? capacity : 0;
+  return block != nullptr;
+}
+
+void pov_text_out_flush(PovTextOut *out) {
+  if (out->used > 0 && out->file)
+    fwrite(out->block, 1, out->used, out->file);
+  out->used = 0;
+}
+
+char *pov_text_out_reserve(PovTextOut *out, size_t n) {
+  if (out->used + n > out->capacity)
+    pov_text_out_flush(out);
+  return out->block + out->used;
+}
+
+void pov_text_out_write(PovTextOut *out, const char *text, size_t n) {
+  if (n > out->capacity / 2) {
+    pov_text_out_flush(out);
+    fwrite(text, 1, n, out->file);
+    return;
+  }
+  char *at = pov_text_out_reserve(out, n);
+  std::memcpy(at, text, n);
+  out->used += n;
+}
+
+void pov_text_out_printf(PovTextOut *out, const char *format, ...) {
+  // Only short lines (declarations, a part's name of at most 255 bytes)
+  // come this way.
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  int n = vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (n > 0)
+    pov_text_out_write(out, line,
+                       static_cast<size_t>(n < static_cast<int>(sizeof line) ? n : sizeof line - 1));
+}
+
+void pov_text_out_close(PovTextOut *out) {
+  pov_text_out_flush(out);
+  if (out->owns_block)
+    std::free(out->block);
+  out->block = nullptr;
+  out->capacity = 0;
+}
