@@ -91,6 +91,7 @@ int write_mesh(PovTextOut *out, int number, const MeshRuns &sorted, PovPolygonSc
         return 0;
     }
   }
+  pov_polygon_flush(out, scratch);
   pov_text_out_write(out, "}\n", 2);
   return 1;
 }

@@ -57,5 +57,8 @@ struct PovPolygonScratch;
 PovPolygonScratch *pov_polygon_scratch_new(long polygons);
 void pov_polygon_scratch_free(PovPolygonScratch *scratch);
 // pov_write_polygon into a text block with scratch space of the same mesh.
-// Answers 0 when memory ran out.
+// The polygon's corners are read now, but its text is written by the next
+// call or by pov_polygon_flush, which must follow the last polygon of a
+// mesh. Answers 0 when memory ran out.
 int pov_write_polygon_with(PovTextOut *out, const VYpolygon &polygon, PovPolygonScratch *scratch);
+void pov_polygon_flush(PovTextOut *out, PovPolygonScratch *scratch);

@@ -5,6 +5,8 @@
 // kept in a small cache keyed by the bits of its three floats: a vertex of
 // a closed mesh is a corner of about six triangles, and is formatted once
 // while it stays in the cache. The text is exactly what "%.6g" gives.
+// Polygons are read one ahead of the one being written, so that the cache
+// slots they need are on their way while the one before is written.
 #include "geometry/pov_mesh_internal.h"
 #include "scene/pov_text.h"
 
@@ -21,6 +23,8 @@ namespace {
 // "< x, y, z >, ": numbers of a float have at most 12 characters ("%.6g"
 // of -1.17549e-38), so 46 bytes at most.
 const int kVectorRoom = 48;
+// Slots per cache at most: 2^14 slots of 64 bytes, 1 MiB.
+const int kMaxCacheBits = 14;
 // A triangle line: the head, six vectors, the tail.
 const size_t kTriangleRoom = 19 + 6 * kVectorRoom + 8;
 
@@ -29,12 +33,6 @@ struct VectorText {
   uint32_t key[3];
   uint32_t length; // 0: empty
   char text[kVectorRoom];
-};
-
-struct Corner {
-  float position[3];
-  float normal[3];
-  int has_normal;
 };
 
 uint32_t format_vector(char *out, const float v[3]) {
@@ -54,29 +52,72 @@ uint32_t format_vector(char *out, const float v[3]) {
 
 struct VectorCache {
   VectorText *slots;
-  uint32_t mask;
+  int shift; // 64 - log2 of the number of slots
 };
 
-const VectorText &vector_text(VectorCache &cache, const float v[3]) {
-  uint32_t key[3];
-  std::memcpy(key, v, sizeof key);
-  uint32_t h = key[0] * 0x9e3779b1u ^ key[1] * 0x85ebca77u ^ key[2] * 0xc2b2ae3du;
-  h ^= h >> 15;
-  VectorText &slot = cache.slots[h & cache.mask];
-  if (slot.length != 0 && std::memcmp(slot.key, key, sizeof key) == 0)
-    return slot;
-  std::memcpy(slot.key, key, sizeof key);
-  slot.length = format_vector(slot.text, v);
+// A slot taken over by a vector not met lately (kept out of line: the hit
+// path is the common one and stays small).
+__attribute__((noinline)) const VectorText &fill_slot(VectorText &slot, const uint32_t key[3],
+                                                      const float v[3]) {
+  std::memcpy(slot.key, key, sizeof slot.key);
+  // Formatted aside and copied: the formatter may use more room than the
+  // text takes, and the slot's neighbour must not be touched.
+  char text[96];
+  slot.length = format_vector(text, v);
+  std::memcpy(slot.text, text, kVectorRoom);
   return slot;
 }
 
-void read_corner(const VYpolygon &polygon, int index, Corner &corner) {
+// The slot where the text of v is kept, if it is kept.
+inline VectorText *slot_of(const VectorCache &cache, const float v[3]) {
+  // Each float on its own: the host has just stored them one by one, and a
+  // wider load across two of them would wait for both stores.
+  uint32_t k[3];
+  for (int i = 0; i < 3; ++i)
+    std::memcpy(&k[i], &v[i], sizeof k[i]);
+  // Every bit of the key reaches the top bits, which pick the slot: sign
+  // bits matter (a symmetric mesh has many vectors that differ only there).
+  uint64_t h = k[0] * 0x9e3779b97f4a7c15ull + k[1] * 0xc2b2ae3d27d4eb4full + k[2] * 0x165667b19e3779f9ull;
+  h ^= h >> 29;
+  h *= 0xbf58476d1ce4e5b9ull;
+  return cache.slots + (h >> cache.shift);
+}
+
+// The text of v from its slot, formatted into the slot when another
+// vector's text is there.
+inline const VectorText &text_of(VectorText *slot, const float v[3]) {
+  if (slot->length != 0 && std::memcmp(slot->key, v, sizeof slot->key) == 0)
+    return *slot;
+  uint32_t key[3];
+  std::memcpy(key, v, sizeof key);
+  return fill_slot(*slot, key, v);
+}
+
+// A corner of the polygon at hand, with the slots of its texts.
+struct Corner {
+  float position[3];
+  float normal[3];
+  int has_normal;
+  VectorText *position_slot;
+  VectorText *normal_slot;
+};
+
+// Reads a corner and asks for its slots early: they mostly lie further away
+// than the processor's nearest caches, and their loads then overlap with
+// the writing of the polygon before.
+void read_corner(const VYpolygon &polygon, int index, const VectorCache caches[2], Corner &corner) {
   VYvertex *vertex = VYpolygon_getvertex(polygon, index);
   corner.position[0] = corner.position[1] = corner.position[2] = 0;
   corner.has_normal = 0;
   if (vertex) {
     VYvertex_getposition(vertex, corner.position, 0);
     corner.has_normal = VYvertex_getnormal(vertex, corner.normal, 0) != 0;
+  }
+  corner.position_slot = slot_of(caches[0], corner.position);
+  __builtin_prefetch(corner.position_slot);
+  if (corner.has_normal) {
+    corner.normal_slot = slot_of(caches[1], corner.normal);
+    __builtin_prefetch(corner.normal_slot);
   }
 }
 
@@ -99,46 +140,52 @@ char *put(char *at, const VectorText &vector) {
 
 } // namespace
 
+// Polygons go through two corner buffers: the corners of the next polygon
+// are read (and their slots asked for) before the one before it is written,
+// which gives the slots time to arrive.
 struct PovPolygonScratch {
-  std::vector<Corner> corners;
-  VectorCache positions;
-  VectorCache normals;
+  std::vector<Corner> corners[2];
+  int count[2] = {0, 0};
+  int pending = -1;      // the buffer whose polygon waits to be written, or -1
+  VectorCache caches[2]; // positions, normals
 };
 
 namespace {
 
-void write_triangle(PovTextOut *out, PovPolygonScratch &space, const Corner *corners[3]) {
+void write_triangle(PovTextOut *out, const Corner *corners[3]) {
   char *at = pov_text_out_reserve(out, kTriangleRoom);
   std::memcpy(at, "\tsmooth_triangle { ", 19);
   at += 19;
-  VectorText face;
-  face.length = 0;
+  char face[96];
+  uint32_t face_length = 0;
   for (int j = 0; j < 3; ++j) {
     const Corner &corner = *corners[j];
-    at = put(at, vector_text(space.positions, corner.position));
+    at = put(at, text_of(corner.position_slot, corner.position));
     if (corner.has_normal) {
-      at = put(at, vector_text(space.normals, corner.normal));
-    } else {
-      if (face.length == 0) {
-        float n[3];
-        face_normal(corners[0]->position, corners[1]->position, corners[2]->position, n);
-        face.length = format_vector(face.text, n);
-      }
-      at = put(at, face);
+      at = put(at, text_of(corner.normal_slot, corner.normal));
+      continue;
     }
+    if (face_length == 0) {
+      float n[3];
+      face_normal(corners[0]->position, corners[1]->position, corners[2]->position, n);
+      face_length = format_vector(face, n);
+    }
+    std::memcpy(at, face, kVectorRoom);
+    at += face_length;
   }
   // The last normal ends the line without its ", ".
   std::memcpy(at - 2, "\t}\n", 3);
   pov_text_out_commit(out, at + 1);
 }
 
-uint32_t cache_slots(long polygons) {
-  uint32_t slots = 16;
-  // Room for the corners of a few thousand polygons: a mesh's neighbours
-  // are usually near each other in its polygon order.
-  while (slots < (1u << 16) && static_cast<long>(slots) < 2 * polygons)
-    slots *= 2;
-  return slots;
+// log2 of the number of slots per cache: room for the corners of a few
+// thousand polygons (a mesh's neighbours are usually near each other in its
+// polygon order), and for a small mesh no more than it needs.
+int cache_bits(long polygons) {
+  int bits = 4;
+  while (bits < kMaxCacheBits && (1l << bits) < 2 * polygons)
+    ++bits;
+  return bits;
 }
 
 } // namespace
@@ -147,12 +194,13 @@ PovPolygonScratch *pov_polygon_scratch_new(long polygons) {
   PovPolygonScratch *scratch = new (std::nothrow) PovPolygonScratch;
   if (!scratch)
     return nullptr;
-  const uint32_t slots = cache_slots(polygons);
+  const int bits = cache_bits(polygons);
   // calloc: the slots start empty, and a large block arrives zeroed by the
   // system, page by page as it is used.
-  scratch->positions = {static_cast<VectorText *>(std::calloc(slots, sizeof(VectorText))), slots - 1};
-  scratch->normals = {static_cast<VectorText *>(std::calloc(slots, sizeof(VectorText))), slots - 1};
-  if (!scratch->positions.slots || !scratch->normals.slots) {
+  const size_t slots = size_t(1) << bits;
+  for (VectorCache &cache : scratch->caches)
+    cache = {static_cast<VectorText *>(std::calloc(slots, sizeof(VectorText))), 64 - bits};
+  if (!scratch->caches[0].slots || !scratch->caches[1].slots) {
     pov_polygon_scratch_free(scratch);
     return nullptr;
   }
@@ -162,30 +210,48 @@ PovPolygonScratch *pov_polygon_scratch_new(long polygons) {
 void pov_polygon_scratch_free(PovPolygonScratch *scratch) {
   if (!scratch)
     return;
-  std::free(scratch->positions.slots);
-  std::free(scratch->normals.slots);
+  for (VectorCache &cache : scratch->caches)
+    std::free(cache.slots);
   delete scratch;
 }
+
+namespace {
+
+// A fan around corner 0 keeps the polygon's corner order: (0, k-1, k).
+void write_fan(PovTextOut *out, const Corner *corners, int n) {
+  for (int k = 2; k < n; ++k) {
+    const Corner *triangle[3] = {&corners[0], &corners[k - 1], &corners[k]};
+    write_triangle(out, triangle);
+  }
+}
+
+} // namespace
 
 int pov_write_polygon_with(PovTextOut *out, const VYpolygon &polygon, PovPolygonScratch *scratch) {
   int n = VYpolygon_nvertices(polygon);
   if (n < 3)
     return 1;
+  const int next = scratch->pending == 0 ? 1 : 0;
+  std::vector<Corner> &corners = scratch->corners[next];
   try {
-    if (scratch->corners.size() < static_cast<size_t>(n))
-      scratch->corners.resize(static_cast<size_t>(n));
+    if (corners.size() < static_cast<size_t>(n))
+      corners.resize(static_cast<size_t>(n));
   } catch (...) {
     return 0;
   }
-  Corner *corners = scratch->corners.data();
   for (int i = 0; i < n; ++i)
-    read_corner(polygon, i, corners[i]);
-  // A fan around corner 0 keeps the polygon's corner order: (0, k-1, k).
-  for (int k = 2; k < n; ++k) {
-    const Corner *triangle[3] = {&corners[0], &corners[k - 1], &corners[k]};
-    write_triangle(out, *scratch, triangle);
-  }
+    read_corner(polygon, i, scratch->caches, corners[i]);
+  scratch->count[next] = n;
+  pov_polygon_flush(out, scratch);
+  scratch->pending = next;
   return 1;
+}
+
+void pov_polygon_flush(PovTextOut *out, PovPolygonScratch *scratch) {
+  if (scratch->pending < 0)
+    return;
+  write_fan(out, scratch->corners[scratch->pending].data(), scratch->count[scratch->pending]);
+  scratch->pending = -1;
 }
 
 void pov_write_polygon(FILE *file, const VYpolygon &polygon) {
@@ -197,6 +263,7 @@ void pov_write_polygon(FILE *file, const VYpolygon &polygon) {
     return;
   }
   pov_write_polygon_with(&out, polygon, scratch);
+  pov_polygon_flush(&out, scratch);
   pov_text_out_close(&out);
   pov_polygon_scratch_free(scratch);
 }

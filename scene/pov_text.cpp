@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "digits are moved as little-endian words");
+
 // Include files of millions of triangles hold tens of millions of numbers,
 // so "%g" is computed here directly: the value is scaled to six digits in
 // double precision and rounded. The scaling costs at most two roundings, an
@@ -81,27 +83,40 @@ bool six_digits(double v, uint32_t &digits, int &exponent) {
   return true;
 }
 
-void write_six(char *out, uint32_t n) {
-  std::memcpy(out, kDigitPairs + 2 * (n / 10000), 2);
-  std::memcpy(out + 2, kDigitPairs + 2 * (n / 100 % 100), 2);
-  std::memcpy(out + 4, kDigitPairs + 2 * (n % 100), 2);
+// Two digits as characters, the first in the low byte.
+inline uint64_t digit_pair(uint32_t k) {
+  uint16_t pair;
+  std::memcpy(&pair, kDigitPairs + 2 * k, sizeof pair);
+  return pair;
 }
 
-// "%g" of the digits d1.d2d3d4d5d6 times 10^exponent, trailing zeros dropped.
+// The six digits of n as characters, then two '0's, first digit in the low
+// byte. Put together in a register: storing the pieces and loading the
+// whole would stall the load until the stores are done.
+uint64_t six_digit_chars(uint32_t n) {
+  return digit_pair(n / 10000) | digit_pair(n / 100 % 100) << 16 | digit_pair(n % 100) << 32 |
+         uint64_t(0x3030) << 48;
+}
+
+// Digits without their trailing zeros: the first digit is never '0'.
+int significant_digits(uint64_t chars) {
+  const uint64_t not_zero = chars ^ 0x3030303030303030ull; // a zero byte for every '0'
+  return 8 - __builtin_clzll(not_zero) / 8;
+}
+
+// "%g" of the digits d1.d2d3d4d5d6 times 10^exponent, trailing zeros
+// dropped. Digits are moved eight at a time (the callers' 32 bytes leave
+// room), which is cheaper than moving exactly as many as are needed.
 int place_digits(char *out, uint32_t n, int exponent) {
-  char d[8];
-  write_six(d, n);
-  int significant = 6;
-  while (d[significant - 1] == '0')
-    --significant;
+  const uint64_t chars = six_digit_chars(n);
+  const int significant = significant_digits(chars);
   char *at = out;
   if (exponent < -4 || exponent >= 6) {
-    *at++ = d[0];
-    if (significant > 1) {
-      *at++ = '.';
-      std::memcpy(at, d + 1, static_cast<size_t>(significant - 1));
-      at += significant - 1;
-    }
+    const uint64_t rest = chars >> 8; // digits 2 to 6
+    at[0] = static_cast<char>(chars);
+    at[1] = '.';
+    std::memcpy(at + 2, &rest, sizeof rest);
+    at += significant > 1 ? significant + 1 : 1;
     *at++ = 'e';
     *at++ = exponent < 0 ? '-' : '+';
     int e = exponent < 0 ? -exponent : exponent;
@@ -112,20 +127,20 @@ int place_digits(char *out, uint32_t n, int exponent) {
     std::memcpy(at, kDigitPairs + 2 * e, 2);
     at += 2;
   } else if (exponent >= 0) {
-    int whole = exponent + 1;
-    std::memcpy(at, d, static_cast<size_t>(whole));
-    at += whole;
+    const int whole = exponent + 1;
+    std::memcpy(at, &chars, sizeof chars);
     if (significant > whole) {
-      *at++ = '.';
-      std::memcpy(at, d + whole, static_cast<size_t>(significant - whole));
-      at += significant - whole;
+      const uint64_t fraction = chars >> (8 * whole);
+      at[whole] = '.';
+      std::memcpy(at + whole + 1, &fraction, sizeof fraction);
+      at += significant + 1;
+    } else {
+      at += whole;
     }
   } else {
-    *at++ = '0';
-    *at++ = '.';
-    for (int i = -1; i > exponent; --i)
-      *at++ = '0';
-    std::memcpy(at, d, static_cast<size_t>(significant));
+    std::memcpy(at, "0.000000", 8);
+    at += 1 - exponent; // "0." and -exponent - 1 zeros
+    std::memcpy(at, &chars, sizeof chars);
     at += significant;
   }
   *at = '\0';
@@ -137,20 +152,19 @@ int place_digits(char *out, uint32_t n, int exponent) {
 int pov_format_g(char *out, double v) {
   if (!std::isfinite(v))
     return exact_format(out, v);
-  char *at = out;
-  if (std::signbit(v)) {
-    *at++ = '-';
-    v = -v;
-  }
-  if (v == 0) {
+  // The sign without a branch: in a mesh it is as often - as +.
+  const double magnitude = std::fabs(v);
+  out[0] = '-';
+  char *at = out + (std::signbit(v) ? 1 : 0);
+  if (magnitude == 0) {
     at[0] = '0';
     at[1] = '\0';
     return static_cast<int>(at - out) + 1;
   }
   uint32_t digits;
   int exponent;
-  if (!six_digits(v, digits, exponent))
-    return exact_format(out, out == at ? v : -v);
+  if (!six_digits(magnitude, digits, exponent))
+    return exact_format(out, v);
   return static_cast<int>(at - out) + place_digits(at, digits, exponent);
 }
 
