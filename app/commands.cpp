@@ -1,5 +1,6 @@
 // The command table, the top-level options and argument parsing.
 #include "commands.h"
+#include "json_value.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,7 +61,11 @@ bool wants_help(const Args &args) {
 
 } // namespace
 
-void report(const std::string &message) { std::cerr << "brightfold: " << message << std::endl; }
+// Line breaks stay (POV-Ray's error lines follow the first); other control
+// characters and bytes that are not UTF-8 are shown as codes.
+void report(const std::string &message) {
+  std::cerr << "brightfold: " << printable(message, true) << std::endl;
+}
 
 int usage_error(const std::string &message) {
   report(message);

@@ -28,7 +28,8 @@ Place place_of(const std::string &text, size_t offset) {
 [[noreturn]] void fail_at(const std::string &file, const std::string &text, size_t offset,
                           const std::string &message) {
   const Place p = place_of(text, offset);
-  throw SceneError(file + ":" + std::to_string(p.line) + ":" + std::to_string(p.column) + ": " + message);
+  throw SceneError(
+      printable(file + ":" + std::to_string(p.line) + ":" + std::to_string(p.column) + ": " + message));
 }
 
 // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax
@@ -81,10 +82,13 @@ struct KeyAt {
   size_t offset;
 };
 
+// The key as the parser reads it; the raw text if it does not parse (the
+// parser has then reported it, or stopped before it).
 std::string decoded_key(const std::string &raw) {
   if (raw.find('\\') == std::string::npos)
     return raw;
-  return json::parse("\"" + raw + "\"").get<std::string>();
+  json key = json::parse("\"" + raw + "\"", nullptr, false);
+  return key.is_string() ? key.get<std::string>() : raw;
 }
 
 // The first repeated key of one object, by place in the text; null if none.
@@ -133,6 +137,10 @@ void scan_structure(const std::string &text, const std::string &file) {
 } // namespace
 
 json parse_scene_text(const std::string &text, const std::string &file) {
+  // The parser takes a NUL byte for the end of the input and would ignore
+  // whatever follows it; JSON has no place for one.
+  if (const size_t nul = text.find('\0'); nul != std::string::npos)
+    fail_at(file, text, nul, "a NUL byte (the file is not JSON text)");
   json document;
   Builder builder(document);
   const bool parsed = json::sax_parse(text, &builder, json::input_format_t::json, true);

@@ -1,6 +1,8 @@
 // Typed reads from scene-file JSON.
 #include "json_value.h"
 
+#include "commands.h"
+
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -8,6 +10,44 @@
 #include <vector>
 
 namespace bf {
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0.
+size_t utf8_length(const std::string &s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  if (n == 0 || i + n > s.size())
+    return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+      return 0;
+  return n;
+}
+
+} // namespace
+
+std::string printable(const std::string &message, bool keep_line_breaks) {
+  std::string out;
+  char code[16];
+  for (size_t i = 0; i < message.size();) {
+    const unsigned char c = static_cast<unsigned char>(message[i]);
+    const size_t n = utf8_length(message, i);
+    if ((c < 0x20 || c == 0x7f) && !(keep_line_breaks && c == '\n')) {
+      std::snprintf(code, sizeof code, "<U+%04X>", c);
+      out += code;
+      ++i;
+    } else if (n == 0) {
+      std::snprintf(code, sizeof code, "<0x%02X>", c);
+      out += code;
+      ++i;
+    } else {
+      out.append(message, i, n);
+      i += n;
+    }
+  }
+  return out;
+}
 
 namespace {
 
@@ -88,7 +128,12 @@ std::string JsonRef::pointer() const {
 
 void JsonRef::fail(const std::string &message) const {
   const std::string where = pointer();
-  throw SceneError(file_ + ": " + (where.empty() ? "" : where + ": ") + message);
+  throw SceneError(printable(file_ + ": " + (where.empty() ? "" : where + ": ") + message));
+}
+
+void JsonRef::warn(const std::string &message) const {
+  const std::string where = pointer();
+  report(printable("warning: " + file_ + ": " + (where.empty() ? "" : where + ": ") + message));
 }
 
 void JsonRef::expect_object(std::initializer_list<std::string_view> allowed) const {

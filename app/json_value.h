@@ -36,6 +36,8 @@ public:
   std::string pointer() const; // "/root/children/2/opacity"; "" for the document
   const std::string &file() const { return file_; }
   [[noreturn]] void fail(const std::string &message) const;
+  // Prints "brightfold: warning: FILE: POINTER: MESSAGE" and goes on.
+  void warn(const std::string &message) const;
 
   // Fails unless the value is an object whose keys are all in `allowed`.
   void expect_object(std::initializer_list<std::string_view> allowed) const;
@@ -52,6 +54,12 @@ private:
   std::string_view key_; // empty with a parent: an array element
   size_t index_ = 0;
 };
+
+// The text with control characters shown as <U+000A> (as the JSON parser
+// shows them) and bytes that are not UTF-8 as <0xE9>, so that a name or a
+// byte quoted from a scene file cannot break or garble a message; line
+// breaks stay when asked.
+std::string printable(const std::string &text, bool keep_line_breaks = false);
 
 // Numbers must be finite and fit a 32-bit float.
 float read_float(const JsonRef &ref);

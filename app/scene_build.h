@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct LoadContext {
     VYobject *mesh;
   };
   std::map<std::pair<std::string, std::string>, std::vector<SharedPart>> parts;
+  // Texture images checked so far (absolute paths): each is read once.
+  std::set<std::string> checked_images;
 
   // A path of the scene file made absolute.
   std::string absolute(const std::string &path) const;
@@ -35,12 +38,17 @@ struct LoadContext {
 
 // Reads the node at `ref` (its keys and, recursively, its children) into `node`.
 void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &context);
+// Fails when the placed contents of the whole scene overflow the float range.
+void check_contents(const JsonRef &ref, _object *root);
 // The node type that `ref` names; `top` is true for the document's root node.
 OBJECT_TYPE read_node_type(const JsonRef &ref, bool top);
 // Adds the geometry entries of `ref` (one entry or a list) to `node`, each
 // with the node's pivot.
 void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
 // Sets the texture of `node` from `ref`.
-void load_texture(const JsonRef &ref, _object *node, const LoadContext &context);
+// An image that cannot be read is no load error (the scene stays usable and
+// the module writes that texture commented out), but it is reported as a
+// warning once per file.
+void load_texture(const JsonRef &ref, _object *node, LoadContext &context);
 
 } // namespace bf

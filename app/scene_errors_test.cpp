@@ -41,6 +41,19 @@ TEST(SceneErrors, SyntaxErrorsGiveLineAndColumn) {
     EXPECT_EQ(error_of(c.text), c.message) << c.text;
 }
 
+TEST(SceneErrors, NulBytesAreRefusedWhereverTheyAre) {
+  // The parser would stop at the NUL and take the text before it for the
+  // whole file (found by the fuzzer: a bad key after the NUL then escaped
+  // as the parser's own exception).
+  using namespace std::string_literals;
+  EXPECT_EQ(error_of("{\"root\": {}}\0{\"junk\": 1}"s),
+            "bad.json:1:13: a NUL byte (the file is not JSON text)");
+  EXPECT_EQ(error_of("\"rotation\"\0\0{\"a\\q\": 1}"s),
+            "bad.json:1:11: a NUL byte (the file is not JSON text)");
+  EXPECT_EQ(error_of("{\"root\": {\"name\": \"a\0b\"}}"s),
+            "bad.json:1:21: a NUL byte (the file is not JSON text)");
+}
+
 TEST(SceneErrors, RepeatedKeysAndDeepNesting) {
   EXPECT_EQ(error_of(R"({"root": {"name": "a", "id": 1, "name": "b"}})"),
             "bad.json:1:33: duplicate key \"name\"");

@@ -5,9 +5,13 @@
 #include "vy/mesh.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -276,6 +280,32 @@ void load_entry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadC
     load_primitive(ref, node, pivot);
 }
 
+// Why the image at `path` cannot be used as a texture; "" when it can.
+std::string image_problem(const std::string &path) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found)
+    return "no such file";
+  if (ec)
+    return ec.message();
+  if (status.type() != std::filesystem::file_type::regular)
+    return "not a regular file";
+  if (std::FILE *file = std::fopen(path.c_str(), "rb"))
+    std::fclose(file);
+  else
+    return std::strerror(errno);
+  // The reader that the module's conversion uses; it refuses cut-off files.
+  std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
+  return picture ? "" : "not a picture that can be read (empty, cut off or of an unknown format)";
+}
+
+void check_image(const JsonRef &ref, const std::string &path) {
+  const std::string problem = image_problem(path);
+  if (!problem.empty())
+    ref.warn("cannot read \"" + path + "\": " + problem +
+             "; the texture is written commented out unless its Targa file is already there");
+}
+
 } // namespace
 
 void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
@@ -289,15 +319,18 @@ void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, Lo
     load_entry(ref.element(i), node, pivot, context);
 }
 
-void load_texture(const JsonRef &ref, _object *node, const LoadContext &context) {
+void load_texture(const JsonRef &ref, _object *node, LoadContext &context) {
   ref.expect_object({"image", "active", "type", "method", "quality", "scale", "position", "angle",
                      "grid_position", "grid_angles"});
   SceneTexture &t = node->texture;
   node->has_texture = true;
   if (auto v = ref.get("image")) {
     t.image = read_string(*v);
-    if (!t.image.empty()) // an empty name stays empty
+    if (!t.image.empty()) { // an empty name stays empty
       t.image = context.absolute(t.image);
+      if (context.checked_images.insert(t.image).second)
+        check_image(*v, t.image);
+    }
   }
   if (auto v = ref.get("active"))
     t.active = read_int_in(*v, 0, 3);

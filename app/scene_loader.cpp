@@ -59,6 +59,7 @@ void load_document(const json &document, const std::string &path) {
   if (auto root = top.get("root")) {
     read_node_type(*root, true);
     load_node(*root, db_get_root(), 0, context);
+    check_contents(*root, db_get_root());
   }
   if (auto viewpoint = top.get("viewpoint"))
     set_viewpoint(*viewpoint);

@@ -4,6 +4,7 @@
 #include "scene_build.h"
 #include "scene_loader.h"
 
+#include <cmath>
 #include <utility>
 
 namespace bf {
@@ -59,8 +60,16 @@ void load_placement(const JsonRef &ref, _object *o) {
     o->sky = read_vec3(*v);
   }
   // Raw scene-frame answers that replace the derived ones.
-  if (auto v = ref.get("orientation"))
+  if (auto v = ref.get("orientation")) {
     o->has_orientation = true, o->orientation = read_vec4(*v);
+    // The module reads the rows of the quaternion's matrix as the node's
+    // axes: any other length scales (or, at 0, collapses) them.
+    const ZAL_QUAT &q = o->orientation;
+    const double length = std::sqrt(static_cast<double>(q.x) * q.x + static_cast<double>(q.y) * q.y +
+                                    static_cast<double>(q.z) * q.z + static_cast<double>(q.w) * q.w);
+    if (!(std::fabs(length - 1) <= 1e-3))
+      v->fail("must be a unit quaternion (x, y, z, w with a length of 1)");
+  }
   if (auto v = ref.get("euler"))
     o->has_euler = true, o->euler = read_vec3(*v);
   if (auto v = ref.get("midpoint"))
@@ -97,6 +106,26 @@ void load_light_and_camera(const JsonRef &ref, _object *o) {
     if (!(o->view_angle > 0 && o->view_angle < 180))
       v->fail("must be more than 0 and less than 180");
   }
+}
+
+bool finite3(const ZAL_VECT3 &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Every value is finite as read, but sums and products of them may not be
+// once the node is placed (a position of 3e38 inside a group at 3e38); the
+// module would print those as "inf", which POV-Ray cannot read.
+void check_placed(const JsonRef &ref, _object *node) {
+  if (node->type == OBJECT_TYPE_GROUP)
+    return; // a group's own values are not written
+  ZAL_VECT3 position, angles, midpoint;
+  obj_get_pos(node, position, FRAME_SCENE);
+  obj_get_eangles(node, angles, FRAME_SCENE);
+  bool finite = finite3(position) && finite3(angles);
+  if (finite && node->type == OBJECT_TYPE_GEOMETRY && !node->geometries.empty()) {
+    obj_get_midpoint(node, midpoint, FRAME_SCENE);
+    finite = finite3(midpoint) && std::isfinite(obj_get_grpradius(node));
+  }
+  if (!finite)
+    ref.fail("out of range once placed in the scene (a position, pivot or size too large)");
 }
 
 void load_children(const JsonRef &ref, _object *node, int depth, LoadContext &context) {
@@ -164,6 +193,15 @@ void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &contex
     load_texture(*v, node, context);
   if (auto v = ref.get("children"))
     load_children(*v, node, depth, context);
+  check_placed(ref, node);
+}
+
+void check_contents(const JsonRef &ref, _object *root) {
+  // The backdrop is placed by the midpoint and reach of all the contents.
+  ZAL_VECT3 midpoint;
+  obj_get_midpoint(root, midpoint, FRAME_CONTENTS);
+  if (!finite3(midpoint) || !std::isfinite(obj_get_grpradius(root)))
+    ref.fail("the scene's contents reach out of range (positions or sizes too large)");
 }
 
 } // namespace bf

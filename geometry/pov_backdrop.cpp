@@ -30,11 +30,18 @@ View read_view(_object *camera, _object *root) {
   ZAL_VECT3 offset{position.x - midpoint.x, position.y - midpoint.y, position.z - midpoint.z};
   // A bound on the distance from the camera to anything in the scene.
   float reach = offset.mag() + radius;
+  // A scene that reaches near the float range would make the plane's place
+  // and size infinite: 1e30 is still behind everything and fills the view.
+  if (!(reach <= 1e30f))
+    reach = 1e30f;
   float ahead = 4 * reach;
   v.target = ZAL_VECT3{position.x + ahead * direction.x, position.y + ahead * direction.y,
                        position.z + ahead * direction.z};
   float view_angle = obj_get_viewangle(camera);
+  // The tangent grows without bound as the view angle nears 180 degrees.
   v.view_height = 8 * reach * static_cast<float>(tan(view_angle * 0.017453292f / 2));
+  if (!(std::fabs(v.view_height) <= 1e30f)) // the image sizes multiply it by the aspect again
+    v.view_height = std::signbit(v.view_height) ? -1e30f : 1e30f;
   return v;
 }
 

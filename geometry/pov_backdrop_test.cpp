@@ -69,6 +69,21 @@ TEST(Backdrop, TiledLayout) {
             "  }\n");
 }
 
+TEST(Backdrop, ASceneNearTheFloatRangeStaysFinite) {
+  // Contents that reach 3e38 from a camera with a view angle near 180
+  // degrees: the plane's distance and size are kept at 1e30 rather than
+  // written as "inf" (and its place never as "nan").
+  ScratchCwd dir;
+  _object *camera = example_scene(dir);
+  db_get_root()->radius = 3e38f;
+  camera->view_angle = 179.99f;
+  const std::string text = backdrop(db_get_root());
+  EXPECT_EQ(text.find("inf"), std::string::npos) << text;
+  EXPECT_EQ(text.find("nan"), std::string::npos) << text;
+  EXPECT_NE(text.find("scale <1e+30, 1e+30, 1>\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("translate <0, 0, 4e+30>\n"), std::string::npos) << text;
+}
+
 // A square image: the shifts that push it to one side or the other.
 TEST(Backdrop, FittedShifts) {
   ScratchCwd dir;

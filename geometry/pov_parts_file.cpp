@@ -30,7 +30,9 @@ void cut_text(char *text, int max) {
   if (n <= max)
     return;
   n = max;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80)
+  // A sequence has at most three continuation bytes; a longer run is not
+  // UTF-8 and is cut where it is, rather than eaten down to nothing.
+  for (int k = 0; k < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80; ++k)
     --n;
   text[n] = '\0';
 }
@@ -182,6 +184,14 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
   // that would end or escape the string are replaced, on disk as in the line.
   char name[kBuffer], file_name[kBuffer];
   split_path(base, nullptr, name, nullptr);
+  // A label that is all directory or extension ("Rack/", ".v2") leaves no
+  // name; an include file ".inc" would then be shared by every such part,
+  // each drawn with the first one's mesh. The object's own name and id
+  // name it instead.
+  if (!name[0]) {
+    object_base_name(object, base);
+    split_path(base, nullptr, name, nullptr);
+  }
   cut_text(name, kMaxFileName);
   pov_safe_file_name(std::strcpy(file_name, name));
 

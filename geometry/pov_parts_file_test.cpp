@@ -124,6 +124,19 @@ TEST_F(PartsTest, MeshObjectIsNamedByItsNameAndAnIdThatStaysOnIt) {
   EXPECT_TRUE(exists("Dial4.inc"));
 }
 
+TEST_F(PartsTest, LongNamesOfBytesThatAreNoUtf8StillNameTheirOwnFile) {
+  // Two objects whose names are long runs of continuation bytes (no UTF-8
+  // at all): each keeps its name, cut to length, and its own include file,
+  // rather than both being cut to nothing and sharing one.
+  parts_mode = 1;
+  const std::string garbage(300, '\x80');
+  _object *a = add_mesh_object(nullptr, garbage.c_str(), triangle_mesh());
+  _object *b = add_mesh_object(nullptr, garbage.c_str(), triangle_mesh());
+  const std::string first = declare(a, 0), second = declare(b, 0);
+  EXPECT_EQ(first.rfind("#include \"\x80\x80", 0), 0u) << first;
+  EXPECT_NE(first.substr(0, first.find('\n')), second.substr(0, second.find('\n')));
+}
+
 TEST_F(PartsTest, FirstGeometryEntryAloneRepresentsTheObject) {
   parts_mode = 1;
   _object *a = add_part_object(nullptr, "Pair", "first/Left.obj", triangle_mesh(kRed));
@@ -147,6 +160,27 @@ TEST_F(PartsTest, SameFileNameInOtherDirectoriesSharesTheFirstMesh) {
   std::string text = read_file(path("Bolt.inc"));
   EXPECT_NE(text.find("< 0, 1, 5 >"), std::string::npos);
   EXPECT_EQ(text.find("< 0, 1, 9 >"), std::string::npos);
+}
+
+TEST_F(PartsTest, LabelsThatLeaveNoNameFallBackToTheObject) {
+  // "Rack/" and "Shelf\\" name a directory and no file: each part gets a
+  // file of its own, named by its object, never one shared ".inc".
+  parts_mode = 1;
+  _object *a = add_part_object(nullptr, "Left", "/models/a.obj", triangle_mesh(kRed, 5));
+  _object *b = add_part_object(nullptr, "Right", "/models/b.obj", triangle_mesh(kGreen, 9));
+  const char *labels[] = {"Rack/", "Shelf\\"};
+  _object *objects[] = {a, b};
+  for (int i = 0; i < 2; ++i) {
+    LIST_ITER it(obj_get_geolist(objects[i]));
+    it.first();
+    _part_info &info = static_cast<_geometry *>(it.getdata())->part_info();
+    info.type_ = "obj";
+    info.name_ = labels[i];
+  }
+  EXPECT_EQ(declare(a, 0), "#include \"Left1.inc\"\n#declare oku_Left1_1 = OKU_OBJECT\n");
+  EXPECT_EQ(declare(b, 0), "#include \"Right2.inc\"\n#declare oku_Right2_2 = OKU_OBJECT\n");
+  EXPECT_FALSE(exists(".inc"));
+  EXPECT_NE(read_file(path("Right2.inc")).find("< 0, 1, 9 >"), std::string::npos);
 }
 
 TEST_F(PartsTest, LoaderNamesThePartByItsLabel) {

@@ -1,5 +1,6 @@
 // The camera: placed at the node's midpoint, turned by its orientation; the
 // view angle sets the length of the direction vector.
+#include "scene/pov_finite.h"
 #include "scene/pov_print.h"
 #include "scene/pov_writers.h"
 
@@ -23,9 +24,10 @@ void pov_write_camera(FILE *file, int depth, _object *node) {
   // An up vector of length 1 and a direction of length k give a vertical
   // angle of view of V.
   const float degrees_to_radians = 0.0174532924f;
+  // A view angle near 0 makes the tangent 0 and k unbounded: the direction
+  // is kept within the float range (POV-Ray reads no "inf").
   double k = 0.5 / tan(obj_get_viewangle(node) * degrees_to_radians * 0.5);
-  ZAL_VECT3 direction{static_cast<float>(k * axis.x), static_cast<float>(k * axis.y),
-                      static_cast<float>(k * axis.z)};
+  ZAL_VECT3 direction{pov_finite(k * axis.x), pov_finite(k * axis.y), pov_finite(k * axis.z)};
 
   pov_printf(file, depth + 1, "right <%g, %g, %g> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n", right.x, right.y,
              right.z);

@@ -32,6 +32,18 @@ TEST_F(CameraTest, IdentityWithNinetyDegrees) {
                           "  }\n");
 }
 
+TEST_F(CameraTest, ATinyViewAngleKeepsTheDirectionFinite) {
+  // 0.5 / tan(1e-45 degrees / 2) overflows a float; the direction is kept
+  // at the largest float instead of "inf" (and no 0 * inf makes a "nan").
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
+  camera->view_angle = 1e-45f;
+  EXPECT_NE(text(camera, 0).find("\n  direction <0, 0, 3.40282e+38>\n"), std::string::npos)
+      << text(camera, 0);
+  camera->view_angle = 1e-30f;
+  EXPECT_NE(text(camera, 0).find("\n  direction <0, 0, 5.72958e+31>\n"), std::string::npos)
+      << text(camera, 0);
+}
+
 TEST_F(CameraTest, SixtyDegreesGivesDirectionLengthOfCot30Halved) {
   _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
   camera->view_angle = 60;

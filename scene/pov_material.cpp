@@ -3,6 +3,8 @@
 #include "scene/pov_print.h"
 #include "scene/pov_writers.h"
 
+#include <cmath>
+
 ZAL_COLOR pov_statement_colour(const ZAL_COLOR &own, PartRecord *record, int index) {
   if (own.r != -1)
     return own;
@@ -29,7 +31,10 @@ void pov_write_finish(FILE *file, int depth, _object *node, const ZAL_COLOR &col
     // dividing by that level gives the emission its own strength.
     float ambient = pov_ambient_level();
     float r = emission.r / ambient, g = emission.g / ambient, b = emission.b / ambient;
-    fprintf(file, "+ <%g, %g, %g>", r, g, b);
+    // A tiny ambient level can make the quotient overflow; as in the
+    // texture's finish, a value that cannot be written is written as 0.
+    fprintf(file, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
+            std::isfinite(b) ? b : 0.0);
   }
   float phong = specular.r * opacity;
   fprintf(file, " phong %g phong_size %g", phong, obj_get_shininess(node));

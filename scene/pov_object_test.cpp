@@ -163,6 +163,17 @@ TEST_F(ObjectTest, FinishExample) {
             "finish {ambient <0.8, 0.2, 0.2>+ <0, 500, 0> phong 0 phong_size 40}\n");
 }
 
+TEST_F(ObjectTest, EmissionOverATinyAmbientLevelStaysFinite) {
+  // 1 / 1e-45 overflows a float: the emission is written as 0, as in the
+  // texture's finish, never as "inf".
+  scene_environment().ambient = 1e-45f;
+  _object *node = add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Lamp");
+  node->emission = ZAL_COLOR{1, 1e-20f, 0};
+  ZAL_COLOR colour{1, 1, 1}, specular{0, 0, 0};
+  EXPECT_EQ(capture_text([&](FILE *f) { pov_write_finish(f, 0, node, colour, specular, 1); }),
+            "finish {ambient <1, 1, 1>+ <0, 7.13624e+24, 0> phong 0 phong_size 0}\n");
+}
+
 TEST_F(ObjectTest, PigmentTransmission) {
   EXPECT_EQ(capture_text([](FILE *f) {
               pov_write_pigment(f, 1, ZAL_COLOR{1, 1, 1}, 0.3f);

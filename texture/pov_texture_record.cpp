@@ -53,8 +53,11 @@ void shorten_stem(char *stem) {
   for (size_t i = 0; i < length; i++)
     hash = (hash ^ static_cast<unsigned char>(stem[i])) * 1099511628211ull;
   size_t keep = kMaxStem - 17;
-  while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xc0) == 0x80)
-    keep--; // never cut a UTF-8 character in half
+  // Never cut a UTF-8 character in half; a run of more than three
+  // continuation bytes is no character, and backing over it would eat the
+  // "oku_" prefix.
+  for (int k = 0; k < 3 && keep > 4 && (static_cast<unsigned char>(stem[keep]) & 0xc0) == 0x80; ++k)
+    keep--;
   snprintf(stem + keep, 18, "~%016llx", static_cast<unsigned long long>(hash));
 }
 

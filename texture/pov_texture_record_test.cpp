@@ -149,6 +149,16 @@ TEST(TextureName, LongNamesFitAndStayDistinct) {
   EXPECT_NE(first, second);
 }
 
+TEST(TextureName, LongNamesOfBytesThatAreNoUtf8KeepThePrefix) {
+  // Hundreds of continuation bytes are no character; the cut must not back
+  // over them into "oku_".
+  const std::string name = "/images/" + std::string(300, '\x80');
+  const std::string file = derived(name.c_str(), Settings());
+  EXPECT_EQ(file.substr(0, 5), "oku_\x80");
+  EXPECT_LE(file.size(), 255u);
+  EXPECT_EQ(file.substr(file.size() - 4), ".tga");
+}
+
 TEST(TextureName, EmptyTextureName) { EXPECT_EQ(derived("", Settings()), "oku_.tga"); }
 
 TEST(TextureRecord, FillReadsTheObject) {

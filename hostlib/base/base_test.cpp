@@ -17,7 +17,9 @@ std::string with_ext(const char *base, const char *name, const char *ext) {
   return pathname_set(out, base, name, nullptr, ext);
 }
 
-int compare_ints(const void *a, const void *b) { return *static_cast<const int *>(a) - *static_cast<const int *>(b); }
+int compare_ints(const void *a, const void *b) {
+  return *static_cast<const int *>(a) - *static_cast<const int *>(b);
+}
 
 } // namespace
 
@@ -89,6 +91,10 @@ TEST(Text, CaseInsensitiveCompareAndNarrowCopy) {
   utf8 += "\xc3\xa9";
   EXPECT_EQ(std::string(zal_narrow(out, utf8.c_str())).size(), 254u);
   EXPECT_STREQ(zal_narrow(out, "Bracket"), "Bracket");
+  // A long run of continuation bytes is not UTF-8: it is cut at the
+  // capacity (give or take a character), not backed over down to nothing.
+  std::string garbage = "ab" + std::string(300, '\x80');
+  EXPECT_GE(std::string(zal_narrow(out, garbage.c_str())).size(), 252u);
 }
 
 TEST(Paths, SimpleNameSplitAndExtensions) {
@@ -112,7 +118,8 @@ TEST(Paths, NumbersInDerivedNamesAreNeverExtensions) {
   // Only a trailing run of letters and digits that starts with a letter counts.
   EXPECT_EQ(with_ext("oku_wood.png", nullptr, "tga"), "oku_wood.tga");
   EXPECT_EQ(with_ext("oku_wood.png_ck   0.25   1", nullptr, "tga"), "oku_wood.png_ck   0.25   1.tga");
-  EXPECT_NE(with_ext("oku_wood.png_ck   20.25", nullptr, "tga"), with_ext("oku_wood.png_ck   20.75", nullptr, "tga"));
+  EXPECT_NE(with_ext("oku_wood.png_ck   20.25", nullptr, "tga"),
+            with_ext("oku_wood.png_ck   20.75", nullptr, "tga"));
   EXPECT_EQ(with_ext("oku_wood.png_c", nullptr, "tga"), "oku_wood.png_c.tga");
   EXPECT_EQ(with_ext("oku_wood_50", nullptr, "tga"), "oku_wood_50.tga");
   EXPECT_EQ(with_ext("oku_wood.png_ca 1.5e+06", nullptr, "tga"), "oku_wood.png_ca 1.5e+06.tga");

@@ -40,8 +40,9 @@ char *zal_narrow(char *out, const char *in) {
   size_t n = std::strlen(in);
   if (n > capacity) {
     n = capacity;
-    // Do not cut a UTF-8 sequence: step back over continuation bytes.
-    while (n > 0 && (static_cast<unsigned char>(in[n]) & 0xC0) == 0x80)
+    // Do not cut a UTF-8 sequence: step back over its continuation bytes
+    // (at most three; a longer run is not UTF-8 and is cut where it is).
+    for (int k = 0; k < 3 && n > 0 && (static_cast<unsigned char>(in[n]) & 0xC0) == 0x80; ++k)
       --n;
   }
   std::memmove(out, in, n);

@@ -111,6 +111,10 @@ TEST(PartLoaders, NamerUsesThePartLabel) {
   EXPECT_STREQ(small, "ab\xc3\xa9");
   namer->name_part("abc\xc3\xa9", "", 5, small);
   EXPECT_STREQ(small, "abc");
+  // Bytes that are no UTF-8 at all are not backed over to an empty name.
+  char eight[8];
+  namer->name_part("a\x80\x80\x80\x80\x80\x80\x80\x80", "", 8, eight);
+  EXPECT_STREQ(eight, "a\x80\x80\x80");
 }
 
 TEST(PartLoaders, ObjBoxKeepsItsQuadsAndHasNoNormals) {

@@ -21,8 +21,9 @@ public:
     const size_t room = static_cast<size_t>(capacity) - 1;
     if (n > room) {
       n = room;
-      // Never cut a UTF-8 character in half: back up over continuation bytes.
-      while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+      // Never cut a UTF-8 character in half: back up over its continuation
+      // bytes (at most three; a longer run is no character at all).
+      for (int k = 0; k < 3 && n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80; ++k)
         --n;
     }
     if (n > 0)

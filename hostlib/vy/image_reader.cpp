@@ -9,6 +9,8 @@
 #include <memory>
 #include <new>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Larger pictures are refused before decoding: 2^28 pixels is 1 GiB as RGBA,
@@ -26,13 +28,49 @@ bool sane_size(int width, int height) {
   return width > 0 && height > 0 && static_cast<long long>(width) * height <= kMaxPixels;
 }
 
+// No real picture packs more pixels than this into one byte of its file
+// (deflate stops near 1032 bytes per byte, JPEG and GIF far below 8192 on a
+// plain colour). stb_image makes up the pixels that a cut-off file lacks,
+// so a few bytes that announce a huge picture would otherwise decode, for
+// seconds, into hundreds of megabytes of nothing.
+constexpr long long kMaxPixelsPerByte = 8192;
+
+long file_size(FILE *file) {
+  const long at = std::ftell(file);
+  std::fseek(file, 0, SEEK_END);
+  const long size = std::ftell(file);
+  std::fseek(file, at, SEEK_SET);
+  return size;
+}
+
 // Grey becomes RGB and grey with alpha becomes RGBA: host bitmaps are colour.
 int colour_channels(int file_channels) { return file_channels == 2 || file_channels == 4 ? 4 : 3; }
 
-// stb_image fills the rows of an uncompressed Targa file whatever the
-// file holds, so a cut-off file (a render or copy that stopped half-way)
-// would come back as a whole picture with made-up rows. Files whose header
-// reads as uncompressed Targa must hold all the pixels that it announces.
+// Whether the run-length packets after `start` cover `pixels` pixels of
+// `bytes` bytes each before the file ends.
+bool rle_complete(FILE *file, long start, long long pixels, int bytes) {
+  std::fseek(file, start, SEEK_SET);
+  long long covered = 0;
+  int c;
+  while (covered < pixels && (c = std::fgetc(file)) != EOF) {
+    const int count = (c & 0x7f) + 1;
+    const long skip = (c & 0x80) ? bytes : static_cast<long>(count) * bytes;
+    if (std::fseek(file, skip, SEEK_CUR) != 0)
+      return false;
+    covered += count;
+  }
+  // fseek may go past the end; the last packet must lie within the file.
+  const long reached = std::ftell(file);
+  std::fseek(file, 0, SEEK_END);
+  return covered >= pixels && reached <= std::ftell(file);
+}
+
+// stb_image fills the rows of a Targa file whatever the file holds, so a
+// cut-off file (a render or copy that stopped half-way) would come back as
+// a whole picture with made-up rows, and a few bytes that announce a huge
+// run-length picture would take seconds to "decode". Files whose header
+// reads as Targa must hold all the pixels that it announces: uncompressed
+// ones by their size, run-length ones (types 9 to 11) packet by packet.
 // No other format that stb_image reads starts with bytes that pass this test.
 bool truncated_targa(FILE *file) {
   unsigned char h[18];
@@ -41,14 +79,22 @@ bool truncated_targa(FILE *file) {
   std::fseek(file, 0, SEEK_END);
   const long size = std::ftell(file);
   std::fseek(file, start, SEEK_SET);
-  if (!got || h[1] > 1 || (h[2] != 1 && h[2] != 2 && h[2] != 3))
+  const int kind = h[2] & ~8; // 9, 10, 11 are 1, 2, 3 run-length encoded
+  if (!got || h[1] > 1 || (kind != 1 && kind != 2 && kind != 3))
     return false;
   const long long map_entries = h[5] | (h[6] << 8);
   const long long width = h[12] | (h[13] << 8);
   const long long height = h[14] | (h[15] << 8);
   const long long map_bytes = h[1] == 1 ? map_entries * ((h[7] + 7) / 8) : 0;
-  const long long needed = 18 + h[0] + map_bytes + width * height * ((h[16] + 7) / 8);
-  return size < needed;
+  const int pixel_bytes = (h[16] + 7) / 8;
+  const long long data = 18 + h[0] + map_bytes;
+  if (h[2] & 8) {
+    const bool complete = data < size && pixel_bytes > 0 &&
+                          rle_complete(file, static_cast<long>(data), width * height, pixel_bytes);
+    std::fseek(file, start, SEEK_SET);
+    return !complete;
+  }
+  return size < data + width * height * pixel_bytes;
 }
 
 } // namespace
@@ -56,13 +102,19 @@ bool truncated_targa(FILE *file) {
 VYbitmap *image_reader_invoke(const char *path) {
   if (path == nullptr || *path == '\0')
     return nullptr;
+  // Only regular files: opening a FIFO would wait for a writer for ever, and
+  // a device such as /dev/zero never ends.
+  struct stat info;
+  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode))
+    return nullptr;
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
   if (!file || truncated_targa(file.get()))
     return nullptr;
   int width = 0, height = 0, channels = 0;
   // stbi_info_from_file leaves the file where it found it.
   if (!stbi_info_from_file(file.get(), &width, &height, &channels) || !sane_size(width, height) ||
-      channels < 1 || channels > 4)
+      channels < 1 || channels > 4 ||
+      static_cast<long long>(width) * height > kMaxPixelsPerByte * file_size(file.get()))
     return nullptr;
   const int wanted = colour_channels(channels);
   std::unique_ptr<unsigned char, StbFree> pixels(

@@ -7,6 +7,8 @@
 #include <stb/stb_image_write.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+
 #include <memory>
 
 namespace {
@@ -231,6 +233,57 @@ TEST_F(ImageReader, MissingEmptyBrokenOrCutOffFilesGiveNull) {
   tga.resize(tga.size() - 4);
   vytest::write_bytes(dir.file("cut.tga"), tga);
   EXPECT_EQ(read(dir.file("cut.tga")), nullptr);
+}
+
+TEST_F(ImageReader, RunLengthTargaMustHoldEveryPixel) {
+  // stb's writer compresses: whole, the file reads; cut inside its packets
+  // it must not come back with made-up rows.
+  const std::string rle = dir.file("rle.tga");
+  ASSERT_TRUE(write_tga(rle.c_str(), 3, 2, 3, kRgb));
+  ASSERT_NE(read(rle), nullptr);
+  Bytes bytes = vytest::read_bytes(rle);
+  bytes.resize(bytes.size() - 2);
+  vytest::write_bytes(rle, bytes);
+  EXPECT_EQ(read(rle), nullptr);
+
+  // 24 bytes that announce a 1791 x 64511 run-length picture (found by the
+  // fuzzer: decoding it took seconds and hundreds of megabytes).
+  const Bytes bomb = {0,    0, 10,   4,    0, 10, 24, 0, 0, 0,    0,    0xfe,
+                      0xff, 6, 0xff, 0xfb, 8, 1,  0,  0, 0, 0x10, 0x80, 0xff};
+  vytest::write_bytes(dir.file("bomb.tga"), bomb);
+  EXPECT_EQ(read(dir.file("bomb.tga")), nullptr);
+
+  // One packet that repeats a pixel 128 times covers a 16 x 8 picture.
+  Bytes run = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 8, 0, 24, 0, 0xff, 1, 2, 3};
+  vytest::write_bytes(dir.file("run.tga"), run);
+  std::unique_ptr<VYbitmap> bitmap = read(dir.file("run.tga"));
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->width(), 16);
+  EXPECT_EQ(bitmap->height(), 8);
+}
+
+TEST_F(ImageReader, AFewBytesCannotAnnounceAHugePicture) {
+  // 13 bytes of PPM header that announce 25222 x 2622 pixels and hold none
+  // (found by the fuzzer: stb_image made up 200 MB of pixels).
+  const std::string ppm = "P625222\v2622\x01";
+  vytest::write_bytes(dir.file("empty.ppm"), Bytes(ppm.begin(), ppm.end()));
+  EXPECT_EQ(read(dir.file("empty.ppm")), nullptr);
+  // A plain 1000 x 1000 picture, which compresses very well, still reads.
+  const Bytes grey(1000 * 1000, 0x80);
+  const std::string png = dir.file("plain.png");
+  ASSERT_TRUE(write_png(png.c_str(), 1000, 1000, 1, grey.data(), 1000));
+  std::unique_ptr<VYbitmap> bitmap = read(png);
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->width(), 1000);
+}
+
+TEST_F(ImageReader, OnlyRegularFilesAreOpened) {
+  // A FIFO without a writer would block the open for ever; devices never end.
+  const std::string fifo = dir.file("pipe.png");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(read(fifo), nullptr);
+  EXPECT_EQ(read("/dev/zero"), nullptr);
+  EXPECT_EQ(read("/dev/null"), nullptr);
 }
 
 TEST_F(ImageReader, AbsurdSizesAreRefusedBeforeDecoding) {

@@ -1,0 +1,29 @@
+// One row of the bad-input table.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace badinput {
+
+enum class Match { Exact, Prefix };
+
+struct Case {
+  std::string name;              // a test name: letters, digits and '_'
+  std::vector<std::string> args; // the command line after "brightfold"
+  std::string scene;             // written to scene.json first, unless empty
+  int exit_code;
+  // Standard error, exactly ("{dir}" stands for the case's directory).
+  std::string message;
+  Match match = Match::Exact;
+  // Prepares more files in the directory before the run.
+  void (*setup)(const std::string &dir) = nullptr;
+};
+
+std::vector<Case> cases();
+
+// gtest shows a case by its name.
+inline void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }
+
+} // namespace badinput
