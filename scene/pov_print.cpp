@@ -16,6 +16,7 @@ namespace {
 
 const int kLineCapacity = 512;
 const int kNumberText = 32; // room for one number of any supported kind
+const int kVectorText = 96; // room for three numbers of a vector
 
 // Collects a line and hands it to the stream whenever it fills up.
 struct LineBuffer {
@@ -192,11 +193,9 @@ void pov_print_vector(FILE *file, int depth, const char *keyword, const char *nu
     line.add_char(' ');
   }
   line.add_char('<');
-  line.add_number(a);
-  line.add(", ", 2);
-  line.add_number(b);
-  line.add(", ", 2);
-  line.add_number(c);
+  const float v[3] = {a, b, c};
+  char *at = line.reserve(kVectorText);
+  line.length += pov_format_g3(at, v);
   line.add(">\n", 2);
   line.flush();
 }

@@ -168,6 +168,34 @@ int pov_format_g(char *out, double v) {
   return static_cast<int>(at - out) + place_digits(at, digits, exponent);
 }
 
+int pov_format_g3(char *out, const float v[3]) {
+  // The digits of all three first: each takes a long chain of dependent
+  // steps, and three independent chains keep the processor busy.
+  uint32_t digits[3];
+  int exponent[3];
+  bool quick[3];
+  for (int i = 0; i < 3; ++i) {
+    const double magnitude = std::fabs(static_cast<double>(v[i]));
+    quick[i] = magnitude != 0 && std::isfinite(magnitude) && six_digits(magnitude, digits[i], exponent[i]);
+  }
+  char *at = out;
+  for (int i = 0; i < 3; ++i) {
+    if (quick[i]) {
+      at[0] = '-';
+      at += std::signbit(v[i]) ? 1 : 0;
+      at += place_digits(at, digits[i], exponent[i]);
+    } else {
+      at += pov_format_g(at, v[i]); // zeros, infinities, NaNs, near-ties
+    }
+    if (i < 2) {
+      std::memcpy(at, ", ", 2);
+      at += 2;
+    }
+  }
+  *at = '\0';
+  return static_cast<int>(at - out);
+}
+
 namespace {
 
 const int kNameCapacity = 255; // bytes of text in a 256-byte buffer

@@ -150,6 +150,39 @@ TEST(FormatG, DoublesOutsideTheFloatRangeMatchPrintf) {
     EXPECT_EQ(ours(v), printf_g(v)) << v;
 }
 
+// Three numbers at once: the same text as printf's "%g, %g, %g", whichever
+// of them take the quick path and whichever do not (zeros, ties, NaNs).
+TEST(FormatG3, VectorsMatchPrintf) {
+  const float edges[] = {0.0f,
+                         -0.0f,
+                         123456.5f,
+                         999999.5f,
+                         1e-5f,
+                         1e-45f,
+                         3.4028235e38f,
+                         0.1f,
+                         -2.5f,
+                         std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::quiet_NaN()};
+  std::mt19937 random(23);
+  for (int i = 0; i < 300000; ++i) {
+    float v[3];
+    for (float &x : v) {
+      if (random() % 4 == 0) {
+        x = edges[random() % (sizeof edges / sizeof edges[0])];
+      } else {
+        uint32_t bits = static_cast<uint32_t>(random());
+        memcpy(&x, &bits, sizeof x);
+      }
+    }
+    char expected[128], text[96];
+    snprintf(expected, sizeof expected, "%g, %g, %g", v[0], v[1], v[2]);
+    int n = pov_format_g3(text, v);
+    ASSERT_EQ(std::string(text), expected) << std::hexfloat << v[0] << " " << v[1] << " " << v[2];
+    ASSERT_EQ(n, static_cast<int>(strlen(expected)));
+  }
+}
+
 TEST(CommentName, PlainNamesAreUnchanged) {
   EXPECT_EQ(comment("Bracket"), "Bracket");
   EXPECT_EQ(comment("Lid / top * side, 50% (v2)"), "Lid / top * side, 50% (v2)");
