@@ -10,6 +10,7 @@
 #include "geometry/pov_mesh_internal.h"
 #include "scene/pov_text.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -74,14 +75,25 @@ int sort_polygons(VYobject *mesh, PartRecord *record, MeshRuns &sorted) {
   return 1;
 }
 
+// A line made of a text, a number and a text ("#declare OKU_MESH_", 3,
+// " = mesh {\n"): a part of thousands of colours has thousands of them.
+void write_numbered(PovTextOut *out, const char *head, int number, const char *tail) {
+  const size_t head_length = std::strlen(head), tail_length = std::strlen(tail);
+  char *at = pov_text_out_reserve(out, head_length + 16 + tail_length);
+  std::memcpy(at, head, head_length);
+  at = std::to_chars(at + head_length, at + head_length + 16, number).ptr;
+  std::memcpy(at, tail, tail_length);
+  pov_text_out_commit(out, at + tail_length);
+}
+
 int write_mesh(PovTextOut *out, int number, const MeshRuns &sorted, PovPolygonScratch *scratch) {
   if (!sorted.has_triangle[number]) {
     // A mesh without triangles stops POV-Ray's whole render; an empty union
     // keeps the mesh number and its declarations and draws nothing.
-    pov_text_out_printf(out, "#declare OKU_MESH_%d = union {\n}\n", number);
+    write_numbered(out, "#declare OKU_MESH_", number, " = union {\n}\n");
     return 1;
   }
-  pov_text_out_printf(out, "#declare OKU_MESH_%d = mesh {\n", number);
+  write_numbered(out, "#declare OKU_MESH_", number, " = mesh {\n");
   for (int run = sorted.first[number]; run >= 0; run = sorted.runs[run].next) {
     VYpolygon cursor = sorted.runs[run].start;
     for (long i = 0; i < sorted.runs[run].count; ++i) {
@@ -103,7 +115,7 @@ void write_object(PovTextOut *out, int count) {
   }
   pov_text_out_printf(out, "#declare OKU_OBJECT = union {\n");
   for (int j = 0; j < count; ++j)
-    pov_text_out_printf(out, "  object {OKU_MESH_%d}\n", j);
+    write_numbered(out, "  object {OKU_MESH_", j, "}\n");
   pov_text_out_write(out, "}\n", 2);
 }
 

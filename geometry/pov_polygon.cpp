@@ -35,17 +35,10 @@ struct VectorText {
   char text[kVectorRoom];
 };
 
+// "< x, y, z >, " into out (at least 112 bytes).
 uint32_t format_vector(char *out, const float v[3]) {
-  char *at = out;
-  *at++ = '<';
-  *at++ = ' ';
-  at += pov_format_g(at, v[0]);
-  *at++ = ',';
-  *at++ = ' ';
-  at += pov_format_g(at, v[1]);
-  *at++ = ',';
-  *at++ = ' ';
-  at += pov_format_g(at, v[2]);
+  std::memcpy(out, "< ", 2);
+  char *at = out + 2 + pov_format_g3(out + 2, v);
   std::memcpy(at, " >, ", 4);
   return static_cast<uint32_t>(at + 4 - out);
 }
@@ -62,7 +55,7 @@ __attribute__((noinline)) const VectorText &fill_slot(VectorText &slot, const ui
   std::memcpy(slot.key, key, sizeof slot.key);
   // Formatted aside and copied: the formatter may use more room than the
   // text takes, and the slot's neighbour must not be touched.
-  char text[96];
+  char text[112];
   slot.length = format_vector(text, v);
   std::memcpy(slot.text, text, kVectorRoom);
   return slot;
@@ -156,7 +149,7 @@ void write_triangle(PovTextOut *out, const Corner *corners[3]) {
   char *at = pov_text_out_reserve(out, kTriangleRoom);
   std::memcpy(at, "\tsmooth_triangle { ", 19);
   at += 19;
-  char face[96];
+  char face[112];
   uint32_t face_length = 0;
   for (int j = 0; j < 3; ++j) {
     const Corner &corner = *corners[j];
@@ -268,10 +261,54 @@ void pov_write_polygon(FILE *file, const VYpolygon &polygon) {
   pov_polygon_scratch_free(scratch);
 }
 
+namespace {
+
+// The value of a number as "%g" writes it, read with one correctly rounded
+// operation on its digits and its power of ten, which gives exactly what a
+// correctly rounding reader (from_chars, POV-Ray) gives whenever the digits
+// and the power are exact doubles. Answers false for anything else.
+bool read_printed(const char *p, const char *end, double &value) {
+  const bool negative = p < end && *p == '-';
+  p += negative ? 1 : 0;
+  uint64_t digits = 0;
+  int significant = 0, scale = 0;
+  bool point = false;
+  for (; p < end && ((*p >= '0' && *p <= '9') || *p == '.'); ++p) {
+    if (*p == '.') {
+      point = true;
+      continue;
+    }
+    if (digits != 0 || *p != '0')
+      ++significant;
+    digits = digits * 10 + static_cast<uint64_t>(*p - '0');
+    scale -= point ? 1 : 0;
+  }
+  if (p < end && *p == 'e') {
+    int exponent = 0;
+    std::from_chars_result r = std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, exponent);
+    if (r.ec != std::errc())
+      return false;
+    p = r.ptr;
+    scale += exponent;
+  }
+  static const double kExact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (p != end || significant > 15 || scale < -22 || scale > 22)
+    return false;
+  const double d = static_cast<double>(digits);
+  value = scale >= 0 ? d * kExact[scale] : d / kExact[-scale];
+  value = negative ? -value : value;
+  return true;
+}
+
+} // namespace
+
 double pov_printed_value(float v) {
   char text[32];
   int length = pov_format_g(text, v);
   double value = 0;
+  if (read_printed(text, text + length, value))
+    return value;
   // from_chars reads the text as POV-Ray does, whatever the locale. (POV-Ray
   // cannot read "nan" or "inf" at all; such a number breaks the scene anyway.)
   if (std::from_chars(text, text + length, value).ec != std::errc())
