@@ -1,32 +1,24 @@
-// Texture conversion speed on a generated 4096 x 4096 image: the pixel work
-// alone (box filter and tiling) and the whole conversion (read the source
-// Targa, fill, write the Targa file), for the planar, cylindrical and
-// spherical methods. Prints megapixels per second of source and of output.
+// Texture conversion of a generated 4096 x 4096 image for each method:
+// planar, cylindrical (scale 3: reduced by 3), spherical 1 x 1 and 1 x 3.
+// Each conversion (read the source Targa file, fill, write the Targa file)
+// runs in a child process of its own; the floor writes the same Targa bytes
+// with fwrite. A second table splits the median conversion into its phases.
+#include "bench_support.h"
 #include "scene/pov_state.h"
 #include "texture/pov_texture_internal.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 const int kSide = 4096;
 
 struct Case {
-  const char *label;
+  const char *name;
   int method;
   ZAL_VECT2 scale;
 };
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 std::unique_ptr<VYbitmap> make_source() {
   auto source = std::make_unique<VYbitmap>(kSide, kSide, 32, nullptr);
@@ -50,9 +42,10 @@ bool write_source(const VYbitmap &source, const char *path) {
   return writer->close() == 0 && wrote;
 }
 
-TextureRecord record_for(const Case &c, const char *source_path) {
+TextureRecord record_for(const Case &c, const std::string &source_path, char *file_name) {
   TextureRecord r = {};
-  r.texture_name = const_cast<char *>(source_path);
+  r.texture_name = const_cast<char *>(source_path.c_str());
+  r.file_name = file_name;
   r.opacity = 1;
   r.method = c.method;
   r.scale = c.scale;
@@ -60,73 +53,104 @@ TextureRecord record_for(const Case &c, const char *source_path) {
   return r;
 }
 
-// Best of a few runs of the pixel work alone.
-double time_fill(const VYbitmap &source, const TextureRecord &r, TextureLayout *layout) {
-  texture_layout(&r, kSide, kSide, layout);
-  VYbitmap output(layout->out_width, layout->out_height, layout->depth, nullptr);
-  double best = 1e9;
-  for (int run = 0; run < 5; run++) {
-    auto start = std::chrono::steady_clock::now();
-    texture_fill(&source, *layout, &output);
-    best = std::min(best, seconds_since(start));
-  }
-  return best;
-}
+// The phases of one conversion, timed one after the other in this process.
+struct Phases {
+  double read = 0, fill = 0, write = 0;
+};
 
-// Best of a few whole conversions (reading the source file and writing the
-// Targa file included).
-double time_convert(TextureRecord r) {
-  double best = 1e9;
-  for (int run = 0; run < 3; run++) {
-    char name[] = "bench_out.tga";
-    r.file_name = name;
-    auto start = std::chrono::steady_clock::now();
-    int ok = r.convert_to_targa();
-    double t = seconds_since(start);
-    std::remove(name);
-    if (!ok)
-      return -1;
-    best = std::min(best, t);
-  }
-  return best;
+Phases time_phases(TextureRecord r, const std::string &out_path) {
+  Phases t;
+  auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<VYbitmap> source(image_promote_to_32(image_reader_invoke(r.texture_name)));
+  t.read = bench::seconds_since(start);
+  TextureLayout layout;
+  if (!source || !texture_layout(&r, source->width(), source->height(), &layout))
+    return t;
+  VYbitmap output(layout.out_width, layout.out_height, layout.depth, nullptr);
+  start = std::chrono::steady_clock::now();
+  texture_fill(source.get(), layout, &output);
+  t.fill = bench::seconds_since(start);
+  start = std::chrono::steady_clock::now();
+  VYimageWriterInfo info = {
+      out_path.c_str(), layout.out_width, layout.out_height, layout.depth, 300, 0, 0, 15, 2};
+  std::unique_ptr<VYimageWriter> writer(still_writer_get_factory("Truevision Targa")->create_writer(info));
+  if (writer && writer->write(&output) == 0)
+    writer->close();
+  t.write = bench::seconds_since(start);
+  return t;
 }
 
 } // namespace
 
 int main() {
-  std::string dir = (std::filesystem::temp_directory_path() / "texture-bench-XXXXXX").string();
-  if (!mkdtemp(dir.data()) || chdir(dir.c_str()) != 0) {
-    std::perror("texture bench: scratch directory");
+  const std::string dir = bench::make_scratch_dir("bench_texture_convert");
+  if (dir.empty()) {
+    perror("bench: scratch directory");
     return 1;
   }
-  std::unique_ptr<VYbitmap> source = make_source();
-  const char *source_path = "bench_source.tga";
-  if (!write_source(*source, source_path)) {
-    std::fprintf(stderr, "texture bench: cannot write the source image\n");
+  const std::string source_path = dir + "/source.tga", out_path = dir + "/out.tga";
+  if (!write_source(*make_source(), source_path.c_str())) {
+    fprintf(stderr, "texture bench: cannot write the source image\n");
     return 1;
   }
   const Case cases[] = {
-      {"planar", 0, {1, 1}},
-      {"cylindrical 3", 1, {3, 1}},
-      {"spherical 1x1", 2, {1, 1}},
-      {"spherical 1x3", 2, {1, 3}},
+      {"texture 4096^2 planar", 0, {1, 1}},
+      {"texture 4096^2 cylindrical 3", 1, {3, 1}},
+      {"texture 4096^2 spherical 1x1", 2, {1, 1}},
+      {"texture 4096^2 spherical 1x3", 2, {1, 3}},
   };
-  const double source_mp = static_cast<double>(kSide) * kSide / 1e6;
-  std::printf("texture conversion, %dx%d source (%.1f MP)\n", kSide, kSide, source_mp);
-  std::printf("%-15s %11s %9s %10s %10s %10s\n", "method", "output", "fill ms", "src MP/s", "out MP/s",
-              "whole ms");
+  bench::print_header();
+  std::vector<bench::Row> rows;
+  bool ok = true;
   for (const Case &c : cases) {
-    TextureRecord r = record_for(c, source_path);
-    TextureLayout layout;
-    double fill = time_fill(*source, r, &layout);
-    double whole = time_convert(r);
-    double out_mp = static_cast<double>(layout.out_width) * layout.out_height / 1e6;
-    char size[32];
-    std::snprintf(size, sizeof size, "%dx%d", layout.out_width, layout.out_height);
-    std::printf("%-15s %11s %9.1f %10.0f %10.0f %10.1f\n", c.label, size, fill * 1e3, source_mp / fill,
-                out_mp / fill, whole * 1e3);
+    bench::Row row;
+    row.name = c.name;
+    row.items = double(kSide) * kSide;
+    row.unit = "px";
+    char name[256];
+    snprintf(name, sizeof name, "%s", out_path.c_str());
+    for (int run = 0; run < bench::runs(); ++run) {
+      unlink(out_path.c_str());
+      TextureRecord r = record_for(c, source_path, name);
+      row.add(bench::measure([] {}, [&] { return r.convert_to_targa() ? bench::file_size(out_path) : -1; }));
+      bench::FwriteFloor floor;
+      bench::Sample f = bench::measure([&] { floor.load({out_path}, dir); }, [&] { return floor.write(); });
+      row.floor_times.push_back(f.seconds);
+      row.ok = row.ok && f.ok;
+      bench::FwriteFloor::remove_output(dir, 1);
+    }
+    unlink(out_path.c_str());
+    bench::print_row(row);
+    ok = ok && row.ok;
+    rows.push_back(row);
   }
-  std::remove(source_path);
-  std::filesystem::remove_all(dir);
-  return 0;
+  for (const bench::Row &row : rows)
+    bench::print_reference_noise(row);
+
+  printf("phases of one conversion (ms): read+promote source, fill, write Targa; best of %d\n",
+         bench::runs());
+  bool fast_enough = true;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    Phases best{1e9, 1e9, 1e9};
+    for (int run = 0; run < bench::runs(); ++run) {
+      char name[256];
+      snprintf(name, sizeof name, "%s", out_path.c_str());
+      Phases t = time_phases(record_for(cases[i], source_path, name), out_path);
+      best = {std::min(best.read, t.read), std::min(best.fill, t.fill), std::min(best.write, t.write)};
+      unlink(out_path.c_str());
+    }
+    printf("  %-32s read %7.1f  fill %7.1f  write %7.1f   fill alone %6.0f Mpx/s\n", cases[i].name,
+           best.read * 1e3, best.fill * 1e3, best.write * 1e3, rows[i].items / best.fill / 1e6);
+    double rate = rows[i].items / bench::stats(rows[i].times).median / 1e6;
+    fast_enough = fast_enough && rate >= 100;
+  }
+  double slowest = 1e30;
+  for (const bench::Row &row : rows)
+    slowest = std::min(slowest, row.items / bench::stats(row.times).median / 1e6);
+  printf(
+      "target  texture conversion at least 100 Mpx/s (whole conversion, slowest method)  %.0f Mpx/s   %s\n",
+      slowest, fast_enough ? "met" : "NOT MET");
+  unlink(source_path.c_str());
+  rmdir(dir.c_str());
+  return ok ? 0 : 1;
 }
