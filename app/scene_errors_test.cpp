@@ -175,6 +175,59 @@ TEST(SceneErrors, BadGeometry) {
     EXPECT_EQ(error_of(c.text), c.message) << c.text;
 }
 
+// Every number the loader reads, at a value beyond the float range: each is
+// refused by its pointer, so no "inf" can reach the scene text.
+TEST(SceneErrors, EveryNumericKeyRefusesNumbersBeyondTheFloatRange) {
+  struct Key {
+    const char *json; // "@" stands for the number
+    const char *pointer;
+  };
+  const Key keys[] = {
+      {R"({"environment": {"ambient": @}})", "/environment/ambient"},
+      {R"({"environment": {"background": [0, @, 0]}})", "/environment/background/1"},
+      {R"({"root": {"opacity": @}})", "/root/opacity"},
+      {R"({"root": {"position": [@, 0, 0]}})", "/root/position/0"},
+      {R"({"root": {"rotation": [0, @, 0]}})", "/root/rotation/1"},
+      {R"({"root": {"look_at": [0, 0, @]}})", "/root/look_at/2"},
+      {R"({"root": {"look_at": [0, 0, 1], "sky": [@, 1, 0]}})", "/root/sky/0"},
+      {R"({"root": {"color": [@, 0, 0]}})", "/root/color/0"},
+      {R"({"root": {"specular": [0, @, 0]}})", "/root/specular/1"},
+      {R"({"root": {"emission": [0, 0, @]}})", "/root/emission/2"},
+      {R"({"root": {"shininess": @}})", "/root/shininess"},
+      {R"({"root": {"reflectivity": @}})", "/root/reflectivity"},
+      {R"({"root": {"intensity": @}})", "/root/intensity"},
+      {R"({"root": {"cone_angle": @}})", "/root/cone_angle"},
+      {R"({"root": {"exponent": @}})", "/root/exponent"},
+      {R"({"root": {"view_angle": @}})", "/root/view_angle"},
+      {R"({"root": {"pivot": [0, @, 0]}})", "/root/pivot/1"},
+      {R"({"root": {"orientation": [0, 0, @, 1]}})", "/root/orientation/2"},
+      {R"({"root": {"euler": [@, 0, 0]}})", "/root/euler/0"},
+      {R"({"root": {"midpoint": [0, @, 0]}})", "/root/midpoint/1"},
+      {R"({"root": {"radius": @}})", "/root/radius"},
+      {R"({"root": {"geometry": {"primitive": "box", "size": [1, 1, @]}}})", "/root/geometry/size/2"},
+      {R"({"root": {"geometry": {"primitive": "sphere", "radius": @}}})", "/root/geometry/radius"},
+      {R"({"root": {"geometry": {"primitive": "cone", "height": @}}})", "/root/geometry/height"},
+      {R"({"root": {"geometry": {"primitive": "rectangle", "width": @}}})", "/root/geometry/width"},
+      {R"({"root": {"geometry": {"mesh": {"vertices": [[0, @, 0]]}}}})", "/root/geometry/mesh/vertices/0/1"},
+      {R"({"root": {"geometry": {"mesh": {"normals": [[0, 0, @]]}}}})", "/root/geometry/mesh/normals/0/2"},
+      {R"({"root": {"geometry": {"mesh": {"vertices": [[0, 0, 0]], "polygons": [{"v": [0, 0, 0],)"
+       R"( "color": [@, 0, 0]}]}}}})",
+       "/root/geometry/mesh/polygons/0/color/0"},
+      {R"({"root": {"texture": {"scale": [@, 1]}}})", "/root/texture/scale/0"},
+      {R"({"root": {"texture": {"position": [0, @]}}})", "/root/texture/position/1"},
+      {R"({"root": {"texture": {"angle": @}}})", "/root/texture/angle"},
+      {R"({"root": {"texture": {"grid_position": [0, 0, @]}}})", "/root/texture/grid_position/2"},
+      {R"({"root": {"texture": {"grid_angles": [@, 0, 0]}}})", "/root/texture/grid_angles/0"},
+  };
+  for (const Key &key : keys) {
+    for (const char *number : {"3.5e38", "-1e300"}) {
+      std::string text = key.json;
+      text.replace(text.find('@'), 1, number);
+      EXPECT_EQ(error_of(text), std::string("bad.json: ") + key.pointer + ": number out of range") << text;
+    }
+  }
+}
+
 TEST(SceneErrors, AFailedLoadLeavesTheDatabaseEmpty) {
   error_of(R"({"root": {"name": "half", "children": [{"type": "group"}, {"type": "nope"}]}})");
   EXPECT_STREQ(obj_get_name(db_get_root()), "");
