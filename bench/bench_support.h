@@ -224,8 +224,9 @@ struct Row {
 };
 
 inline void print_header() {
-  printf("%-34s %10s %5s %7s %7s %7s %10s %7s %6s %6s %8s %6s %8s %7s\n", "case", "items", "unit", "min s",
-         "med s", "max s", "items/s", "MB out", "peak", "+MiB", "fwrite s", "xfloor", "printf s", "xfaster");
+  printf("%-34s %10s %5s %7s %7s %7s %10s %7s %6s %6s %6s %8s %6s %8s %7s\n", "case", "items", "unit",
+         "min s", "med s", "max s", "items/s", "MB out", "input", "peak", "+MiB", "fwrite s", "xfloor",
+         "printf s", "xfaster");
 }
 
 inline std::string rate_text(double per_second) {
@@ -250,10 +251,10 @@ inline void print_row(const Row &row) {
     snprintf(printf_text, sizeof printf_text, "%.3f", p.median);
     snprintf(printf_ratio, sizeof printf_ratio, "%.1f", p.median / t.median);
   }
-  printf("%-34s %10.0f %5s %7.3f %7.3f %7.3f %10s %7.1f %6ld %6ld %8s %6s %8s %7s%s\n", row.name.c_str(),
+  printf("%-34s %10.0f %5s %7.3f %7.3f %7.3f %10s %7.1f %6ld %6ld %6ld %8s %6s %8s %7s%s\n", row.name.c_str(),
          row.items, row.unit, t.min, t.median, t.max, rate_text(row.items / t.median).c_str(),
-         row.bytes / 1e6, row.peak_kib / 1024, row.extra_kib / 1024, floor_text, floor_ratio, printf_text,
-         printf_ratio, row.ok ? "" : "  FAILED");
+         row.bytes / 1e6, row.input_kib / 1024, row.peak_kib / 1024, row.extra_kib / 1024, floor_text,
+         floor_ratio, printf_text, printf_ratio, row.ok ? "" : "  FAILED");
   fflush(stdout);
 }
 

@@ -44,7 +44,10 @@ struct LineBuffer {
     std::memcpy(reserve(static_cast<int>(n)), s, n);
     length += static_cast<int>(n);
   }
-  void add_char(char c) { *reserve(1) = c, ++length; }
+  void add_char(char c) {
+    *reserve(1) = c;
+    ++length;
+  }
   void add_indent(int depth) {
     for (; depth > 0; --depth)
       add("  ", 2);
