@@ -28,7 +28,7 @@ void on_signal(int sig) {
   stop_signal = sig;
   pid_t child = win32_spawn_running();
   if (child > 0)
-    kill(child, sig);
+    kill(-child, sig); // the renderer's whole process group
 }
 
 bool is_error_line(const std::string &line) {
@@ -188,11 +188,11 @@ void RenderGuard::watch() {
   do {
     pid_t child = win32_spawn_running();
     if (child > 0 && !asked) {
-      kill(child, SIGTERM);
+      kill(-child, SIGTERM);
       asked = true;
       since = steady_clock::now();
     } else if (child > 0 && steady_clock::now() - since > seconds(5)) {
-      kill(child, SIGKILL);
+      kill(-child, SIGKILL);
     }
   } while (!wake_.wait_for(lock, milliseconds(100), [this] { return stopping_; }));
 }

@@ -24,6 +24,9 @@ void *finished_user = nullptr;
 
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void exec_child(const char *path, char *const *argv, int report_fd, int out) {
+  // The program and everything it starts form a process group of their own,
+  // so that stopping it (win32_spawn_running) reaches its children too.
+  setpgid(0, 0);
   if (out >= 0) {
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
@@ -93,6 +96,7 @@ intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
   }
   if (pid == 0)
     exec_child(program.c_str(), argv.data(), report[1], output_fd.load());
+  setpgid(pid, pid); // also here, so the group exists before anyone signals it
   running.store(pid);
   close(report[1]);
   int error = 0;

@@ -25,5 +25,6 @@ int win32_spawn_set_output(int fd);
 typedef void (*WIN32_SPAWN_HOOK)(void *user);
 void win32_spawn_set_finished(WIN32_SPAWN_HOOK hook, void *user);
 // The process id of the program that _spawnl is waiting for, 0 when none.
+// The program leads a process group of its own (signal -pid to reach all of it).
 // Safe to call from a signal handler.
 pid_t win32_spawn_running();

@@ -207,7 +207,8 @@ TEST_F(Faults, ARendererThatIgnoresTheStopIsKilledAfterTheTimeLimit) {
   const auto before = snapshot(work);
   const auto began = std::chrono::steady_clock::now();
   EXPECT_EQ(run({"render", "scene.json", "out.png", "--timeout", "0.5"}), 1);
-  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(20));
+  // TERM is ignored; the kill after five seconds reaches the whole process group.
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
   EXPECT_NE(messages().find("did not finish within 0.5 seconds"), std::string::npos) << messages();
   EXPECT_EQ(snapshot(work), before);
   EXPECT_TRUE(fs::is_empty(tmp));
