@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using textest::ScratchCwd;
@@ -75,6 +77,18 @@ TEST(TextureList, FailedConversionIsNotListed) {
   EXPECT_TRUE(dir.entries().empty());
   texture_release(r); // transient: freed (the sanitizer build checks for leaks)
   texture_release(nullptr);
+}
+
+TEST(TextureList, ADirectoryUnderTheTargaNameIsNoConvertedFile) {
+  ScratchCwd dir;
+  std::filesystem::create_directory(dir.file("oku_wood.tga"));
+  int usable = 1;
+  TextureRecord *r = texture_acquire(textured(nullptr, dir.file("missing/wood.png")), &usable);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(usable, 0); // written commented out, not as a picture that is none
+  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("oku_wood.tga")));
+  texture_release(r);
 }
 
 TEST(TextureList, ClearDeletesOnlyTheFilesItMade) {

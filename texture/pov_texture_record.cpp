@@ -183,9 +183,16 @@ int TextureRecord::ensure_file() {
   derive_file_name();
   if (!file_name)
     return 0;
+  // Only a file that can be read counts as found: a directory of that name
+  // opens too, but is no picture.
   FILE *file = fopen(file_name, "rb");
+  bool readable = false;
   if (file) {
+    fgetc(file);
+    readable = !ferror(file);
     fclose(file);
+  }
+  if (readable) {
     read_targa_size();
     converted = 0;
     texture_list_add(this);
