@@ -2,11 +2,34 @@
 // format: one pass over all polygons per colour, every number with printf.
 #include "geometry/geometry_test_util.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
 
 namespace {
+
+// A face normal that overflows single precision between finite corners is
+// worked out in double and scaled so that its largest component is 1e30.
+void rescue_overflow(const float p[3][3], float face[3]) {
+  bool finite_corners = true, finite_face = true;
+  for (int i = 0; i < 3; ++i) {
+    finite_face = finite_face && std::isfinite(face[i]);
+    for (int j = 0; j < 3; ++j)
+      finite_corners = finite_corners && std::isfinite(p[j][i]);
+  }
+  if (finite_face || !finite_corners)
+    return;
+  double a[3], b[3];
+  for (int i = 0; i < 3; ++i) {
+    a[i] = double(p[2][i]) - p[1][i];
+    b[i] = double(p[0][i]) - p[1][i];
+  }
+  const double d[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
+  const double largest = std::max(std::fabs(d[0]), std::max(std::fabs(d[1]), std::fabs(d[2])));
+  for (int i = 0; i < 3; ++i)
+    face[i] = static_cast<float>(d[i] * (1e30 / largest));
+}
 
 void reference_polygon(FILE *file, const VYpolygon &polygon) {
   int n = VYpolygon_nvertices(polygon);
@@ -24,7 +47,8 @@ void reference_polygon(FILE *file, const VYpolygon &polygon) {
       a[i] = p[2][i] - p[1][i];
       b[i] = p[0][i] - p[1][i];
     }
-    const float face[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
+    float face[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
+    rescue_overflow(p, face);
     fprintf(file, "\tsmooth_triangle { ");
     for (int j = 0; j < 3; ++j) {
       const float *nv = has[j] ? normal[j] : face;

@@ -122,6 +122,21 @@ void face_normal(const float *p0, const float *p1, const float *p2, float n[3]) 
   n[0] = b[1] * a[2] - b[2] * a[1];
   n[1] = b[2] * a[0] - b[0] * a[2];
   n[2] = b[0] * a[1] - b[1] * a[0];
+  if (std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]))
+    return;
+  for (int i = 0; i < 3; ++i)
+    if (!std::isfinite(p0[i]) || !std::isfinite(p1[i]) || !std::isfinite(p2[i]))
+      return; // nothing to rescue: the host never hands out such corners
+  // Far-apart corners overflow single precision, and POV-Ray cannot read
+  // "inf". Only the normal's direction matters: work it out in double and
+  // scale it back into range.
+  const double da[3] = {double(p2[0]) - p1[0], double(p2[1]) - p1[1], double(p2[2]) - p1[2]};
+  const double db[3] = {double(p0[0]) - p1[0], double(p0[1]) - p1[1], double(p0[2]) - p1[2]};
+  const double d[3] = {db[1] * da[2] - db[2] * da[1], db[2] * da[0] - db[0] * da[2], db[0] * da[1] - db[1] * da[0]};
+  const double largest = std::fmax(std::fabs(d[0]), std::fmax(std::fabs(d[1]), std::fabs(d[2])));
+  const double scale = 1e30 / largest; // largest is finite and above 0 here
+  for (int i = 0; i < 3; ++i)
+    n[i] = static_cast<float>(d[i] * scale);
 }
 
 // Copies a vector's text with its ", "; whole slots are copied, which is
