@@ -283,6 +283,10 @@ inline bool check_growth(const char *what, const Row &small, const Row &middle, 
   const char *verdict = worst <= 2.0 ? "met" : worst <= 2.1 ? "met within noise" : "NOT MET";
   printf("growth  %-36s x2 input: median x%.2f then x%.2f, min x%.2f then x%.2f   %s\n", what, a, b, a_min,
          b_min, verdict);
+  if (!small.floor_times.empty() && !middle.floor_times.empty() && !large.floor_times.empty())
+    printf("        %-36s (its fwrite floor, median: x%.2f then x%.2f)\n", "",
+           stats(middle.floor_times).median / stats(small.floor_times).median,
+           stats(large.floor_times).median / stats(middle.floor_times).median);
   return worst <= 2.1;
 }
 
