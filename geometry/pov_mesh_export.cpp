@@ -12,7 +12,12 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -150,13 +155,34 @@ int write_contents(PovTextOut *out, VYobject *mesh, PartRecord *record) {
 
 } // namespace
 
+// A regular file (or none yet) is written under a temporary name beside it
+// and renamed into place only when it is whole, so a full disk never leaves
+// a cut-off include file where an earlier save's good one stood. Anything
+// else (a device, a pipe) is written directly.
+static bool replace_atomically(const char *path) {
+  std::error_code error;
+  std::filesystem::file_status status = std::filesystem::status(path, error);
+  return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+}
+
+// A short temporary name in the target's directory: the target's own name
+// may already be as long as a file name can be.
+static std::string partial_name(const std::string &target) {
+  static unsigned long serial = std::random_device()();
+  size_t slash = target.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  return dir + ".oku_include_" + std::to_string(++serial) + ".partial";
+}
+
 int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
   if (!path || !record || !record->colours)
     return 0;
-  FILE *file = fopen(path, "w");
+  const bool atomic = replace_atomically(path);
+  std::string target = path;
+  std::string written = atomic ? partial_name(target) : target;
+  FILE *file = fopen(written.c_str(), "w");
   if (!file)
     return 0;
-  record->wrote_file = 1;
   PovTextOut out;
   int ok = pov_text_out_open(&out, file, nullptr, 0);
   if (ok) {
@@ -165,5 +191,14 @@ int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
   }
   ok = !ferror(file) && ok;
   ok = fclose(file) == 0 && ok;
+  if (atomic) {
+    ok = ok && std::rename(written.c_str(), target.c_str()) == 0;
+    if (!ok)
+      std::remove(written.c_str());
+  }
+  // The preview deletes only include files that this module put in place
+  // (never a device or pipe that stood under the name).
+  if (ok && atomic)
+    record->wrote_file = 1;
   return ok;
 }
