@@ -2,8 +2,12 @@
 #include "geometry/geometry_test_util.h"
 
 #include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <cstring>
 #include <random>
+#include <sys/resource.h>
 
 namespace {
 
@@ -225,6 +229,37 @@ TEST_F(MeshExportTest, WriteErrorsAnswerZero) {
   // Small enough to sit in the stream buffer: the error shows at the close.
   MeshHolder small(make_mesh({many[0]}));
   EXPECT_EQ(pov_write_part_file(small.mesh, "/dev/full", record), 0);
+  pov_release_part(record);
+}
+
+// A disk that fills up part-way leaves the include file of an earlier save
+// as it was, and no temporary file behind.
+TEST_F(MeshExportTest, AFailedWriteKeepsTheEarlierFileWhole) {
+  const std::string target = path("Knob1.inc");
+  { std::ofstream(target) << "earlier include file\n"; }
+  std::vector<TestPolygon> many;
+  for (int i = 0; i < 2000; ++i)
+    many.push_back(flat_polygon(kRed, {{0, 0, float(i)}, {1, 0, 0}, {0, 1, 0}}));
+  MeshHolder mesh(make_mesh(many));
+  PartRecord *record = new_record("oku_Knob1_1");
+  struct rlimit old_limit;
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit = old_limit;
+  limit.rlim_cur = 4000;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  int answer = pov_write_part_file(mesh.mesh, target.c_str(), record);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(answer, 0);
+  EXPECT_EQ(record->wrote_file, 0);
+  EXPECT_EQ(read_file(target), "earlier include file\n");
+  int entries = 0;
+  for (auto &entry : std::filesystem::directory_iterator(std::filesystem::path(target).parent_path())) {
+    (void)entry;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);
   pov_release_part(record);
 }
 

@@ -26,6 +26,9 @@ int write_and_close(const char *path, _object *root, const SceneOptions *options
   scene_path = path;
   if (!root)
     root = db_get_root();
+  // Scenes of thousands of objects: hand the text to the system in large
+  // blocks rather than the stream's default few kilobytes.
+  setvbuf(scene_file, nullptr, _IOFBF, 1 << 20);
   pov_write_node(scene_file, root, options);
   bool failed = ferror(scene_file) != 0;
   if (fclose(scene_file) != 0)
