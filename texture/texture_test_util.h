@@ -3,6 +3,7 @@
 // text, textured objects, and pixel access to images on disk.
 #pragma once
 
+#include "scene/scene_test_util.h"
 #include "oku/scene_db.h"
 #include "scene/pov_state.h"
 #include "texture/pov_texture_internal.h"
@@ -58,16 +59,7 @@ private:
 };
 
 // Runs write(FILE *) on an in-memory stream and answers the text.
-template <class Write> std::string capture(Write write) {
-  char *buffer = nullptr;
-  size_t size = 0;
-  FILE *stream = open_memstream(&buffer, &size);
-  write(stream);
-  fclose(stream);
-  std::string text(buffer, size);
-  free(buffer);
-  return text;
-}
+template <class Write> std::string capture(Write write) { return capture_text(write); }
 
 inline _object *textured(_object *parent, const std::string &image, int method = 0) {
   _object *o = scene_add_object(parent, OBJECT_TYPE_GEOMETRY);
