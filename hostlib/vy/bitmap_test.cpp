@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -39,6 +40,33 @@ TEST(Bitmap, BothConstructorsGiveZeroedRowMajorPixels) {
     ASSERT_EQ(a.data()[i], 0);
   for (size_t i = 0; i < b.data_size(); ++i)
     ASSERT_EQ(b.data()[i], 0);
+}
+
+// Texture-sized bitmaps take their memory from a mapping of their own rather
+// than the heap: around that size and beyond, each one must be zeroed,
+// wholly writable and independent of the others, and giving it back must
+// not take any neighbour's memory with it.
+TEST(Bitmap, LargeBitmapsAreZeroedWritableAndIndependent) {
+  const int sides[][2] = {{2047, 2048}, {2048, 2048}, {2048, 2049}, {4095, 1367}, {4096, 4096}};
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::unique_ptr<VYbitmap>> alive;
+    for (const auto &side : sides) {
+      auto bitmap = std::make_unique<VYbitmap>(side[0], side[1], 32, nullptr);
+      ASSERT_NE(bitmap->data(), nullptr) << side[0] << "x" << side[1];
+      const size_t size = bitmap->data_size();
+      for (size_t i = 0; i < size; i += 4093)
+        ASSERT_EQ(bitmap->data()[i], 0) << side[0] << "x" << side[1] << " byte " << i;
+      ASSERT_EQ(bitmap->data()[size - 1], 0);
+      bitmap->data()[0] = static_cast<unsigned char>(alive.size() + 1);
+      bitmap->data()[size - 1] = static_cast<unsigned char>(alive.size() + 1);
+      alive.push_back(std::move(bitmap));
+    }
+    for (size_t k = 0; k < alive.size(); ++k) {
+      EXPECT_EQ(alive[k]->data()[0], k + 1);
+      EXPECT_EQ(alive[k]->data()[alive[k]->data_size() - 1], k + 1);
+    }
+    alive.erase(alive.begin() + 1); // freed out of order, then the rest
+  }
 }
 
 TEST(Bitmap, RecordConstructorRecomputesStaleFields) {

@@ -2,6 +2,8 @@
 // implementation, so only the declarations are included here).
 #include "zalvy.h"
 
+#include "targa_reader.h"
+
 #include <stb_image.h>
 
 #include <cstdio>
@@ -97,6 +99,14 @@ bool truncated_targa(FILE *file) {
   return size < data + width * height * pixel_bytes;
 }
 
+// Whether the file starts with a plain Targa header; leaves the file at its start.
+bool plain_targa(FILE *file) {
+  unsigned char h[18];
+  const bool got = std::fread(h, 1, sizeof h, file) == sizeof h;
+  std::rewind(file);
+  return got && vy_plain_targa(h);
+}
+
 } // namespace
 
 VYbitmap *image_reader_invoke(const char *path) {
@@ -116,6 +126,8 @@ VYbitmap *image_reader_invoke(const char *path) {
       channels < 1 || channels > 4 ||
       static_cast<long long>(width) * height > kMaxPixelsPerByte * file_size(file.get()))
     return nullptr;
+  if (plain_targa(file.get()))
+    return vy_read_plain_targa(file.get(), file_size(file.get()));
   const int wanted = colour_channels(channels);
   std::unique_ptr<unsigned char, StbFree> pixels(
       stbi_load_from_file(file.get(), &width, &height, &channels, wanted));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <dlfcn.h>
@@ -30,6 +31,8 @@ const auto write_png = STB_WRITER(stbi_write_png);
 const auto write_bmp = STB_WRITER(stbi_write_bmp);
 const auto write_tga = STB_WRITER(stbi_write_tga);
 const auto write_jpg = STB_WRITER(stbi_write_jpg);
+const auto stb_load = STB_WRITER(stbi_load);
+const auto stb_free = STB_WRITER(stbi_image_free);
 #undef STB_WRITER
 
 // A 3 x 2 picture whose every pixel differs, so that a mirrored, flipped or
@@ -208,6 +211,39 @@ TEST_F(ImageReader, TargaEitherRowOrderWithOrWithoutFooter) {
   const std::string rle = dir.file("rle.tga");
   ASSERT_TRUE(write_tga(rle.c_str(), 3, 2, 3, kRgb));
   expect_pixels(read(rle).get(), kRgb, 3, "rle");
+}
+
+// Plain Targa files are read without the general decoder: they must come out
+// exactly as that decoder gives them, for rows that span several read
+// chunks, an odd width, an image id before the pixels and both row orders.
+TEST_F(ImageReader, PlainTargaReadsExactlyAsTheGeneralDecoder) {
+  const int width = 701, height = 523; // about 1.1 MiB (24 bit) or 1.5 MiB (32 bit) of pixels
+  for (int bits : {24, 32})
+    for (bool top_down : {false, true}) {
+      const int bpp = bits / 8;
+      Bytes pixels(static_cast<size_t>(width) * height * bpp);
+      for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<unsigned char>(i * 7 + i / 4099);
+      Bytes file = make_targa(pixels, width, height, bits, top_down, true);
+      const Bytes id = {'i', 'd', '!'};
+      file[0] = static_cast<unsigned char>(id.size());
+      file.insert(file.begin() + 18, id.begin(), id.end());
+      const std::string path = dir.file("plain.tga");
+      vytest::write_bytes(path, file);
+      const std::string what = std::to_string(bits) + (top_down ? " top-down" : " bottom-up");
+
+      int w = 0, h = 0, channels = 0;
+      std::unique_ptr<unsigned char, void (*)(void *)> decoded(stb_load(path.c_str(), &w, &h, &channels, bpp),
+                                                               stb_free);
+      ASSERT_NE(decoded, nullptr) << what;
+      auto bitmap = read(path);
+      ASSERT_NE(bitmap, nullptr) << what;
+      ASSERT_EQ(bitmap->width(), width);
+      ASSERT_EQ(bitmap->height(), height);
+      ASSERT_EQ(bitmap->depth(), bits);
+      EXPECT_EQ(Bytes(bitmap->data(), bitmap->data() + bitmap->data_size()), pixels) << what;
+      EXPECT_EQ(Bytes(decoded.get(), decoded.get() + pixels.size()), pixels) << what;
+    }
 }
 
 TEST_F(ImageReader, MissingEmptyBrokenOrCutOffFilesGiveNull) {

@@ -4,6 +4,9 @@
 // which reuses any Targa file it finds) never sees a partial image.
 #include "targa.h"
 
+#include "pixel_order.h"
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +19,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr size_t kChunkBytes = size_t{1} << 20;
 
 struct Layout {
   int width, height, depth;
@@ -48,33 +53,6 @@ void fill_header(const Layout &layout, unsigned char header[VY_TARGA_HEADER_SIZE
 void fill_footer(unsigned char footer[VY_TARGA_FOOTER_SIZE]) {
   std::memset(footer, 0, 8);                        // no extension area, no developer directory
   std::memcpy(footer + 8, "TRUEVISION-XFILE.", 18); // with its terminating NUL
-}
-
-// One row of host pixels (RGB or RGBA) into Targa order (BGR or BGRA). A
-// missing alpha is opaque; a surplus one is dropped.
-void convert_row(const unsigned char *in, int in_bpp, unsigned char *out, int out_bpp, int width) {
-  if (in_bpp == 3 && out_bpp == 3) {
-    for (int x = 0; x < width; ++x, in += 3, out += 3) {
-      out[0] = in[2];
-      out[1] = in[1];
-      out[2] = in[0];
-    }
-  } else if (in_bpp == 4 && out_bpp == 4) {
-    for (int x = 0; x < width; ++x, in += 4, out += 4) {
-      out[0] = in[2];
-      out[1] = in[1];
-      out[2] = in[0];
-      out[3] = in[3];
-    }
-  } else {
-    for (int x = 0; x < width; ++x, in += in_bpp, out += out_bpp) {
-      out[0] = in[2];
-      out[1] = in[1];
-      out[2] = in[0];
-      if (out_bpp == 4)
-        out[3] = 255;
-    }
-  }
 }
 
 // Creates a fresh file beside `target` (same directory, so the final rename
@@ -174,19 +152,26 @@ private:
     return put(footer, sizeof footer);
   }
 
-  // Bottom row first, each row converted whole and written with one call.
+  // Bottom row first. Rows are converted into a buffer of about 1 MiB and
+  // written in one call each time it fills: few calls, and the converted
+  // bytes are still in the cache when they are copied out.
   bool write_rows(const VYbitmap &bitmap) {
     const int out_bpp = layout_.bytes_per_pixel();
     const size_t out_row = static_cast<size_t>(layout_.width) * out_bpp;
     const size_t in_row = static_cast<size_t>(layout_.width) * bitmap.bytes_per_pixel();
-    std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[out_row]);
-    if (!row)
+    const size_t rows_per_chunk = std::max<size_t>(1, kChunkBytes / out_row);
+    std::unique_ptr<unsigned char[]> chunk(new (std::nothrow) unsigned char[rows_per_chunk * out_row]);
+    if (!chunk)
       return false;
+    size_t filled = 0;
     for (int y = layout_.height - 1; y >= 0; --y) {
-      convert_row(bitmap.data() + static_cast<size_t>(y) * in_row, bitmap.bytes_per_pixel(), row.get(),
-                  out_bpp, layout_.width);
-      if (!put(row.get(), out_row))
-        return false;
+      vy_swap_red_blue(bitmap.data() + static_cast<size_t>(y) * in_row, bitmap.bytes_per_pixel(),
+                       chunk.get() + filled * out_row, out_bpp, layout_.width);
+      if (++filled == rows_per_chunk || y == 0) {
+        if (!put(chunk.get(), filled * out_row))
+          return false;
+        filled = 0;
+      }
     }
     return true;
   }

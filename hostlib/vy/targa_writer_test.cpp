@@ -122,6 +122,32 @@ TEST_F(TargaWriter, RoundTripThroughTheReaderIsExact) {
     }
 }
 
+// Rows are gathered into chunks of about 1 MiB before they are written:
+// a picture of several chunks, the last one short, and of rows that do not
+// fill a chunk evenly, must still be stored bottom row first, pixel for pixel.
+TEST_F(TargaWriter, PicturesOfManyChunksKeepEveryRowInOrder) {
+  const int width = 1001, height = 757; // 24 bit: 349 rows a chunk, 3 chunks
+  for (int depth : {24, 32}) {
+    const std::string path = dir.file("big.tga");
+    auto bitmap = pattern(width, height, depth);
+    ASSERT_EQ(write_file(describe(path, width, height, depth), bitmap.get()), std::make_pair(0, 0));
+    const Bytes file = vytest::read_bytes(path);
+    const size_t bpp = depth / 8, row = width * bpp;
+    ASSERT_EQ(file.size(), 18 + row * height);
+    for (int r = 0; r < height; ++r) {
+      const unsigned char *in = bitmap->data() + (height - 1 - r) * row;
+      const unsigned char *out = file.data() + 18 + r * row;
+      for (int x = 0; x < width; ++x, in += bpp, out += bpp) {
+        const Bytes expected = {in[2], in[1], in[0]};
+        ASSERT_EQ(Bytes(out, out + 3), expected) << depth << " bit, stored row " << r << " x " << x;
+        if (bpp == 4) {
+          ASSERT_EQ(out[3], in[3]);
+        }
+      }
+    }
+  }
+}
+
 TEST_F(TargaWriter, BitmapDepthMayDifferFromTheFileDepth) {
   const std::string path = dir.file("mixed.tga");
   auto rgb = pattern(2, 2, 24);
