@@ -44,52 +44,78 @@ inline int64_t wrap(int64_t v, int64_t n, int mirror) {
   return mirror ? (n - m) % n : m;
 }
 
-// Middle copy without reduction: a plain (possibly mirrored) pixel copy.
+// Whether the cell's source columns are consecutive pixels (no mirroring and
+// no wrap), so that rows can be read straight through, which the compiler
+// turns into vector code.
+bool consecutive(const std::vector<int32_t> &columns) {
+  for (size_t i = 1; i < columns.size(); i++)
+    if (columns[i] != columns[0] + static_cast<int32_t>(4 * i))
+      return false;
+  return true;
+}
+
+// One cell row without reduction: a plain (possibly mirrored) pixel copy.
+void copy_row(const unsigned char *in, const std::vector<int32_t> &columns, bool straight, int width, int bpp,
+              unsigned char alpha, unsigned char *out) {
+  if (straight && bpp == 3) {
+    const unsigned char *p = in + columns[0];
+    for (int c = 0; c < width; c++) {
+      out[3 * c] = p[4 * c];
+      out[3 * c + 1] = p[4 * c + 1];
+      out[3 * c + 2] = p[4 * c + 2];
+    }
+    return;
+  }
+  for (int c = 0; c < width; c++, out += bpp) {
+    const unsigned char *p = in + columns[c];
+    out[0] = p[0];
+    out[1] = p[1];
+    out[2] = p[2];
+    if (bpp == 4)
+      out[3] = alpha;
+  }
+}
+
 void fill_cell_copy(const VYbitmap *source, const TextureLayout &l, const std::vector<int32_t> &columns,
                     VYbitmap *output) {
   const int bpp = output->bytes_per_pixel();
   const size_t out_row = static_cast<size_t>(l.out_width) * bpp;
   const size_t src_row = static_cast<size_t>(source->width()) * 4;
+  const bool straight = consecutive(columns);
   for (int r = 0; r < l.cell_height; r++) {
     int64_t y = wrap(static_cast<int64_t>(l.crop_y) + r, source->height(), l.mirror_y);
-    const unsigned char *in = source->data() + y * src_row;
     unsigned char *out = output->data() + (l.cell_y + r) * out_row + static_cast<size_t>(l.cell_x) * bpp;
-    for (int c = 0; c < l.cell_width; c++, out += bpp) {
-      const unsigned char *p = in + columns[c];
-      out[0] = p[0];
-      out[1] = p[1];
-      out[2] = p[2];
-      if (bpp == 4)
-        out[3] = l.alpha;
-    }
+    copy_row(source->data() + y * src_row, columns, straight, l.cell_width, bpp, l.alpha, out);
   }
 }
 
-// Adds one source row into the cell's running sums, three per output pixel.
+// Adds one source row into the cell's running sums, four per output pixel
+// (the fourth, alpha, is summed along and ignored: it keeps the sums in step
+// with the source pixels, so straight rows add as one flat vector loop).
 template <class Sum>
-void add_row(const unsigned char *in, const TextureLayout &l, const std::vector<int32_t> &columns, Sum *sum) {
-  const int32_t *column = columns.data();
-  if (l.reduce_x == 1) {
-    for (int c = 0; c < l.cell_width; c++, sum += 3) {
-      const unsigned char *p = in + column[c];
-      sum[0] += p[0];
-      sum[1] += p[1];
-      sum[2] += p[2];
+void add_row(const unsigned char *in, const TextureLayout &l, const std::vector<int32_t> &columns,
+             bool straight, Sum *__restrict sum) {
+  const size_t n = static_cast<size_t>(l.cell_width) * 4;
+  if (straight) {
+    const unsigned char *__restrict p = in + columns[0];
+    if (l.reduce_x == 1) {
+      for (size_t i = 0; i < n; i++)
+        sum[i] += p[i];
+      return;
     }
+    for (size_t c = 0; c < n; c += 4, p += 4 * l.reduce_x)
+      for (int i = 0; i < l.reduce_x; i++)
+        for (int k = 0; k < 4; k++)
+          sum[c + k] += p[4 * i + k];
     return;
   }
-  for (int c = 0; c < l.cell_width; c++, sum += 3) {
-    uint32_t s0 = 0, s1 = 0, s2 = 0; // reduce_x <= 65536, so 255 * reduce_x fits
+  const int32_t *column = columns.data();
+  for (size_t c = 0; c < n; c += 4)
     for (int i = 0; i < l.reduce_x; i++) {
       const unsigned char *p = in + *column++;
-      s0 += p[0];
-      s1 += p[1];
-      s2 += p[2];
+      for (int k = 0; k < 4; k++)
+        sum[c + k] += p[k];
     }
-    sum[0] += s0;
-    sum[1] += s1;
-    sum[2] += s2;
-  }
 }
 
 // Middle copy with reduction: each output pixel averages reduce_x x reduce_y
@@ -101,6 +127,7 @@ void fill_cell_reduced(const VYbitmap *source, const TextureLayout &l, const std
   const size_t out_row = static_cast<size_t>(l.out_width) * bpp;
   const size_t src_row = static_cast<size_t>(source->width()) * 4;
   const uint64_t n = static_cast<uint64_t>(l.reduce_x) * l.reduce_y;
+  const bool straight = consecutive(columns);
   // Small reductions (the usual ones) turn sums into averages by a table.
   std::vector<unsigned char> table;
   if (n <= 256) {
@@ -108,30 +135,22 @@ void fill_cell_reduced(const VYbitmap *source, const TextureLayout &l, const std
     for (uint64_t s = 0; s < table.size(); s++)
       table[s] = static_cast<unsigned char>((2 * s + n) / (2 * n));
   }
-  std::vector<Sum> sums(static_cast<size_t>(l.cell_width) * 3);
+  std::vector<Sum> sums(static_cast<size_t>(l.cell_width) * 4);
   for (int r = 0; r < l.cell_height; r++) {
     std::fill(sums.begin(), sums.end(), 0);
     for (int j = 0; j < l.reduce_y; j++) {
       int64_t y = wrap((static_cast<int64_t>(l.crop_y) + r) * l.reduce_y + j, source->height(), l.mirror_y);
-      add_row(source->data() + y * src_row, l, columns, sums.data());
+      add_row(source->data() + y * src_row, l, columns, straight, sums.data());
     }
     unsigned char *out = output->data() + (l.cell_y + r) * out_row + static_cast<size_t>(l.cell_x) * bpp;
     const Sum *sum = sums.data();
-    if (!table.empty()) {
-      for (int c = 0; c < l.cell_width; c++, out += bpp, sum += 3) {
-        out[0] = table[sum[0]];
-        out[1] = table[sum[1]];
-        out[2] = table[sum[2]];
-        if (bpp == 4)
-          out[3] = l.alpha;
-      }
-    } else {
-      for (int c = 0; c < l.cell_width; c++, out += bpp, sum += 3) {
-        for (int k = 0; k < 3; k++)
-          out[k] = static_cast<unsigned char>((2 * static_cast<uint64_t>(sum[k]) + n) / (2 * n));
-        if (bpp == 4)
-          out[3] = l.alpha;
-      }
+    for (int c = 0; c < l.cell_width; c++, out += bpp, sum += 4) {
+      for (int k = 0; k < 3; k++)
+        out[k] = !table.empty()
+                     ? table[sum[k]]
+                     : static_cast<unsigned char>((2 * static_cast<uint64_t>(sum[k]) + n) / (2 * n));
+      if (bpp == 4)
+        out[3] = l.alpha;
     }
   }
 }
