@@ -18,9 +18,10 @@ std::string colour_name(const unsigned char *p) {
 }
 
 std::vector<unsigned char> quad(const unsigned char (&colours)[4][3]) {
-  std::vector<unsigned char> rgba;
-  for (const auto &c : colours)
-    rgba.insert(rgba.end(), {c[0], c[1], c[2], 255});
+  std::vector<unsigned char> rgba(16, 255);
+  for (int i = 0; i < 4; i++)
+    for (int k = 0; k < 3; k++)
+      rgba[4 * i + k] = colours[i][k];
   return rgba;
 }
 
