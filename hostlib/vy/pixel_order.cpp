@@ -12,42 +12,31 @@
 
 namespace {
 
-VY_PIXEL_CLONES
-void swap3(const unsigned char *__restrict in, unsigned char *__restrict out, size_t n) {
+// The one loop, written out for each pair of pixel sizes by the wrappers
+// below so that each gets its own vector code.
+template <int In, int Out>
+inline __attribute__((always_inline)) void swap_loop(const unsigned char *__restrict in,
+                                                     unsigned char *__restrict out, size_t n) {
   for (size_t i = 0; i < n; ++i) {
-    out[3 * i] = in[3 * i + 2];
-    out[3 * i + 1] = in[3 * i + 1];
-    out[3 * i + 2] = in[3 * i];
+    out[Out * i] = in[In * i + 2];
+    out[Out * i + 1] = in[In * i + 1];
+    out[Out * i + 2] = in[In * i];
+    if (Out == 4)
+      out[Out * i + 3] = In == 4 ? in[In * i + 3] : 255;
   }
 }
 
-VY_PIXEL_CLONES
-void swap4(const unsigned char *__restrict in, unsigned char *__restrict out, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    out[4 * i] = in[4 * i + 2];
-    out[4 * i + 1] = in[4 * i + 1];
-    out[4 * i + 2] = in[4 * i];
-    out[4 * i + 3] = in[4 * i + 3];
-  }
+VY_PIXEL_CLONES void swap3(const unsigned char *in, unsigned char *out, size_t n) {
+  swap_loop<3, 3>(in, out, n);
 }
-
-VY_PIXEL_CLONES
-void swap4_to_3(const unsigned char *__restrict in, unsigned char *__restrict out, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    out[3 * i] = in[4 * i + 2];
-    out[3 * i + 1] = in[4 * i + 1];
-    out[3 * i + 2] = in[4 * i];
-  }
+VY_PIXEL_CLONES void swap4(const unsigned char *in, unsigned char *out, size_t n) {
+  swap_loop<4, 4>(in, out, n);
 }
-
-VY_PIXEL_CLONES
-void swap3_to_4(const unsigned char *__restrict in, unsigned char *__restrict out, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    out[4 * i] = in[3 * i + 2];
-    out[4 * i + 1] = in[3 * i + 1];
-    out[4 * i + 2] = in[3 * i];
-    out[4 * i + 3] = 255;
-  }
+VY_PIXEL_CLONES void swap4_to_3(const unsigned char *in, unsigned char *out, size_t n) {
+  swap_loop<4, 3>(in, out, n);
+}
+VY_PIXEL_CLONES void swap3_to_4(const unsigned char *in, unsigned char *out, size_t n) {
+  swap_loop<3, 4>(in, out, n);
 }
 
 } // namespace
