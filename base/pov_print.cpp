@@ -9,6 +9,7 @@
 #include "base/pov_text.h"
 
 #include <charconv>
+#include <clocale>
 #include <cstdarg>
 #include <cstring>
 
@@ -96,6 +97,13 @@ char conversion(const char *format, bool &is_long, int &length) {
   }
 }
 
+// printf's own conversions take the decimal point from the process locale;
+// scene text has '.' whatever locale the host has set, so they run in "C".
+locale_t c_numbers() {
+  static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return c;
+}
+
 bool only_known_conversions(const char *format) {
   for (const char *p = std::strchr(format, '%'); p; p = std::strchr(p, '%')) {
     bool is_long;
@@ -169,7 +177,9 @@ void pov_printf(FILE *file, int depth, const char *format, ...) {
     line.flush();
   } else {
     line.flush();
+    locale_t host = uselocale(c_numbers());
     vfprintf(file, format, args);
+    uselocale(host);
   }
   va_end(args);
 }
@@ -181,8 +191,10 @@ void pov_print_vector(FILE *file, int depth, const char *keyword, const char *nu
     // Another number format: its own text per component.
     char numbers[3][64];
     const float values[3] = {a, b, c};
+    locale_t host = uselocale(c_numbers());
     for (int i = 0; i < 3; ++i)
       snprintf(numbers[i], sizeof numbers[i], format, static_cast<double>(values[i]));
+    uselocale(host);
     pov_printf(file, depth, "%s%s<%s, %s, %s>\n", keyword ? keyword : "", keyword && *keyword ? " " : "",
                numbers[0], numbers[1], numbers[2]);
     return;

@@ -46,4 +46,24 @@ TEST(PovPrint, NumberFormatsAgreeWithPrintf) {
   }
 }
 
+// A host may set a comma-decimal locale for its own texts: the scene text
+// keeps its decimal points, in the one formatter and in printf's fallback.
+TEST(PovPrint, NumbersIgnoreTheProcessLocale) {
+  CommaDecimalLocale comma;
+  if (!comma.available())
+    GTEST_SKIP() << CommaDecimalLocale::kMissing;
+  char probe[16];
+  snprintf(probe, sizeof probe, "%g", 0.5);
+  ASSERT_STREQ(probe, "0,5"); // the locale is in force
+  EXPECT_EQ(capture_text([](FILE *f) { pov_printf(f, 1, "a %g b %.6g %d\n", 0.5, 1.25, -3); }),
+            "  a 0.5 b 1.25 -3\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_printf(f, 0, "%.2f %e\n", 0.5, 0.25); }), "0.50 2.500000e-01\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_print_vector(f, 0, "scale", "%.3f", 0.5f, 1, -2.25f); }),
+            "scale <0.500, 1.000, -2.250>\n");
+  EXPECT_EQ(capture_text([](FILE *f) { pov_print_vec3(f, 0, "scale", 38.806f, 38.806f, 1); }),
+            "scale <38.806, 38.806, 1>\n");
+  snprintf(probe, sizeof probe, "%g", 0.5);
+  EXPECT_STREQ(probe, "0,5"); // and stays in force after the scene text
+}
+
 } // namespace

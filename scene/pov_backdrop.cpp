@@ -48,51 +48,52 @@ View read_view(_object *camera, _object *root) {
 // Tiled: one image covers width x height pixels of the picture, with a
 // corner of the image at a corner of the picture.
 void write_tiled(FILE *file, int width, int height, float view_height, float aspect) {
-  fprintf(file, " translate <-IMAGE_WIDTH / %d, -IMAGE_HEIGHT / %d, 0>", 2 * width, 2 * height);
+  pov_printf(file, 0, " translate <-IMAGE_WIDTH / %d, -IMAGE_HEIGHT / %d, 0>", 2 * width, 2 * height);
   double size = static_cast<float>(height) * view_height;
-  fprintf(file, " scale <%g, %g, 1> / IMAGE_HEIGHT\n", size, size);
-  fprintf(file, " scale <%g, 1, 1>\n", static_cast<double>(aspect));
+  pov_printf(file, 0, " scale <%g, %g, 1> / IMAGE_HEIGHT\n", size, size);
+  pov_printf(file, 0, " scale <%g, 1, 1>\n", static_cast<double>(aspect));
 }
 
 // The horizontal shift used when the image is wider than the picture (or the
 // vertical one when it is taller): -1 and 1 push it to one side or the other.
 void write_shift(FILE *file, int choice, const char *to_low, const char *to_high, double value) {
   if (choice == -1)
-    fprintf(file, to_low, value);
+    pov_printf(file, 0, to_low, value);
   else if (choice == 1)
-    fprintf(file, to_high, value);
+    pov_printf(file, 0, to_high, value);
 }
 
 // Fitted: the image keeps its proportions and covers the whole picture,
 // centred, reaching beyond it at the sides or at top and bottom.
 void write_fitted(FILE *file, int depth, _object *root, float view_height, float aspect) {
-  fprintf(file, " translate <-0.5, -0.5>\n");
-  fprintf(file, "#if ((IMAGE_WIDTH / IMAGE_HEIGHT) < %g)\n", static_cast<double>(aspect));
+  pov_printf(file, 0, " translate <-0.5, -0.5>\n");
+  pov_printf(file, 0, "#if ((IMAGE_WIDTH / IMAGE_HEIGHT) < %g)\n", static_cast<double>(aspect));
   pov_printf(file, depth + 2, "%s", "");
   write_shift(file, obj_get_texturemethod(root), "translate <(%g - IMAGE_WIDTH / IMAGE_HEIGHT) / 2, 0, 0>",
               "translate <(IMAGE_WIDTH / IMAGE_HEIGHT - %g) / 2, 0, 0>", aspect);
-  fprintf(file, " scale <%g, %g, 1>\n", static_cast<double>(view_height), static_cast<double>(view_height));
-  fprintf(file, "#else\n");
+  pov_printf(file, 0, " scale <%g, %g, 1>\n", static_cast<double>(view_height),
+             static_cast<double>(view_height));
+  pov_printf(file, 0, "#else\n");
   pov_printf(file, depth + 2, "%s", "");
   float inverse = 1.0f / aspect;
   write_shift(file, obj_get_texturequality(root), "translate <0, (%g - IMAGE_HEIGHT / IMAGE_WIDTH) / 2, 0>",
               "translate <0, (IMAGE_HEIGHT / IMAGE_WIDTH - %g) / 2, 0>", inverse);
   double narrowed = view_height / aspect;
-  fprintf(file, " scale <%g, %g, 1> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n", narrowed, narrowed);
-  fprintf(file, "#end\n");
-  fprintf(file, " scale <%g, 1, 1>\n", static_cast<double>(aspect));
+  pov_printf(file, 0, " scale <%g, %g, 1> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n", narrowed, narrowed);
+  pov_printf(file, 0, "#end\n");
+  pov_printf(file, 0, " scale <%g, 1, 1>\n", static_cast<double>(aspect));
 }
 
 void write_placement(FILE *file, int depth, const View &v) {
   pov_printf(file, depth, "rotate <180, 0, 0>");
   if (v.euler.z != 0.0f)
-    fprintf(file, " rotate <0, 0, %g>", static_cast<double>(v.euler.z));
+    pov_printf(file, 0, " rotate <0, 0, %g>", static_cast<double>(v.euler.z));
   if (v.euler.y != 0.0f)
-    fprintf(file, " rotate <0, %g, 0>", static_cast<double>(v.euler.y));
+    pov_printf(file, 0, " rotate <0, %g, 0>", static_cast<double>(v.euler.y));
   if (v.euler.x != 0.0f)
-    fprintf(file, " rotate <%g, 0, 0>", static_cast<double>(v.euler.x));
-  fprintf(file, " translate <%g, %g, %g>\n", static_cast<double>(v.target.x), static_cast<double>(v.target.y),
-          static_cast<double>(v.target.z));
+    pov_printf(file, 0, " rotate <%g, 0, 0>", static_cast<double>(v.euler.x));
+  pov_printf(file, 0, " translate <%g, %g, %g>\n", static_cast<double>(v.target.x),
+             static_cast<double>(v.target.y), static_cast<double>(v.target.z));
 }
 
 } // namespace
@@ -114,7 +115,7 @@ void pov_write_backdrop(FILE *file, int depth, _object *root) {
   if (!usable)
     active = 0;
   if (active == 0)
-    fprintf(file, "/*\n");
+    pov_printf(file, 0, "/*\n");
 
   View view = read_view(camera, root);
   // A record whose conversion failed may hold no size; 1 x 1 keeps the
@@ -138,6 +139,6 @@ void pov_write_backdrop(FILE *file, int depth, _object *root) {
   pov_printf(file, depth + 1, "no_shadow\n");
   pov_printf(file, depth, "}\n");
   if (active == 0)
-    fprintf(file, "*/\n");
+    pov_printf(file, 0, "*/\n");
   texture_release(record);
 }

@@ -33,13 +33,13 @@ void pov_write_finish(FILE *file, int depth, _object *node, const ZAL_COLOR &col
     float r = emission.r / ambient, g = emission.g / ambient, b = emission.b / ambient;
     // A tiny ambient level can make the quotient overflow; as in the
     // texture's finish, a value that cannot be written is written as 0.
-    fprintf(file, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
-            std::isfinite(b) ? b : 0.0);
+    pov_printf(file, 0, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
+               std::isfinite(b) ? b : 0.0);
   }
   float phong = specular.r * opacity;
-  fprintf(file, " phong %g phong_size %g", phong, obj_get_shininess(node));
+  pov_printf(file, 0, " phong %g phong_size %g", phong, obj_get_shininess(node));
   float reflectivity = obj_get_reflectivity(node);
   if (reflectivity != 0)
-    fprintf(file, " reflection %g", reflectivity);
+    pov_printf(file, 0, " reflection %g", reflectivity);
   fputs("}\n", file);
 }

@@ -5,6 +5,7 @@
 #include "oku/scene_db.h"
 #include "scene/pov_save.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -47,6 +48,24 @@ private:
   static void sink(const char *message, void *user) {
     static_cast<MessageLog *>(user)->messages.push_back(message);
   }
+};
+
+// Sets a comma-decimal locale (de_DE.UTF-8) for the life of the object, as a
+// host may for its own texts; available() is false where the system lacks it
+// (scripts/bootstrap generates it).
+class CommaDecimalLocale {
+public:
+  CommaDecimalLocale() : saved_(setlocale(LC_ALL, nullptr)) { available_ = setlocale(LC_ALL, "de_DE.UTF-8"); }
+  ~CommaDecimalLocale() { restore(); }
+  void restore() { setlocale(LC_ALL, saved_.c_str()); }
+  bool available() const { return available_; }
+  static constexpr const char *kMissing =
+      "locale de_DE.UTF-8 is not installed: run scripts/bootstrap as root, or "
+      "localedef -i de_DE -f UTF-8 de_DE.UTF-8";
+
+private:
+  std::string saved_;
+  bool available_ = false;
 };
 
 inline _object *add_node(_object *parent, OBJECT_TYPE type, const char *name) {

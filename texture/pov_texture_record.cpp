@@ -42,6 +42,18 @@ void append(char *stem, size_t size, const char *format, ...) {
   va_end(args);
 }
 
+// Appends `letter`, then each of the n numbers as "%4g" would write it (the
+// one number formatter's text, right-aligned in four columns).
+void append_numbers(char *stem, size_t size, char letter, int n, double a, double b = 0) {
+  char text[2][32];
+  pov_format_g(text[0], a);
+  pov_format_g(text[1], b);
+  if (n == 1)
+    append(stem, size, "%c%4s", letter, text[0]);
+  else
+    append(stem, size, "%c%4s%4s", letter, text[0], text[1]);
+}
+
 // A stem too long for a file name keeps its start and gets a hash of the
 // whole stem in place of the rest, so that two long names that differ only
 // near their ends still name two different files.
@@ -79,11 +91,11 @@ void append_suffixes(const TextureRecord *r, char *stem, size_t size) {
              static_cast<unsigned>(truncate_to_int(static_cast<double>(r->color.b) * 255 + 0.5)));
   }
   if (r->scale.x != 1.0f || r->scale.y != 1.0f)
-    append(stem, size, "k%4g%4g", static_cast<double>(r->scale.x), static_cast<double>(r->scale.y));
+    append_numbers(stem, size, 'k', 2, r->scale.x, r->scale.y);
   if (r->position.x != 0.0f || r->position.y != 0.0f)
-    append(stem, size, "p%4g%4g", static_cast<double>(r->position.x), static_cast<double>(r->position.y));
+    append_numbers(stem, size, 'p', 2, r->position.x, r->position.y);
   if (r->angle != 0.0f)
-    append(stem, size, "a%4g", static_cast<double>(r->angle));
+    append_numbers(stem, size, 'a', 1, r->angle);
 }
 
 } // namespace

@@ -46,26 +46,26 @@ Mapping read_mapping(_object *object) {
 
 void write_angle_and_position(FILE *file, const Mapping &m) {
   if (m.angle != 0.0f)
-    fprintf(file, " rotate <0, 0, %g>", static_cast<double>(-m.angle));
+    pov_printf(file, 0, " rotate <0, 0, %g>", static_cast<double>(-m.angle));
   if (m.position.x != 0.0f || m.position.y != 0.0f)
-    fprintf(file, " translate <%g, %g>", static_cast<double>(m.position.x),
-            static_cast<double>(m.position.y));
+    pov_printf(file, 0, " translate <%g, %g>", static_cast<double>(m.position.x),
+               static_cast<double>(m.position.y));
 }
 
 void write_grid_rotations(FILE *file, const Mapping &m) {
   if (m.grid_angles.z != 0.0f)
-    fprintf(file, " rotate <0, 0, %g>", static_cast<double>(m.grid_angles.z));
+    pov_printf(file, 0, " rotate <0, 0, %g>", static_cast<double>(m.grid_angles.z));
   if (m.grid_angles.y != 0.0f)
-    fprintf(file, " rotate <0, %g, 0>", static_cast<double>(m.grid_angles.y));
+    pov_printf(file, 0, " rotate <0, %g, 0>", static_cast<double>(m.grid_angles.y));
   if (m.grid_angles.x != 0.0f)
-    fprintf(file, " rotate <%g, 0, 0>", static_cast<double>(m.grid_angles.x));
+    pov_printf(file, 0, " rotate <%g, 0, 0>", static_cast<double>(m.grid_angles.x));
 }
 
 void write_grid_translation(FILE *file, const Mapping &m) {
   const ZAL_VECT3 &p = m.grid_position;
   if (p.x != 0.0f || p.y != 0.0f || p.z != 0.0f)
-    fprintf(file, " translate <%g, %g, %g>", static_cast<double>(p.x), static_cast<double>(p.y),
-            static_cast<double>(p.z));
+    pov_printf(file, 0, " translate <%g, %g, %g>", static_cast<double>(p.x), static_cast<double>(p.y),
+               static_cast<double>(p.z));
 }
 
 // The horizontal scale of cylindrical and spherical textures, and the
@@ -74,24 +74,24 @@ void write_mapping(FILE *file, const Mapping &m) {
   double extent = m.extent;
   switch (m.method) {
   case 0:
-    fprintf(file, " translate <-0.5, -0.5>");
-    fprintf(file, " scale <%g, %g, 1>", reciprocal(m.scale.x), reciprocal(m.scale.y));
+    pov_printf(file, 0, " translate <-0.5, -0.5>");
+    pov_printf(file, 0, " scale <%g, %g, 1>", reciprocal(m.scale.x), reciprocal(m.scale.y));
     write_angle_and_position(file, m);
-    fprintf(file, " scale <%g, %g, 1>", extent, extent);
+    pov_printf(file, 0, " scale <%g, %g, 1>", extent, extent);
     write_grid_rotations(file, m);
     write_grid_translation(file, m);
     break;
   case 1:
-    fprintf(file, " translate <0, -0.5>");
-    fprintf(file, " rotate <0, 90, 0> scale <-1, 1, 1>");
-    fprintf(file, " scale <1, %g, 1>", reciprocal(m.scale.y));
+    pov_printf(file, 0, " translate <0, -0.5>");
+    pov_printf(file, 0, " rotate <0, 90, 0> scale <-1, 1, 1>");
+    pov_printf(file, 0, " scale <1, %g, 1>", reciprocal(m.scale.y));
     write_angle_and_position(file, m);
-    fprintf(file, " scale <1, %g, 1>", extent);
+    pov_printf(file, 0, " scale <1, %g, 1>", extent);
     write_grid_rotations(file, m);
     write_grid_translation(file, m);
     break;
   case 2:
-    fprintf(file, " rotate <0, 90, 0> scale <-1, 1, 1>");
+    pov_printf(file, 0, " rotate <0, 90, 0> scale <-1, 1, 1>");
     write_grid_rotations(file, m);
     break;
   default:
@@ -105,21 +105,21 @@ void write_pass(FILE *file, int level, int pass, const char *file_name, float op
   if (pass == 1) {
     pov_printf(file, level, "pigment { image_map { tga \"%s\"", file_name);
     if (opacity != 1.0f)
-      fprintf(file, " transmit all %g", static_cast<double>(1.0f - opacity));
+      pov_printf(file, 0, " transmit all %g", static_cast<double>(1.0f - opacity));
   } else {
     pov_printf(file, level, "normal { bump_map { tga \"%s\" bump_size 2", file_name);
   }
   if (type == 1)
-    fprintf(file, " once");
+    pov_printf(file, 0, " once");
   if (quality == 1)
-    fprintf(file, " interpolate 2");
+    pov_printf(file, 0, " interpolate 2");
   if (m.method == 2)
-    fprintf(file, " map_type 1");
+    pov_printf(file, 0, " map_type 1");
   else if (m.method == 1)
-    fprintf(file, " map_type 2");
-  fprintf(file, "}");
+    pov_printf(file, 0, " map_type 2");
+  pov_printf(file, 0, "}");
   write_mapping(file, m);
-  fprintf(file, "}\n");
+  pov_printf(file, 0, "}\n");
 }
 
 void write_finish(FILE *file, int depth, _object *object, float opacity) {
@@ -133,15 +133,15 @@ void write_finish(FILE *file, int depth, _object *object, float opacity) {
     if (ambient == 0.0f)
       ambient = 0.001f;
     float r = emission.r / ambient, g = emission.g / ambient, b = emission.b / ambient;
-    fprintf(file, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
-            std::isfinite(b) ? b : 0.0);
+    pov_printf(file, 0, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
+               std::isfinite(b) ? b : 0.0);
   }
-  fprintf(file, " phong %g phong_size %g", static_cast<double>(specular.r * opacity),
-          static_cast<double>(obj_get_shininess(object)));
+  pov_printf(file, 0, " phong %g phong_size %g", static_cast<double>(specular.r * opacity),
+             static_cast<double>(obj_get_shininess(object)));
   float reflectivity = obj_get_reflectivity(object);
   if (reflectivity != 0.0f)
-    fprintf(file, " reflection %g", static_cast<double>(reflectivity));
-  fprintf(file, "}\n");
+    pov_printf(file, 0, " reflection %g", static_cast<double>(reflectivity));
+  pov_printf(file, 0, "}\n");
 }
 
 } // namespace
@@ -158,7 +158,7 @@ int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_C
   if (!usable)
     active = 0;
   if (active == 0)
-    fprintf(file, "/*\n");
+    pov_printf(file, 0, "/*\n");
   record->derive_file_name();
   char file_name[256];
   zal_narrow(file_name, record->file_name ? record->file_name : "");
@@ -188,7 +188,7 @@ int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_C
 
   int wrote_finish = 0;
   if (active == 0) {
-    fprintf(file, "*/\n");
+    pov_printf(file, 0, "*/\n");
   } else {
     write_finish(file, depth, object, opacity);
     wrote_finish = 1;
