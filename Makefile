@@ -2,10 +2,15 @@
 # make test   install what is missing, build, run every test
 # make demo   install, build, export and render the demo scene
 # make bench  build optimised and print the benchmark table
+# make fuzz   build the libFuzzer targets (clang) and run each FUZZ_SECONDS
+# make format-check   fail when a source file is not clang-formatted
+# CMAKE_ARGS are added where a build folder is first configured (CI: -DBF_WERROR=ON).
 BUILD ?= build
 JOBS ?= $(shell nproc)
+CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 60
 
-.PHONY: all build test test-asan demo bench bootstrap clean format
+.PHONY: all build test test-asan demo bench bootstrap clean format format-check fuzz
 
 all: build
 
@@ -13,7 +18,7 @@ bootstrap:
 	@scripts/bootstrap
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -24,7 +29,7 @@ test: bootstrap
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: bootstrap
-	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBF_SANITIZE=ON
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBF_SANITIZE=ON $(CMAKE_ARGS)
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -38,8 +43,14 @@ bench: bootstrap
 	cmake --build build-bench -j $(JOBS)
 	scripts/bench build-bench
 
+fuzz: bootstrap
+	scripts/fuzz build-fuzz $(FUZZ_SECONDS) $(CMAKE_ARGS)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+
 clean:
-	rm -rf $(BUILD) build-asan build-bench
+	rm -rf $(BUILD) build-asan build-bench build-fuzz

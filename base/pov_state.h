@@ -18,7 +18,7 @@ extern const char *scene_path;
 extern int parts_mode;
 extern float inherited_opacity;
 extern int indent_depth;
-extern ASSOC parts_cache;  // include-file path -> PartRecord *
-extern LIST texture_list;  // of TextureRecord *
+extern ASSOC parts_cache; // include-file path -> PartRecord *
+extern LIST texture_list; // of TextureRecord *
 extern int next_object_id;
 extern int next_part_number;

@@ -3,9 +3,9 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
 #include <random>
 #include <sys/resource.h>
 

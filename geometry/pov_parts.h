@@ -8,10 +8,10 @@
 struct PartColourIndex; // fast colour -> mesh number lookup, owned by the record
 
 struct PartRecord {
-  char *name;        // scene-language identifier, e.g. oku_Bracket_3
-  LIST *colours;     // of ZAL_COLOR *, mesh i is position i + 1
-  int written;       // the scene file being written already declares the part
-  int wrote_file;    // this module wrote the include file (the preview may delete it)
+  char *name;     // scene-language identifier, e.g. oku_Bracket_3
+  LIST *colours;  // of ZAL_COLOR *, mesh i is position i + 1
+  int written;    // the scene file being written already declares the part
+  int wrote_file; // this module wrote the include file (the preview may delete it)
   PartColourIndex *index;
 };
 

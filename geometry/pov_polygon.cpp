@@ -7,8 +7,8 @@
 // while it stays in the cache. The text is exactly what "%.6g" gives.
 // Polygons are read one ahead of the one being written, so that the cache
 // slots they need are on their way while the one before is written.
-#include "geometry/pov_mesh_internal.h"
 #include "base/pov_text.h"
+#include "geometry/pov_mesh_internal.h"
 
 #include <charconv>
 #include <cmath>
@@ -132,7 +132,8 @@ void face_normal(const float *p0, const float *p1, const float *p2, float n[3]) 
   // scale it back into range.
   const double da[3] = {double(p2[0]) - p1[0], double(p2[1]) - p1[1], double(p2[2]) - p1[2]};
   const double db[3] = {double(p0[0]) - p1[0], double(p0[1]) - p1[1], double(p0[2]) - p1[2]};
-  const double d[3] = {db[1] * da[2] - db[2] * da[1], db[2] * da[0] - db[0] * da[2], db[0] * da[1] - db[1] * da[0]};
+  const double d[3] = {db[1] * da[2] - db[2] * da[1], db[2] * da[0] - db[0] * da[2],
+                       db[0] * da[1] - db[1] * da[0]};
   const double largest = std::fmax(std::fabs(d[0]), std::fmax(std::fabs(d[1]), std::fabs(d[2])));
   const double scale = 1e30 / largest; // largest is finite and above 0 here
   for (int i = 0; i < 3; ++i)

@@ -88,10 +88,10 @@ public:
 
   // Adds key -> value, or replaces the value of an existing key; answers the position.
   int add(const char *key, void *value);
-  int find(const char *key) const;           // position (1-based), 0 when absent
-  void *getvalue(const char *key) const;     // null when absent
-  void *getvalue(int position) const;        // null outside 1..count()
-  const char *getkey(int position) const;    // null outside 1..count()
+  int find(const char *key) const;        // position (1-based), 0 when absent
+  void *getvalue(const char *key) const;  // null when absent
+  void *getvalue(int position) const;     // null outside 1..count()
+  const char *getkey(int position) const; // null outside 1..count()
   int count() const;
   // Calls release (when given) on every value, then empties the table.
   void clear(ASSOC_RELEASE release);

@@ -4,8 +4,8 @@
 #include "zalbase.h"
 #include "zalvy.h"
 
-struct _object;      // a node of the scene database
-struct OkuAssembly;  // the root's assembly (knows the view point)
+struct _object;     // a node of the scene database
+struct OkuAssembly; // the root's assembly (knows the view point)
 
 typedef int OBJECT_TYPE;
 enum : int {
@@ -28,8 +28,8 @@ enum : int {
 // Shape parameters of a parametric geometry, stored under "_GEOM_PARAMS" in
 // the object's variable table.
 struct GeomParams {
-  int32_t kind;      // 0 box, 1 cone, 2 cylinder, 3 sphere, 4 flat rectangle
-  int32_t reserved;  // not read by the module
+  int32_t kind;     // 0 box, 1 cone, 2 cylinder, 3 sphere, 4 flat rectangle
+  int32_t reserved; // not read by the module
   float size_x, size_y, size_z;
   float radius;
   float height;
@@ -60,7 +60,10 @@ public:
   VYobject *handle() const { return mesh_; }
 
   // Host side.
-  void set_part_file(const std::string &path) { part_file_ = path; has_part_file_ = true; }
+  void set_part_file(const std::string &path) {
+    part_file_ = path;
+    has_part_file_ = true;
+  }
   _part_info &part_info() { return part_info_; }
   // Takes ownership (releases a previous mesh). A mesh handed to several
   // geometries (one part placed many times) is shared and destroyed with the
@@ -86,8 +89,8 @@ public:
 class LoaderFactory {
 public:
   virtual ~LoaderFactory() = default;
-  virtual const char *type() const = 0;         // part type, e.g. "obj"
-  virtual PartNamer *part_namer() = 0;          // null when the loader has none
+  virtual const char *type() const = 0; // part type, e.g. "obj"
+  virtual PartNamer *part_namer() = 0;  // null when the loader has none
   // Host side: loads a part file into a new mesh; null with a message in error.
   virtual VYobject *load(const char *path, const char *params, std::string &error) = 0;
 };
@@ -169,11 +172,11 @@ public:
 class SaverFactoryImp : public SaverFactory {
 public:
   ~SaverFactoryImp() override = default;
-  int suffix_count() override;              // 1
-  const char *suffix(int index) override;   // the suffix for index 0, else null
-  const char *suffix() override;            // the suffix
-  int hints() override;                     // 0
-  const char *version() override;           // "1.0"
+  int suffix_count() override;            // 1
+  const char *suffix(int index) override; // the suffix for index 0, else null
+  const char *suffix() override;          // the suffix
+  int hints() override;                   // 0
+  const char *version() override;         // "1.0"
 
 protected:
   explicit SaverFactoryImp(const char *suffix);

@@ -10,9 +10,9 @@
 struct VYbitmapInfo {
   int width;
   int height;
-  int depth;               // bits per pixel
-  short bytes_per_pixel;   // (depth - 1) / 8 + 1
-  short pixels_per_byte;   // 8 / depth, 1 for depth 0
+  int depth;             // bits per pixel
+  short bytes_per_pixel; // (depth - 1) / 8 + 1
+  short pixels_per_byte; // 8 / depth, 1 for depth 0
   int status;
 };
 
@@ -86,8 +86,8 @@ VYimageWriterFactory *still_writer_get_factory(const char *name);
 // ---------------------------------------------------------------- meshes
 typedef int VYframe; // 0: the geometry's own frame
 
-struct VYobject;  // a polygon mesh (or the bounds of a parametric shape)
-struct VYvertex;  // one corner of a polygon
+struct VYobject; // a polygon mesh (or the bounds of a parametric shape)
+struct VYvertex; // one corner of a polygon
 
 // Cursor over a mesh's polygons.
 struct VYpolygon {
@@ -160,7 +160,7 @@ public:
   void add_observer(VYsurfaceObserver *observer) { observers.add(observer); }
 
 protected:
-  LIST observers;  // of VYsurfaceObserver *
+  LIST observers; // of VYsurfaceObserver *
   void *context = nullptr;
 };
 
@@ -182,9 +182,9 @@ class VYuniverseDisplaySurfaceFactoryImp : public VYuniverseDisplaySurfaceFactor
 public:
   VYuniverseDisplaySurfaceFactoryImp() = default;
   ~VYuniverseDisplaySurfaceFactoryImp() override = default;
-  const char *extname() override;  // the name
-  int priority() override;         // 0
-  const char *version() override;  // "1.0"
+  const char *extname() override; // the name
+  int priority() override;        // 0
+  const char *version() override; // "1.0"
 };
 
 int universe_display_surface_register(VYuniverseDisplaySurfaceFactory *factory);
