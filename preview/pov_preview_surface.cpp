@@ -3,6 +3,7 @@
 #include "preview/pov_preview_surface.h"
 
 #include "geometry/pov_parts.h"
+#include "scene/pov_file_out.h"
 #include "scene/pov_state.h"
 #include "texture/pov_texture.h"
 #include "win32.h"
@@ -28,8 +29,10 @@ PovPreviewSurface::PovPreviewSurface(void *context_arg, int width, int height, i
 static void delete_preview_files() {
   for (int i = 1; i <= parts_cache.count(); ++i) {
     const PartRecord *record = static_cast<const PartRecord *>(parts_cache.getvalue(i));
-    if (record && record->wrote_file)
+    if (record && record->wrote_file) {
       _unlink(parts_cache.getkey(i));
+      pov_file_disown(parts_cache.getkey(i));
+    }
   }
   parts_cache.clear(pov_release_part);
   LIST_ITER it(texture_list);
