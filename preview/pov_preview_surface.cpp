@@ -2,9 +2,9 @@
 // write of every draw, and the clean-up when the host lets go of it.
 #include "preview/pov_preview_surface.h"
 
+#include "base/pov_file_out.h"
 #include "geometry/pov_parts.h"
-#include "scene/pov_file_out.h"
-#include "scene/pov_state.h"
+#include "scene/pov_save.h"
 #include "texture/pov_texture.h"
 #include "win32.h"
 

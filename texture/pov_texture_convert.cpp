@@ -4,7 +4,7 @@
 // image, since the scene wraps the whole image once around the object: the
 // source is laid side by side as often as the scale asks, reduced by an
 // integer box filter so the output never exceeds twice the source size.
-#include "scene/pov_file_check.h"
+#include "base/pov_file_check.h"
 #include "texture/pov_texture_internal.h"
 #include "win32.h"
 

@@ -1,5 +1,5 @@
 // The files a scene write refuses to write, and its failure flag.
-#include "scene/pov_file_check.h"
+#include "base/pov_file_check.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // Whole-file writes for the module: temporary name, rename when complete,
 // staged files of a scene write, and the temporary names' clean-up on
 // Ctrl-C and SIGTERM.
-#include "scene/pov_file_out.h"
+#include "base/pov_file_out.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
