@@ -233,10 +233,10 @@ int povray_failed(const RenderRequest &request, const PovrayOutput &output, cons
   return kExitRenderFailed;
 }
 
-// A failed write leaves the stream's error flag set, which the commit sees.
+// A failed write is remembered, and the commit answers it.
 void append_bytes(void *context, void *data, int size) {
   if (size > 0)
-    std::fwrite(data, 1, static_cast<size_t>(size), static_cast<FILE *>(context));
+    static_cast<zal::AtomicFile *>(context)->write(data, static_cast<size_t>(size));
 }
 
 // The picture's red, green and blue bytes (a 32-bit picture's fourth byte
@@ -253,8 +253,8 @@ bool write_picture(const std::string &out, int width, int height, int bytes_per_
   if (!file.open(out))
     return false;
   const bool encoded =
-      png ? stbi_write_png_to_func(append_bytes, file.file(), width, height, 3, rgb.data(), width * 3) != 0
-          : stbi_write_tga_to_func(append_bytes, file.file(), width, height, 3, rgb.data()) != 0;
+      png ? stbi_write_png_to_func(append_bytes, &file, width, height, 3, rgb.data(), width * 3) != 0
+          : stbi_write_tga_to_func(append_bytes, &file, width, height, 3, rgb.data()) != 0;
   if (!encoded) {
     file.discard();
     errno = ENOMEM;

@@ -113,17 +113,26 @@ std::string final_target(const char *path) {
 // A fresh file beside target, with the permissions that opening target
 // would have given (0666 less the umask), or the replaced file's own. A
 // short name: the target's own may already be as long as a name can be.
-int create_temporary(const std::string &target, const struct stat *replaced, std::string &temp) {
+// The name is on the clean-up list before the file exists.
+int create_temporary(const std::string &target, const struct stat *replaced, std::string &temp,
+                     void **cleanup) {
   static unsigned serial = 0;
   const size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp = dir + ".oku-" + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".partial";
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    *cleanup = add_cleanup(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 && replaced)
       fchmod(fd, replaced->st_mode & 07777);
-    if (fd >= 0 || errno != EEXIST)
+    if (fd >= 0)
       return fd;
+    const int error = errno;
+    drop_cleanup(*cleanup);
+    *cleanup = nullptr;
+    errno = error;
+    if (error != EEXIST)
+      return -1;
   }
   return -1;
 }
@@ -183,10 +192,9 @@ int pov_file_open(PovFileOut *out, const char *path) {
     return out->file != nullptr;
   }
   std::string temp;
-  const int fd = create_temporary(target, found ? &info : nullptr, temp);
+  const int fd = create_temporary(target, found ? &info : nullptr, temp, &out->cleanup);
   if (fd < 0)
     return 0;
-  out->cleanup = add_cleanup(temp.c_str());
   out->file = fdopen(fd, "w");
   out->target = copy_text(target);
   out->temp = copy_text(temp);

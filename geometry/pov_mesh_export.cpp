@@ -176,10 +176,9 @@ int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
     ok = write_contents(&out, mesh, record);
     pov_text_out_close(&out);
   }
-  errno = 0;
   ok = pov_file_close(&file) && ok;
   if (!ok) {
-    pov_file_report(path, errno ? std::strerror(errno) : "error writing the file");
+    pov_file_report(path, "error writing the file");
     pov_file_discard(&file);
     return 0;
   }

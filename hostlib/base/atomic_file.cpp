@@ -108,17 +108,26 @@ std::string final_target(const std::string &path) {
 
 // 0666 less the umask, as opening the target would give, or the mode of the
 // file being replaced.
-int create_temporary(const std::string &target, const struct stat *replaced, std::string &temp) {
+// The name is on the clean-up list before the file exists.
+int create_temporary(const std::string &target, const struct stat *replaced, std::string &temp,
+                     void **cleanup) {
   static std::atomic<unsigned> serial{0};
   const size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp = dir + ".bf-" + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".partial";
+    *cleanup = add_entry(temp);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 && replaced)
       fchmod(fd, replaced->st_mode & 07777);
-    if (fd >= 0 || errno != EEXIST)
+    if (fd >= 0)
       return fd;
+    const int error = errno;
+    drop_entry(*cleanup);
+    *cleanup = nullptr;
+    errno = error;
+    if (error != EEXIST)
+      return -1;
   }
   return -1;
 }
@@ -148,12 +157,11 @@ bool AtomicFile::open(const std::string &path) {
     file_ = std::fopen(target_.c_str(), "wb");
     return file_ != nullptr;
   }
-  const int fd = create_temporary(target_, found ? &info : nullptr, temp_);
+  const int fd = create_temporary(target_, found ? &info : nullptr, temp_, &cleanup_);
   if (fd < 0) {
     temp_.clear();
     return false;
   }
-  cleanup_ = add_entry(temp_);
   file_ = fdopen(fd, "wb");
   if (!file_) {
     const int error = errno;
@@ -165,11 +173,19 @@ bool AtomicFile::open(const std::string &path) {
   return true;
 }
 
+bool AtomicFile::write(const void *data, size_t size) {
+  if (size == 0 || (file_ && std::fwrite(data, 1, size, file_) == size))
+    return file_ != nullptr;
+  if (!error_)
+    error_ = errno ? errno : EIO;
+  return false;
+}
+
 bool AtomicFile::commit() {
   if (!file_)
     return false;
-  errno = 0;
-  bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
+  errno = error_;
+  bool ok = !error_ && std::fflush(file_) == 0 && !std::ferror(file_);
   ok = std::fclose(file_) == 0 && ok;
   file_ = nullptr;
   if (ok && !temp_.empty()) {
@@ -177,7 +193,7 @@ bool AtomicFile::commit() {
     if (ok)
       temp_.clear();
   }
-  const int error = errno;
+  const int error = error_ ? error_ : errno;
   discard();
   errno = ok ? 0 : (error ? error : EIO);
   return ok;
@@ -194,18 +210,14 @@ void AtomicFile::discard() {
   }
   drop_entry(cleanup_);
   cleanup_ = nullptr;
+  error_ = 0;
 }
 
 bool write_whole_file(const std::string &path, const void *data, size_t size) {
   AtomicFile file;
   if (!file.open(path))
     return false;
-  if (size && std::fwrite(data, 1, size, file.file()) != size) {
-    const int error = errno;
-    file.discard();
-    errno = error;
-    return false;
-  }
+  file.write(data, size);
   return file.commit();
 }
 

@@ -28,6 +28,8 @@ public:
   // at path is opened directly (nothing else is written). False with errno.
   bool open(const std::string &path);
   FILE *file() const { return file_; }
+  // Appends bytes; a failure is remembered for commit() to answer.
+  bool write(const void *data, size_t size);
   // Flushes, closes and renames into place. False with errno; the
   // temporary file is then gone.
   bool commit();
@@ -38,6 +40,7 @@ private:
   FILE *file_ = nullptr;
   std::string target_, temp_;
   void *cleanup_ = nullptr;
+  int error_ = 0; // errno of the first failed write
 };
 
 // Writes data to path through an AtomicFile. False with errno.

@@ -96,7 +96,7 @@ private:
 
   void discard() { file_.discard(); }
 
-  bool put(const void *bytes, size_t size) { return std::fwrite(bytes, 1, size, file_.file()) == size; }
+  bool put(const void *bytes, size_t size) { return file_.write(bytes, size); }
 
   bool write_image(const VYbitmap *bitmap) {
     if (bitmap == nullptr || bitmap->data() == nullptr || bitmap->width() != layout_.width ||
