@@ -6,6 +6,7 @@
 // surface writes its fixed temporary files into the current directory, so
 // the render runs in a private temporary directory, removed afterwards.
 #include "commands.h"
+#include "dead_runs.h"
 #include "module.h"
 #include "output_check.h"
 #include "render_watch.h"
@@ -20,7 +21,6 @@
 #include <stb_image_write.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,33 +111,13 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
 
 constexpr const char *kWorkPrefix = "brightfold-render-";
 
-// The private directories of runs that were killed (SIGKILL leaves no
-// chance to clean up) are removed by the next render: their names carry
-// the process id, and only ours whose process is gone are touched.
-void sweep_dead_runs(const fs::path &temp) {
-  std::error_code error;
-  for (const auto &entry : fs::directory_iterator(temp, error)) {
-    const std::string name = entry.path().filename().string();
-    char *end = nullptr;
-    if (name.rfind(kWorkPrefix, 0) != 0)
-      continue;
-    const long pid = std::strtol(name.c_str() + std::strlen(kWorkPrefix), &end, 10);
-    struct stat info;
-    if (pid <= 0 || *end != '-' || lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != geteuid() || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
-      continue;
-    std::error_code ignored;
-    fs::remove_all(entry.path(), ignored);
-  }
-}
-
 // A private directory, removed with its contents; the current directory
 // while it is entered.
 class WorkDirectory {
 public:
   WorkDirectory() {
     const fs::path temp = fs::temp_directory_path();
-    sweep_dead_runs(temp);
+    sweep_dead_runs(temp.string(), kWorkPrefix, ""); // folders of killed renders
     std::string pattern = (temp / (kWorkPrefix + std::to_string(getpid()) + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()))
       path_ = pattern;
@@ -350,6 +330,7 @@ int run_render(const Args &args) {
       report("cannot write " + *out + ": " + why);
       return kExitRenderFailed;
     }
+  sweep_dead_runs(fs::path(request.out).parent_path().string(), ".bf-", ".partial");
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
   if (!factory)
     return not_registered();

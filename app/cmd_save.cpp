@@ -1,5 +1,6 @@
 // brightfold save SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]
 #include "commands.h"
+#include "dead_runs.h"
 #include "module.h"
 #include "output_check.h"
 #include "scene_loader.h"
@@ -85,6 +86,10 @@ int run_save(const Args &args) {
   int result = kExitOk;
   for (size_t i = 1; i < parsed.operands.size(); ++i) {
     const std::string &out = parsed.operands[i];
+    // Temporary files of saves (and renders) that were killed outright.
+    const std::string directory = std::filesystem::path(out).parent_path().string();
+    for (const char *prefix : {".oku-", ".bf-"})
+      sweep_dead_runs(directory, prefix, ".partial");
     std::unique_ptr<Saver> saver(factory->create_saver());
     if (!saver || save_in_directory(*saver, out) != 1) {
       report("saving " + out + " failed");

@@ -42,14 +42,17 @@ void on_signal(int sig, siginfo_t *info, void *context) {
   for (int i = 0; i < 3; ++i) {
     if (kSignals[i] != sig)
       continue;
+    // The earlier action runs after the clean-up; this handler stays for
+    // the files still to come, unless the default action ends the process.
     const struct sigaction old = earlier[i];
-    sigaction(sig, &old, nullptr);
-    if (old.sa_flags & SA_SIGINFO)
+    if (old.sa_flags & SA_SIGINFO) {
       old.sa_sigaction(sig, info, context);
-    else if (old.sa_handler == SIG_DFL)
-      raise(sig);
-    else if (old.sa_handler != SIG_IGN)
+    } else if (old.sa_handler == SIG_DFL) {
+      sigaction(sig, &old, nullptr);
+      raise(sig); // delivered once this handler returns
+    } else if (old.sa_handler != SIG_IGN) {
       old.sa_handler(sig);
+    }
   }
 }
 

@@ -376,3 +376,22 @@ TEST_F(Faults, AKilledRenderTakesTheRendererAlongAndIsSweptUp) {
   EXPECT_EQ(run({"render", "scene.json", "out.png"}), 1);
   EXPECT_TRUE(fs::is_empty(tmp)) << "the killed run's folder is left";
 }
+
+// A save removes the temporary files that killed runs left beside its
+// output, and only theirs.
+TEST_F(Faults, ASaveSweepsUpTheTemporaryFilesOfKilledRuns) {
+  const pid_t dead = fork();
+  if (dead == 0)
+    _exit(0);
+  wait_for(dead);
+  const std::string gone = std::to_string(dead), alive = std::to_string(getpid());
+  write(work / "scene.json", boxes(1));
+  for (const std::string &name : {".oku-" + gone + "-3.partial", ".bf-" + gone + "-1.partial",
+                                  ".oku-" + alive + "-1.partial", ".oku-" + gone + "-1.keep"})
+    write(work / name, "left\n");
+  EXPECT_EQ(run({"save", "scene.json", "out.pov"}), 0) << messages();
+  EXPECT_FALSE(fs::exists(work / (".oku-" + gone + "-3.partial")));
+  EXPECT_FALSE(fs::exists(work / (".bf-" + gone + "-1.partial")));
+  EXPECT_TRUE(fs::exists(work / (".oku-" + alive + "-1.partial")));
+  EXPECT_TRUE(fs::exists(work / (".oku-" + gone + "-1.keep")));
+}
