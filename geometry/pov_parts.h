@@ -23,6 +23,9 @@ int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record);
 void pov_write_polygon(FILE *file, const VYpolygon &polygon);
 
 PartRecord *pov_declare_part(FILE *file, int depth, _object *object);
+// At the start of a scene write: the ids that objects hold are gathered
+// afresh when an id is next handed out.
+void pov_forget_held_names();
 void pov_part_base_name(_geometry *geometry, char *out);
 char *pov_make_part_name(const char *name, char *out);
 void pov_release_part(void *record);
