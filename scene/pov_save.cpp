@@ -1,9 +1,9 @@
 // The two roads into the scene writer: the file save and the preview's
 // scene write.
 #include "scene/pov_save.h"
-#include "geometry/pov_parts.h"
 #include "base/pov_file_check.h"
 #include "base/pov_file_out.h"
+#include "geometry/pov_parts.h"
 #include "texture/pov_texture.h"
 
 namespace {
