@@ -7,6 +7,7 @@
 // with conversions other than the few that scene text uses go to vfprintf.
 #include "base/pov_print.h"
 #include "base/pov_text.h"
+#include "base/pov_text_out.h"
 
 #include <charconv>
 #include <clocale>
@@ -19,49 +20,33 @@ const int kLineCapacity = 512;
 const int kNumberText = 32; // room for one number of any supported kind
 const int kVectorText = 96; // room for three numbers of a vector
 
-// Collects a line and hands it to the stream whenever it fills up.
-struct LineBuffer {
-  FILE *file;
-  int length;
-  char text[kLineCapacity];
-
-  void flush() {
-    if (length > 0)
-      fwrite(text, 1, static_cast<size_t>(length), file);
-    length = 0;
-  }
-  // Makes room for n more bytes (n at most kLineCapacity).
-  char *reserve(int n) {
-    if (length + n > kLineCapacity)
-      flush();
-    return text + length;
-  }
-  void add(const char *s, size_t n) {
-    if (n > static_cast<size_t>(kLineCapacity / 2)) {
-      flush();
-      fwrite(s, 1, n, file);
-      return;
-    }
-    std::memcpy(reserve(static_cast<int>(n)), s, n);
-    length += static_cast<int>(n);
-  }
-  void add_char(char c) {
-    *reserve(1) = c;
-    ++length;
-  }
-  void add_indent(int depth) {
-    for (; depth > 0; --depth)
-      add("  ", 2);
-  }
-  void add_number(double v) {
-    char *at = reserve(kNumberText);
-    length += pov_format_g(at, v);
-  }
-  template <class Int> void add_integer(Int v) {
-    char *at = reserve(kNumberText);
-    length += static_cast<int>(std::to_chars(at, at + kNumberText, v).ptr - at);
-  }
+// A line is collected in a block on the stack and handed to the stream
+// whenever the block fills up.
+struct Line {
+  PovTextOut out;
+  char block[kLineCapacity];
 };
+
+void open_line(Line &line, FILE *file, int depth) {
+  pov_text_out_open(&line.out, file, line.block, sizeof line.block);
+  for (; depth > 0; --depth)
+    pov_text_out_write(&line.out, "  ", 2);
+}
+
+void add_char(PovTextOut *out, char c) {
+  *pov_text_out_reserve(out, 1) = c;
+  ++out->used;
+}
+
+void add_number(PovTextOut *out, double v) {
+  char *at = pov_text_out_reserve(out, kNumberText);
+  out->used += static_cast<size_t>(pov_format_g(at, v));
+}
+
+template <class Int> void add_integer(PovTextOut *out, Int v) {
+  char *at = pov_text_out_reserve(out, kNumberText);
+  pov_text_out_commit(out, std::to_chars(at, at + kNumberText, v).ptr);
+}
 
 // The conversion that starts at format (just after the '%'): its letter,
 // whether it takes a long, and its length in the format; 0 for anything
@@ -115,44 +100,44 @@ bool only_known_conversions(const char *format) {
   return true;
 }
 
-void add_argument(LineBuffer &line, char c, bool is_long, va_list &args) {
+void add_argument(PovTextOut *line, char c, bool is_long, va_list &args) {
   switch (c) {
   case 'd':
     if (is_long)
-      line.add_integer(va_arg(args, long));
+      add_integer(line, va_arg(args, long));
     else
-      line.add_integer(va_arg(args, int));
+      add_integer(line, va_arg(args, int));
     break;
   case 'u':
     if (is_long)
-      line.add_integer(va_arg(args, unsigned long));
+      add_integer(line, va_arg(args, unsigned long));
     else
-      line.add_integer(va_arg(args, unsigned));
+      add_integer(line, va_arg(args, unsigned));
     break;
   case 's': {
     const char *s = va_arg(args, const char *);
     if (!s)
       s = "(null)"; // what glibc's printf writes for a null text
-    line.add(s, std::strlen(s));
+    pov_text_out_write(line, s, std::strlen(s));
     break;
   }
   case 'c':
-    line.add_char(static_cast<char>(va_arg(args, int)));
+    add_char(line, static_cast<char>(va_arg(args, int)));
     break;
   case 'g':
-    line.add_number(va_arg(args, double));
+    add_number(line, va_arg(args, double));
     break;
   default:
-    line.add_char('%');
+    add_char(line, '%');
   }
 }
 
-void format_line(LineBuffer &line, const char *format, va_list &args) {
+void format_line(PovTextOut *line, const char *format, va_list &args) {
   const char *p = format;
   while (*p) {
     const char *mark = std::strchr(p, '%');
     size_t plain = mark ? static_cast<size_t>(mark - p) : std::strlen(p);
-    line.add(p, plain);
+    pov_text_out_write(line, p, plain);
     if (!mark)
       break;
     bool is_long;
@@ -166,17 +151,15 @@ void format_line(LineBuffer &line, const char *format, va_list &args) {
 } // namespace
 
 void pov_printf(FILE *file, int depth, const char *format, ...) {
-  LineBuffer line;
-  line.file = file;
-  line.length = 0;
-  line.add_indent(depth);
+  Line line;
+  open_line(line, file, depth);
   va_list args;
   va_start(args, format);
   if (only_known_conversions(format)) {
-    format_line(line, format, args);
-    line.flush();
+    format_line(&line.out, format, args);
+    pov_text_out_flush(&line.out);
   } else {
-    line.flush();
+    pov_text_out_flush(&line.out);
     locale_t host = uselocale(c_numbers());
     vfprintf(file, format, args);
     uselocale(host);
@@ -199,20 +182,19 @@ void pov_print_vector(FILE *file, int depth, const char *keyword, const char *nu
                numbers[0], numbers[1], numbers[2]);
     return;
   }
-  LineBuffer line;
-  line.file = file;
-  line.length = 0;
-  line.add_indent(depth);
+  Line line;
+  open_line(line, file, depth);
+  PovTextOut *out = &line.out;
   if (keyword && *keyword) {
-    line.add(keyword, std::strlen(keyword));
-    line.add_char(' ');
+    pov_text_out_write(out, keyword, std::strlen(keyword));
+    add_char(out, ' ');
   }
-  line.add_char('<');
+  add_char(out, '<');
   const float v[3] = {a, b, c};
-  char *at = line.reserve(kVectorText);
-  line.length += pov_format_g3(at, v);
-  line.add(">\n", 2);
-  line.flush();
+  char *at = pov_text_out_reserve(out, kVectorText);
+  out->used += static_cast<size_t>(pov_format_g3(at, v));
+  pov_text_out_write(out, ">\n", 2);
+  pov_text_out_flush(out);
 }
 
 void pov_print_vec3(FILE *file, int depth, const char *keyword, float a, float b, float c) {
@@ -221,4 +203,19 @@ void pov_print_vec3(FILE *file, int depth, const char *keyword, float a, float b
 
 void pov_print_vect3(FILE *file, int depth, const char *keyword, const ZAL_VECT3 &v) {
   pov_print_vec3(file, depth, keyword, v.x, v.y, v.z);
+}
+
+void pov_print_euler(FILE *file, int depth, const ZAL_VECT3 &angles, int inline_text) {
+  const float turns[3][3] = {{0, 0, angles.z}, {0, angles.y, 0}, {angles.x, 0, 0}};
+  const float amount[3] = {angles.z, angles.y, angles.x};
+  for (int i = 0; i < 3; ++i) {
+    if (amount[i] == 0)
+      continue;
+    const float *t = turns[i];
+    if (inline_text)
+      pov_printf(file, 0, " rotate <%g, %g, %g>", static_cast<double>(t[0]), static_cast<double>(t[1]),
+                 static_cast<double>(t[2]));
+    else
+      pov_print_vec3(file, depth, "rotate", t[0], t[1], t[2]);
+  }
 }

@@ -13,3 +13,8 @@ void pov_print_vector(FILE *file, int depth, const char *keyword, const char *nu
                       float c);
 void pov_print_vec3(FILE *file, int depth, const char *keyword, float a, float b, float c);
 void pov_print_vect3(FILE *file, int depth, const char *keyword, const ZAL_VECT3 &v);
+// The rotations of Euler angles (degrees) in the host's order, z, then y,
+// then x, each only when it is not 0: with `inline_text` each follows the
+// text on the current line after a space, otherwise each is a line of its
+// own at `depth`.
+void pov_print_euler(FILE *file, int depth, const ZAL_VECT3 &angles, int inline_text);

@@ -2,6 +2,7 @@
 // inside the geometry folder. Not part of the module's interface.
 #pragma once
 
+#include "base/pov_text_out.h"
 #include "geometry/pov_parts.h"
 
 #include <cstdio>
@@ -24,30 +25,6 @@ int pov_triangle_kept(const double p1[3], const double p2[3], const double p3[3]
 
 // Whether at least one of the polygon's fan triangles is kept.
 int pov_polygon_has_triangle(const VYpolygon &polygon);
-
-// The text of an include file is put together in one large block of memory
-// and handed to the stream a block at a time, never piece by piece.
-struct PovTextOut {
-  FILE *file;
-  char *block;
-  size_t used;
-  size_t capacity;
-  int owns_block;
-};
-// A block of `capacity` bytes of the caller's (owns_block 0), or, with a null
-// block, a new one; answers 0 when memory ran out.
-int pov_text_out_open(PovTextOut *out, FILE *file, char *block, size_t capacity);
-// Room for n more bytes (n far below the capacity) at the answered place;
-// pov_text_out_commit then takes the bytes up to `end`.
-char *pov_text_out_reserve(PovTextOut *out, size_t n);
-inline void pov_text_out_commit(PovTextOut *out, const char *end) {
-  out->used = static_cast<size_t>(end - out->block);
-}
-void pov_text_out_write(PovTextOut *out, const char *text, size_t n);
-void pov_text_out_printf(PovTextOut *out, const char *format, ...) __attribute__((format(printf, 2, 3)));
-void pov_text_out_flush(PovTextOut *out);
-// Flushes and releases the block.
-void pov_text_out_close(PovTextOut *out);
 
 // Scratch space for writing the polygons of one mesh: the corners of the
 // polygon at hand, and the text of the positions and normals met lately,

@@ -86,12 +86,7 @@ void write_fitted(FILE *file, int depth, _object *root, float view_height, float
 
 void write_placement(FILE *file, int depth, const View &v) {
   pov_printf(file, depth, "rotate <180, 0, 0>");
-  if (v.euler.z != 0.0f)
-    pov_printf(file, 0, " rotate <0, 0, %g>", static_cast<double>(v.euler.z));
-  if (v.euler.y != 0.0f)
-    pov_printf(file, 0, " rotate <0, %g, 0>", static_cast<double>(v.euler.y));
-  if (v.euler.x != 0.0f)
-    pov_printf(file, 0, " rotate <%g, 0, 0>", static_cast<double>(v.euler.x));
+  pov_print_euler(file, 0, v.euler, 1);
   pov_printf(file, 0, " translate <%g, %g, %g>\n", static_cast<double>(v.target.x),
              static_cast<double>(v.target.y), static_cast<double>(v.target.z));
 }

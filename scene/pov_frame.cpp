@@ -4,13 +4,6 @@
 #include "scene/pov_backdrop.h"
 #include "scene/pov_writers.h"
 
-float pov_ambient_level() {
-  float ambient = env_get_ambient();
-  // The finish divides emission by this level, and a zero ambient light
-  // would leave objects black: keep it just above zero.
-  return ambient == 0 ? 0.001f : ambient;
-}
-
 void pov_write_frame(FILE *file, int depth, _object *root, const SceneOptions *options) {
   static const SceneOptions save_options = {640, 480, 1, 1};
   if (!options)

@@ -14,21 +14,24 @@ void pov_read_object_values(_object *node, PovObjectValues *values) {
   obj_get_specular(node, values->specular);
 }
 
+ZAL_COLOR pov_statement_colour(const ZAL_COLOR &own, PartRecord *record, int index) {
+  if (own.r != -1)
+    return own;
+  if (record && record->colours) {
+    if (auto *mesh_colour = static_cast<const ZAL_COLOR *>(record->colours->get(index + 1)))
+      return *mesh_colour;
+  }
+  return ZAL_COLOR{1, 1, 1};
+}
+
 void pov_write_transforms(FILE *file, int depth, const PovObjectValues *values) {
   const float *pivot = values->pivot;
   if (pivot[0] != 0 || pivot[1] != 0 || pivot[2] != 0)
     pov_print_vec3(file, depth, "translate", -pivot[0], -pivot[1], -pivot[2]);
   // The quaternion only decides whether the object is turned at all; the
   // angles are written as the host gives them, z first, then y, then x.
-  if (values->orientation.w != 1) {
-    const ZAL_VECT3 &e = values->angles;
-    if (e.z != 0)
-      pov_print_vec3(file, depth, "rotate", 0, 0, e.z);
-    if (e.y != 0)
-      pov_print_vec3(file, depth, "rotate", 0, e.y, 0);
-    if (e.x != 0)
-      pov_print_vec3(file, depth, "rotate", e.x, 0, 0);
-  }
+  if (values->orientation.w != 1)
+    pov_print_euler(file, depth, values->angles, 0);
   const ZAL_VECT3 &p = values->position;
   if (p.x != 0 || p.y != 0 || p.z != 0)
     pov_print_vect3(file, depth, "translate", p);

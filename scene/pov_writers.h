@@ -2,6 +2,7 @@
 // writes at the depth it is given; none changes the module state.
 #pragma once
 
+#include "base/pov_finish.h"
 #include "base/pov_state.h"
 #include "geometry/pov_parts.h"
 
@@ -40,11 +41,6 @@ void pov_write_transforms(FILE *file, int depth, const PovObjectValues *values);
 // Colour of object statement `index`: own colour, else the part's mesh
 // colour, else white.
 ZAL_COLOR pov_statement_colour(const ZAL_COLOR &own, PartRecord *record, int index);
-void pov_write_pigment(FILE *file, int depth, const ZAL_COLOR &colour, float opacity);
-void pov_write_finish(FILE *file, int depth, _object *node, const ZAL_COLOR &colour,
-                      const ZAL_COLOR &specular, float opacity);
-// The environment's ambient level, never exactly zero.
-float pov_ambient_level();
 
 void pov_write_light(FILE *file, int depth, _object *node);
 void pov_write_camera(FILE *file, int depth, _object *node);

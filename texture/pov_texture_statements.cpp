@@ -3,6 +3,7 @@
 // of the texture method, then the texture's own finish. The texture activity
 // bits decide which of the two passes is live; the other stays visible in the
 // scene text inside a comment.
+#include "base/pov_finish.h"
 #include "base/pov_print.h"
 #include "texture/pov_texture_internal.h"
 
@@ -52,15 +53,6 @@ void write_angle_and_position(FILE *file, const Mapping &m) {
                static_cast<double>(m.position.y));
 }
 
-void write_grid_rotations(FILE *file, const Mapping &m) {
-  if (m.grid_angles.z != 0.0f)
-    pov_printf(file, 0, " rotate <0, 0, %g>", static_cast<double>(m.grid_angles.z));
-  if (m.grid_angles.y != 0.0f)
-    pov_printf(file, 0, " rotate <0, %g, 0>", static_cast<double>(m.grid_angles.y));
-  if (m.grid_angles.x != 0.0f)
-    pov_printf(file, 0, " rotate <%g, 0, 0>", static_cast<double>(m.grid_angles.x));
-}
-
 void write_grid_translation(FILE *file, const Mapping &m) {
   const ZAL_VECT3 &p = m.grid_position;
   if (p.x != 0.0f || p.y != 0.0f || p.z != 0.0f)
@@ -78,7 +70,7 @@ void write_mapping(FILE *file, const Mapping &m) {
     pov_printf(file, 0, " scale <%g, %g, 1>", reciprocal(m.scale.x), reciprocal(m.scale.y));
     write_angle_and_position(file, m);
     pov_printf(file, 0, " scale <%g, %g, 1>", extent, extent);
-    write_grid_rotations(file, m);
+    pov_print_euler(file, 0, m.grid_angles, 1);
     write_grid_translation(file, m);
     break;
   case 1:
@@ -87,12 +79,12 @@ void write_mapping(FILE *file, const Mapping &m) {
     pov_printf(file, 0, " scale <1, %g, 1>", reciprocal(m.scale.y));
     write_angle_and_position(file, m);
     pov_printf(file, 0, " scale <1, %g, 1>", extent);
-    write_grid_rotations(file, m);
+    pov_print_euler(file, 0, m.grid_angles, 1);
     write_grid_translation(file, m);
     break;
   case 2:
     pov_printf(file, 0, " rotate <0, 90, 0> scale <-1, 1, 1>");
-    write_grid_rotations(file, m);
+    pov_print_euler(file, 0, m.grid_angles, 1);
     break;
   default:
     break;
@@ -119,28 +111,6 @@ void write_pass(FILE *file, int level, int pass, const char *file_name, float op
     pov_printf(file, 0, " map_type 2");
   pov_printf(file, 0, "}");
   write_mapping(file, m);
-  pov_printf(file, 0, "}\n");
-}
-
-void write_finish(FILE *file, int depth, _object *object, float opacity) {
-  ZAL_COLOR specular;
-  obj_get_specular(object, specular);
-  pov_printf(file, depth, "finish {ambient <%g, %g, %g>", 1.0, 1.0, 1.0);
-  ZAL_COLOR emission;
-  obj_get_emission(object, emission);
-  if (emission.r != 0.0f || emission.g != 0.0f || emission.b != 0.0f) {
-    float ambient = env_get_ambient();
-    if (ambient == 0.0f)
-      ambient = 0.001f;
-    float r = emission.r / ambient, g = emission.g / ambient, b = emission.b / ambient;
-    pov_printf(file, 0, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
-               std::isfinite(b) ? b : 0.0);
-  }
-  pov_printf(file, 0, " phong %g phong_size %g", static_cast<double>(specular.r * opacity),
-             static_cast<double>(obj_get_shininess(object)));
-  float reflectivity = obj_get_reflectivity(object);
-  if (reflectivity != 0.0f)
-    pov_printf(file, 0, " reflection %g", static_cast<double>(reflectivity));
   pov_printf(file, 0, "}\n");
 }
 
@@ -172,9 +142,7 @@ int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_C
     int commented = active != 0 && (active & pass) == 0;
     if (commented) {
       if (pass == 1)
-        pov_printf(file, level, "pigment {color rgbt <%g, %g, %g, %g>}\n", static_cast<double>(colour.r),
-                   static_cast<double>(colour.g), static_cast<double>(colour.b),
-                   static_cast<double>(1.0f - opacity));
+        pov_write_pigment(file, level, colour, opacity);
       pov_printf(file, level, "/*\n");
       level++;
     }
@@ -190,7 +158,9 @@ int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_C
   if (active == 0) {
     pov_printf(file, 0, "*/\n");
   } else {
-    write_finish(file, depth, object, opacity);
+    ZAL_COLOR specular;
+    obj_get_specular(object, specular);
+    pov_write_finish(file, depth, object, ZAL_COLOR{1, 1, 1}, specular, opacity);
     wrote_finish = 1;
   }
   texture_release(record);

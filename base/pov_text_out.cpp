@@ -1,5 +1,5 @@
-// The block of text that an include file is written through.
-#include "geometry/pov_mesh_internal.h"
+// The block of text that scene text and include files are written through.
+#include "base/pov_text_out.h"
 
 #include <cstdarg>
 #include <cstdlib>
@@ -31,23 +31,6 @@ void pov_text_out_flush(PovTextOut *out) {
   if (out->used > 0 && out->file)
     fwrite(out->block, 1, out->used, out->file);
   out->used = 0;
-}
-
-char *pov_text_out_reserve(PovTextOut *out, size_t n) {
-  if (out->used + n > out->capacity)
-    pov_text_out_flush(out);
-  return out->block + out->used;
-}
-
-void pov_text_out_write(PovTextOut *out, const char *text, size_t n) {
-  if (n > out->capacity / 2) {
-    pov_text_out_flush(out);
-    fwrite(text, 1, n, out->file);
-    return;
-  }
-  char *at = pov_text_out_reserve(out, n);
-  std::memcpy(at, text, n);
-  out->used += n;
 }
 
 void pov_text_out_printf(PovTextOut *out, const char *format, ...) {

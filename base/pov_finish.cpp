@@ -1,18 +1,16 @@
-// Materials: the pigment with colour and transmission, and the finish with
-// ambient, emission, highlight and reflection terms.
+// The surface every object statement ends with: the pigment with colour and
+// transmission, and the finish with ambient, emission, highlight and
+// reflection terms. A textured object has the same finish in white.
+#include "base/pov_finish.h"
 #include "base/pov_print.h"
-#include "scene/pov_writers.h"
 
 #include <cmath>
 
-ZAL_COLOR pov_statement_colour(const ZAL_COLOR &own, PartRecord *record, int index) {
-  if (own.r != -1)
-    return own;
-  if (record && record->colours) {
-    if (auto *mesh_colour = static_cast<const ZAL_COLOR *>(record->colours->get(index + 1)))
-      return *mesh_colour;
-  }
-  return ZAL_COLOR{1, 1, 1};
+float pov_ambient_level() {
+  float ambient = env_get_ambient();
+  // The finish divides emission by this level, and a zero ambient light
+  // would leave objects black: keep it just above zero.
+  return ambient == 0 ? 0.001f : ambient;
 }
 
 void pov_write_pigment(FILE *file, int depth, const ZAL_COLOR &colour, float opacity) {
@@ -31,8 +29,8 @@ void pov_write_finish(FILE *file, int depth, _object *node, const ZAL_COLOR &col
     // dividing by that level gives the emission its own strength.
     float ambient = pov_ambient_level();
     float r = emission.r / ambient, g = emission.g / ambient, b = emission.b / ambient;
-    // A tiny ambient level can make the quotient overflow; as in the
-    // texture's finish, a value that cannot be written is written as 0.
+    // A tiny ambient level can make the quotient overflow; a value that
+    // cannot be written is written as 0.
     pov_printf(file, 0, "+ <%g, %g, %g>", std::isfinite(r) ? r : 0.0, std::isfinite(g) ? g : 0.0,
                std::isfinite(b) ? b : 0.0);
   }
