@@ -5,6 +5,7 @@
 // surface, as the host's view would: draws, then asks for the bitmap. The
 // surface writes its fixed temporary files into the current directory, so
 // the render runs in a private temporary directory, removed afterwards.
+#include "base/ascii_text.h"
 #include "commands.h"
 #include "dead_runs.h"
 #include "module.h"
@@ -78,9 +79,7 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
   }
   request.scene = parsed.operands[0];
   request.out = fs::absolute(parsed.operands[1]).string();
-  std::string ext = fs::path(request.out).extension().string();
-  for (char &c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = zal::ascii_lower(fs::path(request.out).extension().string());
   if (ext != ".png" && ext != ".tga") {
     code = usage_error("the output must be a .png or .tga file: " + parsed.operands[1]);
     return false;
@@ -228,7 +227,7 @@ bool write_picture(const std::string &out, int width, int height, int bytes_per_
   for (size_t i = 0, n = rgb.size() / 3; i < n; ++i)
     std::memcpy(&rgb[i * 3], &pixels[i * bytes_per_pixel], 3);
   std::string ext = fs::path(out).extension().string();
-  bool png = ext.size() == 4 && std::tolower(static_cast<unsigned char>(ext[1])) == 'p';
+  bool png = ext.size() == 4 && zal::ascii_lower(ext[1]) == 'p';
   zal::AtomicFile file;
   if (!file.open(out))
     return false;

@@ -2,6 +2,8 @@
 // textures.
 #include "scene_build.h"
 
+#include "base/ascii_text.h"
+
 #include "vy/mesh.h"
 
 #include <array>
@@ -73,13 +75,6 @@ VYobject *copy_mesh(VYobject *from) {
   return to;
 }
 
-std::string lower(std::string s) {
-  for (char &c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 bool same_bits(const ZAL_VECT3 &a, const ZAL_VECT3 &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // The mesh of a part file for an object with this pivot: shared with the
@@ -89,7 +84,7 @@ bool same_bits(const ZAL_VECT3 &a, const ZAL_VECT3 &b) { return std::memcmp(&a, 
 VYobject *part_mesh(LoaderFactory &factory, const std::string &type, const std::string &path,
                     const std::string &params, const ZAL_VECT3 &pivot, LoadContext &context,
                     std::string &error) {
-  auto &users = context.parts[{lower(type), path}];
+  auto &users = context.parts[{zal::ascii_lower(type), path}];
   for (const auto &user : users)
     if (same_bits(user.pivot, pivot))
       return user.mesh;

@@ -74,7 +74,7 @@ void pov_check_begin(_object *root, const char *scene) {
 const char *pov_file_refusal(const char *path, int derived) {
   if (!path)
     return nullptr;
-  char simple[256];
+  char simple[ZAL_NAME_SIZE];
   pathname_get_simple(path, simple);
   if (std::strcmp(simple, "okudefs.inc") == 0)
     return "it is the user's definitions file, which is only read";

@@ -1,5 +1,6 @@
 // Number formatting and the sanitising of names that end up in scene text.
 #include "base/pov_text.h"
+#include "zalbase.h"
 
 #include <charconv>
 #include <cmath>
@@ -198,7 +199,7 @@ int pov_format_g3(char *out, const float v[3]) {
 
 namespace {
 
-const int kNameCapacity = 255; // bytes of text in a 256-byte buffer
+const int kNameCapacity = ZAL_NAME_SIZE - 1;
 
 bool is_control(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
@@ -250,6 +251,12 @@ char *pov_comment_name(char *out, const char *name) {
     n = trim_partial_sequence(out, n);
   out[n] = '\0';
   return out;
+}
+
+size_t pov_utf8_cut(const char *text, size_t n, size_t floor) {
+  for (int k = 0; k < 3 && n > floor && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80; ++k)
+    --n;
+  return n;
 }
 
 char *pov_safe_file_name(char *s) {

@@ -17,6 +17,12 @@ int pov_format_g3(char *out, const float v[3]);
 // "* /") so the name can never end or open a comment. Plain names are unchanged.
 char *pov_comment_name(char *out, const char *name);
 
+// Where text, longer than n bytes, can be cut at n bytes or a little less
+// without splitting a UTF-8 sequence: backs over the continuation bytes at
+// text[n], at most three (a longer run is no character and is cut where it
+// is) and never below `floor`.
+size_t pov_utf8_cut(const char *text, size_t n, size_t floor);
+
 // Maps the characters that would break a quoted file name in scene text
 // ('"', '\\', control characters) to '_', in place; answers s. Applied
 // before a file is created, so the name on disk and in the scene agree.

@@ -236,4 +236,16 @@ TEST(SafeFileName, MapsQuotesBackslashesAndControls) {
   EXPECT_EQ(pov_safe_file_name(nullptr), nullptr);
 }
 
+// Cutting "ab" + U+20AC (3 bytes) + "c" at each length: never inside the
+// character, and never below the floor.
+TEST(PovText, Utf8CutKeepsCharactersWholeAndTheFloor) {
+  const char *text = "ab\xe2\x82\xac"
+                     "c";
+  const size_t expected[] = {0, 1, 2, 2, 2, 5};
+  for (size_t n = 0; n < sizeof expected / sizeof expected[0]; ++n)
+    EXPECT_EQ(pov_utf8_cut(text, n, 0), expected[n]) << n;
+  EXPECT_EQ(pov_utf8_cut(text, 4, 3), 3u);
+  EXPECT_EQ(pov_utf8_cut("oku_\x80\x80\x80\x80\x80", 8, 4), 5u); // no character: cut where it is
+}
+
 } // namespace

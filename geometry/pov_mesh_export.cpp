@@ -136,7 +136,7 @@ int write_contents(PovTextOut *out, VYobject *mesh, PartRecord *record) {
       ok = sort_polygons(mesh, record, sorted);
     scratch = ok ? pov_polygon_scratch_new(sorted.polygons) : nullptr;
     ok = scratch != nullptr;
-    char name[256];
+    char name[ZAL_NAME_SIZE];
     zal_narrow(name, record->name);
     pov_text_out_printf(out, "/* Object %s */\n", name);
     int count = record->colours->count();

@@ -18,7 +18,6 @@
 
 namespace {
 
-const int kBuffer = 256;
 // A file name plus ".inc" must stay a file name the host's 255-byte path
 // buffers and the file system take whole.
 const int kMaxFileName = 255 - 4;
@@ -31,12 +30,7 @@ void cut_text(char *text, int max) {
   int n = static_cast<int>(std::strlen(text));
   if (n <= max)
     return;
-  n = max;
-  // A sequence has at most three continuation bytes; a longer run is not
-  // UTF-8 and is cut where it is, rather than eaten down to nothing.
-  for (int k = 0; k < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xc0) == 0x80; ++k)
-    --n;
-  text[n] = '\0';
+  text[pov_utf8_cut(text, static_cast<size_t>(max), 0)] = '\0';
 }
 
 // The module's counters only count up; past the largest int they start
@@ -73,7 +67,7 @@ void note_held_names(_object *node) {
   if (!node)
     return;
   if (int id = obj_get_id(node)) {
-    char name[kBuffer];
+    char name[ZAL_NAME_SIZE];
     name_with_id(node, id, name);
     held_names.insert(name);
   }
@@ -120,8 +114,8 @@ std::string include_path(const char *file_name) {
       dir = i + 1;
   std::string path(scene, dir);
   path.append(file_name).append(".inc");
-  if (path.size() < kBuffer) {
-    char buffer[kBuffer];
+  if (path.size() < ZAL_NAME_SIZE) {
+    char buffer[ZAL_NAME_SIZE];
     path = pathname_set(buffer, scene, file_name, nullptr, "inc");
   }
   return path;
@@ -152,7 +146,7 @@ PartRecord *record_part(const char *name, const char *path, _geometry *entry) {
 }
 
 void write_declarations(FILE *file, int depth, const char *file_name, PartRecord *record) {
-  char include[kBuffer], identifier[kBuffer];
+  char include[ZAL_NAME_SIZE], identifier[ZAL_NAME_SIZE];
   pathname_add_ext(include, file_name, "inc");
   zal_narrow(identifier, record->name);
   pov_printf(file, depth, "#include \"%s\"\n", include);
@@ -167,15 +161,15 @@ void write_declarations(FILE *file, int depth, const char *file_name, PartRecord
 } // namespace
 
 void pov_part_base_name(_geometry *geometry, char *out) {
-  char buffer[kBuffer] = "";
+  char buffer[ZAL_NAME_SIZE] = "";
   const _part_info &part = geometry->part();
   const char *type = part.type();
   if (type && *type) {
     LoaderFactory *factory = loader_get_factory(type);
     PartNamer *namer = factory ? factory->part_namer() : nullptr;
     if (namer) {
-      namer->name_part(part.name(), part.params(), kBuffer, buffer);
-      buffer[kBuffer - 1] = '\0';
+      namer->name_part(part.name(), part.params(), ZAL_NAME_SIZE, buffer);
+      buffer[ZAL_NAME_SIZE - 1] = '\0';
     }
   }
   if (!buffer[0])
@@ -209,7 +203,7 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
   if (!entry)
     return nullptr;
 
-  char base[kBuffer] = "";
+  char base[ZAL_NAME_SIZE] = "";
   if (entry->part_name())
     pov_part_base_name(entry, base);
   else if (!is_parametric(object))
@@ -219,7 +213,7 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
 
   // The file name is written inside a quoted "#include" line: characters
   // that would end or escape the string are replaced, on disk as in the line.
-  char name[kBuffer], file_name[kBuffer];
+  char name[ZAL_NAME_SIZE], file_name[ZAL_NAME_SIZE];
   split_path(base, nullptr, name, nullptr);
   // A label that is all directory or extension ("Rack/", ".v2") leaves no
   // name; an include file ".inc" would then be shared by every such part,

@@ -97,7 +97,7 @@ void pov_write_primitive(FILE *file, int depth, const GeomParams *params) {
 
 void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record) {
   if (record) {
-    char name[256];
+    char name[ZAL_NAME_SIZE];
     zal_narrow(name, record->name);
     pov_printf(file, depth, "%s\n", name);
     return;

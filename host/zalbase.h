@@ -106,7 +106,10 @@ int zal_strlen(const char *s);
 char *zal_strcpy(char *out, const char *in);
 char *zal_strcat(char *out, const char *in);
 int zal_stricmp(const char *a, const char *b); // ASCII case-insensitive, 0 = equal
-// Copies a host string into a 256-byte narrow buffer: at most 255 bytes and a
+// The size of the host's name and path buffers: at most 255 bytes of text
+// and a terminating NUL.
+constexpr int ZAL_NAME_SIZE = 256;
+// Copies a host string into a ZAL_NAME_SIZE narrow buffer: at most 255 bytes and a
 // terminating NUL (a multi-byte UTF-8 character is never cut in half).
 char *zal_narrow(char *out, const char *in);
 

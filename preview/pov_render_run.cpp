@@ -17,8 +17,8 @@ int pov_write_preview_ini(const char *path, const VYbitmapInfo &size, int antial
   FILE *file = fopen(path, "w");
   if (!file)
     return 0;
-  char scene_name[256];
-  char image_name[256];
+  char scene_name[ZAL_NAME_SIZE];
+  char image_name[ZAL_NAME_SIZE];
   zal_narrow(scene_name, pov_preview_scene_file);
   zal_narrow(image_name, pov_preview_image_file);
   fprintf(file, "Width = %d\n", size.width);
@@ -112,7 +112,7 @@ const VYbitmap *PovPreviewSurface::bitmap() {
   char program[home_size + sizeof pvengine_suffix];
   VYbitmap *image = nullptr;
   if (pov_find_pvengine(program, sizeof program)) {
-    char ini_name[256];
+    char ini_name[ZAL_NAME_SIZE];
     zal_narrow(ini_name, pov_preview_ini_file);
     // An image left over from an earlier run must never pass for this one.
     _unlink(pov_preview_image_file);

@@ -119,7 +119,7 @@ void pov_write_backdrop(FILE *file, int depth, _object *root) {
   int height = record->height > 0 ? record->height : 1;
   float aspect = static_cast<float>(width) / static_cast<float>(height);
   record->derive_file_name();
-  char file_name[256];
+  char file_name[ZAL_NAME_SIZE];
   zal_narrow(file_name, record->file_name ? record->file_name : "");
 
   pov_printf(file, depth, "object {\n");

@@ -43,7 +43,7 @@ void pov_write_object_statement(FILE *file, int depth, _object *node, const char
   if (count == 1) {
     pov_write_shape(file, depth + 1, node, record);
   } else {
-    char part_name[256];
+    char part_name[ZAL_NAME_SIZE];
     zal_narrow(part_name, record && record->name ? record->name : "");
     pov_printf(file, depth + 1, "%s_%d\n", part_name, index);
   }
@@ -74,8 +74,8 @@ void pov_write_object_body(FILE *file, int depth, _object *node, PartRecord *rec
 
   // The name goes into a line comment, and into a block comment when the
   // object is hidden: it must not be able to end either.
-  char narrowed[256];
-  char name[256];
+  char narrowed[ZAL_NAME_SIZE];
+  char name[ZAL_NAME_SIZE];
   const char *host_name = obj_get_name(node);
   zal_narrow(narrowed, host_name ? host_name : "");
   pov_comment_name(name, narrowed);

@@ -15,9 +15,8 @@
 
 namespace {
 
-const int kNameSize = 256;
 // The stem must leave room for ".tga" within the 255 characters of a name.
-const int kMaxStem = kNameSize - 1 - 4;
+const int kMaxStem = ZAL_NAME_SIZE - 1 - 4;
 
 const char *text_or_empty(const char *s) { return s ? s : ""; }
 
@@ -67,12 +66,8 @@ void shorten_stem(char *stem) {
   uint64_t hash = 1469598103934665603ull;
   for (size_t i = 0; i < length; i++)
     hash = (hash ^ static_cast<unsigned char>(stem[i])) * 1099511628211ull;
-  size_t keep = kMaxStem - 17;
-  // Never cut a UTF-8 character in half; a run of more than three
-  // continuation bytes is no character, and backing over it would eat the
-  // "oku_" prefix.
-  for (int k = 0; k < 3 && keep > 4 && (static_cast<unsigned char>(stem[keep]) & 0xc0) == 0x80; ++k)
-    keep--;
+  // Never below the "oku_" prefix.
+  size_t keep = pov_utf8_cut(stem, kMaxStem - 17, 4);
   snprintf(stem + keep, 18, "~%016llx", static_cast<unsigned long long>(hash));
 }
 
@@ -146,13 +141,13 @@ TextureRecord *TextureRecord::fill(_object *object) {
 void TextureRecord::derive_file_name() {
   if (!texture_name || file_name)
     return;
-  char *name = new (std::nothrow) char[kNameSize];
+  char *name = new (std::nothrow) char[ZAL_NAME_SIZE];
   if (!name)
     return;
   // The simple name may be up to 255 characters and the suffixes add a few
   // dozen; the stem is composed in a larger buffer and shortened afterwards.
-  char stem[kNameSize * 2];
-  char simple[kNameSize];
+  char stem[ZAL_NAME_SIZE * 2];
+  char simple[ZAL_NAME_SIZE];
   pathname_get_simple(texture_name, simple);
   snprintf(stem, sizeof stem, "oku_%s", simple);
   if (!scene_root)

@@ -130,7 +130,7 @@ int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_C
   if (active == 0)
     pov_printf(file, 0, "/*\n");
   record->derive_file_name();
-  char file_name[256];
+  char file_name[ZAL_NAME_SIZE];
   zal_narrow(file_name, record->file_name ? record->file_name : "");
 
   int type = obj_get_texturetype(object);

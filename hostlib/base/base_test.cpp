@@ -1,3 +1,4 @@
+#include "base/ascii_text.h"
 #include "zalbase.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,23 @@ TEST(Text, CaseInsensitiveCompareAndNarrowCopy) {
   // capacity (give or take a character), not backed over down to nothing.
   std::string garbage = "ab" + std::string(300, '\x80');
   EXPECT_GE(std::string(zal_narrow(out, garbage.c_str())).size(), 252u);
+}
+
+TEST(Text, AsciiLowerLeavesEveryOtherByte) {
+  EXPECT_EQ(zal::ascii_lower(std::string("OBJ.Ply_Z@[`{")), "obj.ply_z@[`{");
+  EXPECT_EQ(zal::ascii_lower(std::string("\xc3\x84\xc4\xb0")), "\xc3\x84\xc4\xb0"); // UTF-8 stays as it is
+  EXPECT_EQ(zal::ascii_lower('I'), 'i');
+}
+
+// Cutting "a" + U+00E9 (2 bytes) + U+20AC (3 bytes) at each length: never
+// inside a character; a run of continuation bytes longer than a character
+// is cut where it is.
+TEST(Text, Utf8CutNeverSplitsACharacter) {
+  const char *text = "a\xc3\xa9\xe2\x82\xac!";
+  const size_t expected[] = {0, 1, 1, 3, 3, 3, 6};
+  for (size_t n = 0; n < sizeof expected / sizeof expected[0]; ++n)
+    EXPECT_EQ(zal::utf8_cut(text, n), expected[n]) << n;
+  EXPECT_EQ(zal::utf8_cut("a\x80\x80\x80\x80\x80", 5), 2u);
 }
 
 TEST(Paths, SimpleNameSplitAndExtensions) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-const size_t kCapacity = 255;
+const size_t kCapacity = ZAL_NAME_SIZE - 1;
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

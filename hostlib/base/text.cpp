@@ -1,4 +1,5 @@
 // Text helpers and vector maths.
+#include "base/ascii_text.h"
 #include "zalbase.h"
 
 #include <cmath>
@@ -18,33 +19,26 @@ char *zal_strcat(char *out, const char *in) {
   return std::strcat(out, in);
 }
 
-static int ascii_lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
-
 int zal_stricmp(const char *a, const char *b) {
   if (!a)
     a = "";
   if (!b)
     b = "";
   for (;; ++a, ++b) {
-    int ca = ascii_lower(static_cast<unsigned char>(*a));
-    int cb = ascii_lower(static_cast<unsigned char>(*b));
+    int ca = static_cast<unsigned char>(zal::ascii_lower(*a));
+    int cb = static_cast<unsigned char>(zal::ascii_lower(*b));
     if (ca != cb || ca == 0)
       return ca - cb;
   }
 }
 
 char *zal_narrow(char *out, const char *in) {
-  const size_t capacity = 255;
+  const size_t capacity = ZAL_NAME_SIZE - 1;
   if (!in)
     in = "";
   size_t n = std::strlen(in);
-  if (n > capacity) {
-    n = capacity;
-    // Do not cut a UTF-8 sequence: step back over its continuation bytes
-    // (at most three; a longer run is not UTF-8 and is cut where it is).
-    for (int k = 0; k < 3 && n > 0 && (static_cast<unsigned char>(in[n]) & 0xC0) == 0x80; ++k)
-      --n;
-  }
+  if (n > capacity)
+    n = zal::utf8_cut(in, capacity);
   std::memmove(out, in, n);
   out[n] = '\0';
   return out;

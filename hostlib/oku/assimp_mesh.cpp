@@ -1,5 +1,6 @@
 // Part files through Assimp: the file's meshes become one host mesh.
 #include "oku/assimp_mesh.h"
+#include "base/ascii_text.h"
 
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
@@ -48,10 +49,7 @@ std::string lower_extension(const std::string &path) {
   std::string ext = std::filesystem::path(path).extension().string();
   if (!ext.empty())
     ext.erase(0, 1);
-  for (char &c : ext)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return ext;
+  return zal::ascii_lower(ext);
 }
 
 // Fills one host mesh from the meshes of an Assimp scene.

@@ -1,5 +1,6 @@
 // Loader factories, one per part type that Assimp reads. They are made on
 // first request and live as long as the process.
+#include "base/ascii_text.h"
 #include "oku/assimp_mesh.h"
 #include "zaloku.h"
 
@@ -19,13 +20,8 @@ public:
       return;
     size_t n = name != nullptr ? std::strlen(name) : 0;
     const size_t room = static_cast<size_t>(capacity) - 1;
-    if (n > room) {
-      n = room;
-      // Never cut a UTF-8 character in half: back up over its continuation
-      // bytes (at most three; a longer run is no character at all).
-      for (int k = 0; k < 3 && n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80; ++k)
-        --n;
-    }
+    if (n > room)
+      n = zal::utf8_cut(name, room);
     if (n > 0)
       std::memcpy(out, name, n);
     out[n] = '\0';
@@ -60,9 +56,7 @@ bool normalise_type(const char *type, std::string &out) {
     ++type;
   out.clear();
   for (const char *c = type; *c != '\0'; ++c) {
-    char ch = *c;
-    if (ch >= 'A' && ch <= 'Z')
-      ch = static_cast<char>(ch - 'A' + 'a');
+    const char ch = zal::ascii_lower(*c);
     if (!((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) || out.size() >= 16)
       return false;
     out += ch;

@@ -1,6 +1,8 @@
 // Reading a Windows .reg export into keys and values.
 #include "registry_file.h"
 
+#include "base/ascii_text.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -111,9 +113,7 @@ bool read_value(const std::string &text, RegValue &value) {
     value.data.push_back(0);
     return true;
   }
-  std::string lower = text;
-  for (char &c : lower)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = zal::ascii_lower(text);
   if (lower.compare(0, 6, "dword:") == 0) {
     std::string digits = trim(lower.substr(6));
     if (digits.empty() || digits.size() > 8 ||
