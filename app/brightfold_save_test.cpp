@@ -1,5 +1,8 @@
 // The built brightfold program, run as a user runs it: exit codes, messages,
 // files created and the directory each save runs in.
+#include "tests/support/files.h"
+#include "tests/support/run.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -19,46 +22,13 @@ namespace {
 const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
 const std::string kExample = BF_SOURCE_DIR "/examples/basic/scene.json";
 
-struct Outcome {
-  int status = -1; // the exit code; -1 when the program did not exit normally
-  std::string out, err;
-};
-
-std::string slurp(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using Outcome = bftest::RunResult;
+using bftest::read_file;
 
 // Runs the program in `cwd` with `env` added to the environment.
 Outcome run(const std::vector<std::string> &args, const fs::path &cwd,
             const std::vector<std::string> &env = {}) {
-  const fs::path out = cwd / ".stdout", err = cwd / ".stderr";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || chdir(cwd.c_str()) != 0)
-      _exit(127);
-    for (const std::string &assignment : env)
-      putenv(const_cast<char *>(assignment.c_str()));
-    std::vector<char *> argv{const_cast<char *>(kProgram.c_str())};
-    for (const std::string &a : args)
-      argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(kProgram.c_str(), argv.data());
-    _exit(127);
-  }
-  Outcome result;
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    result.status = WEXITSTATUS(status);
-  result.out = slurp(out);
-  result.err = slurp(err);
-  fs::remove(out);
-  fs::remove(err);
-  return result;
+  return bftest::run_program(kProgram, args, {cwd.string(), env, 60});
 }
 
 class Brightfold : public ::testing::Test {
@@ -132,7 +102,8 @@ TEST_F(Brightfold, SavesEachOutputInItsOwnDirectory) {
   EXPECT_TRUE(fs::exists(dir_ / "second.pov"));
   EXPECT_TRUE(fs::exists(dir_ / "Wedge.inc"));
   EXPECT_FALSE(fs::exists(dir_ / "sub/second.pov"));
-  EXPECT_EQ(slurp(dir_ / "sub/first.pov").rfind("/* Brightfold generated POV 3.0 scene file */\n", 0), 0u);
+  EXPECT_EQ(read_file(dir_ / "sub/first.pov").rfind("/* Brightfold generated POV 3.0 scene file */\n", 0),
+            0u);
 }
 
 TEST_F(Brightfold, SaverOptionChoosesTheSaver) {

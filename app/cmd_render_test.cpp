@@ -26,7 +26,7 @@ protected:
     tmp_env_ = std::make_unique<ScopedEnv>("TMPDIR", (root_ / "tmp").string());
     use_stand_in();
     // A camera looking down -z with +y up, a red ball to the right.
-    write_text(work_ / "scene.json",
+    write_file(work_ / "scene.json",
                R"({ "root": { "children": [
                  { "type": "camera", "name": "Camera", "position": [0, 0, 10], "look_at": [0, 0, 0] },
                  { "type": "light", "name": "Light", "position": [0, 0, 10] },
@@ -61,11 +61,11 @@ protected:
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
-  std::string messages() const { return read_text(root_ / "stderr.txt"); }
+  std::string messages() const { return read_file(root_ / "stderr.txt"); }
   bool tmp_is_empty() const { return fs::is_empty(root_ / "tmp"); }
   // A stand-in that starts, then waits up to ten seconds to be stopped.
   void slow_stand_in() {
-    write_text(home_ / "bin" / "pvengine.exe",
+    write_file(home_ / "bin" / "pvengine.exe",
                "#!/bin/sh\ntrap 'exit 3' INT TERM\ntouch '" + (home_ / "started").string() +
                    "'\ni=0; while [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n");
   }
@@ -79,8 +79,8 @@ protected:
 };
 
 TEST_F(RenderCommandTest, RendersThroughThePreviewInAPrivateDirectory) {
-  write_tga(home_ / "render.tga", 8, 6, 24, pattern);
-  write_text(work_ / "okudefs.inc", "// the user's definitions\n");
+  write_targa(home_ / "render.tga", 8, 6, 24, pattern);
+  write_file(work_ / "okudefs.inc", "// the user's definitions\n");
   ASSERT_EQ(run({"scene.json", "out.tga", "--width", "8", "--height", "6", "--no-antialias", "--no-shadows",
                  "--draws", "3", "--keep-scene", "kept.pov"}),
             0)
@@ -95,20 +95,20 @@ TEST_F(RenderCommandTest, RendersThroughThePreviewInAPrivateDirectory) {
       ASSERT_EQ(p[0], pattern(x, y).r);
       ASSERT_EQ(p[2], pattern(x, y).b);
     }
-  EXPECT_EQ(lines_of(read_text(home_ / "last.ini"))[2], "Antialias = no");
-  std::string kept = read_text(work_ / "kept.pov");
+  EXPECT_EQ(lines_of(read_file(home_ / "last.ini"))[2], "Antialias = no");
+  std::string kept = read_file(work_ / "kept.pov");
   EXPECT_NE(kept.find("NO_SHADOWS = 1"), std::string::npos);
   EXPECT_NE(kept.find("IMAGE_WIDTH = 8"), std::string::npos);
-  EXPECT_EQ(kept, read_text(home_ / "last.pov")); // the scene POV-Ray was given
+  EXPECT_EQ(kept, read_file(home_ / "last.pov")); // the scene POV-Ray was given
   // POV-Ray ran in a private directory beside the user's okudefs.inc, and
   // that directory is gone.
-  fs::path ran_in = read_text(home_ / "cwd.txt").substr(0, read_text(home_ / "cwd.txt").size() - 1);
+  fs::path ran_in = read_file(home_ / "cwd.txt").substr(0, read_file(home_ / "cwd.txt").size() - 1);
   EXPECT_EQ(ran_in.parent_path(), fs::canonical(root_ / "tmp"));
   EXPECT_TRUE(tmp_is_empty());
 }
 
 TEST_F(RenderCommandTest, WritesPngsOfEitherDepth) {
-  write_tga(home_ / "render.tga", 5, 4, 32, pattern);
+  write_targa(home_ / "render.tga", 5, 4, 32, pattern);
   for (const char *depth : {"24", "32"}) {
     ASSERT_EQ(run({"scene.json", "out.png", "--width", "5", "--height", "4", "--depth", depth}), 0)
         << messages();
@@ -131,8 +131,8 @@ TEST_F(RenderCommandTest, SaysHowToInstallPovRayWhenTheSurfaceIsMissing) {
 }
 
 TEST_F(RenderCommandTest, AFailedOrEmptyRenderIsNeverWrittenAsAPicture) {
-  write_text(home_ / "exit_code", "1\n");
-  write_tga(home_ / "render.tga", 640, 480, 24, pattern);
+  write_file(home_ / "exit_code", "1\n");
+  write_targa(home_ / "render.tga", 640, 480, 24, pattern);
   EXPECT_EQ(run({"scene.json", "out.png"}), 1);
   EXPECT_NE(messages().find("POV-Ray failed (exit status 1)"), std::string::npos) << messages();
 
@@ -141,7 +141,7 @@ TEST_F(RenderCommandTest, AFailedOrEmptyRenderIsNeverWrittenAsAPicture) {
   EXPECT_EQ(run({"scene.json", "out.png"}), 1);
   EXPECT_NE(messages().find("left no 640 x 480 picture"), std::string::npos) << messages();
 
-  write_tga(home_ / "render.tga", 64, 48, 24, pattern); // of the wrong size
+  write_targa(home_ / "render.tga", 64, 48, 24, pattern); // of the wrong size
   EXPECT_EQ(run({"scene.json", "out.png"}), 1);
 
   set_registry("Software\\POV-Ray\\CurrentVersion\\Windows", "\"Home\"=\"\"");
@@ -196,7 +196,7 @@ TEST_F(RenderCommandTest, RendersWithPovRayAndShowsItsErrors) {
   EXPECT_LT(right[1], 60);
   EXPECT_LT(left[0], 60);
 
-  write_text(work_ / "okudefs.inc", "#declare Broken = ;\n");
+  write_file(work_ / "okudefs.inc", "#declare Broken = ;\n");
   EXPECT_EQ(run({"scene.json", "bad.png", "--width", "80", "--height", "60"}), 1);
   EXPECT_NE(messages().find("Parse Error"), std::string::npos) << messages();
   EXPECT_FALSE(fs::exists(work_ / "bad.png"));

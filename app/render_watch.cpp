@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -143,7 +144,18 @@ std::string PovrayOutput::failure_text() const {
   return text;
 }
 
-RenderGuard::RenderGuard(double timeout_seconds) : timeout_(timeout_seconds) {
+namespace {
+
+double stop_grace() {
+  const char *text = std::getenv("BRIGHTFOLD_STOP_GRACE");
+  char *end = nullptr;
+  const double seconds = text != nullptr ? std::strtod(text, &end) : 0;
+  return text != nullptr && *text != '\0' && *end == '\0' && seconds > 0 && seconds <= 3600 ? seconds : 5.0;
+}
+
+} // namespace
+
+RenderGuard::RenderGuard(double timeout_seconds) : timeout_(timeout_seconds), grace_(stop_grace()) {
   stop_signal = 0;
   struct sigaction action = {};
   action.sa_handler = on_signal;
@@ -175,8 +187,8 @@ void RenderGuard::stop_clock() {
     watchdog_.join();
 }
 
-// After the limit, POV-Ray is asked to stop and, if it has not after five
-// seconds, killed.
+// After the limit, POV-Ray is asked to stop and, if it has not after the
+// grace period, killed.
 void RenderGuard::watch() {
   using namespace std::chrono;
   std::unique_lock<std::mutex> lock(mutex_);
@@ -191,7 +203,7 @@ void RenderGuard::watch() {
       kill(-child, SIGTERM);
       asked = true;
       since = steady_clock::now();
-    } else if (child > 0 && steady_clock::now() - since > seconds(5)) {
+    } else if (child > 0 && steady_clock::now() - since > duration<double>(grace_)) {
       kill(-child, SIGKILL);
     }
   } while (!wake_.wait_for(lock, milliseconds(100), [this] { return stopping_; }));

@@ -43,7 +43,8 @@ private:
 
 // Ctrl-C (and SIGTERM, SIGHUP) stop POV-Ray and let the command clean up; a
 // second Ctrl-C ends the program at once. With a time limit, POV-Ray is
-// stopped when it runs longer.
+// stopped when it runs longer: asked first, killed when it has not stopped
+// after a grace period of 5 seconds ($BRIGHTFOLD_STOP_GRACE seconds when set).
 class RenderGuard {
 public:
   explicit RenderGuard(double timeout_seconds);
@@ -62,6 +63,7 @@ private:
   void watch();
 
   double timeout_;
+  double grace_; // seconds between the request to stop and the kill
   std::atomic<bool> timed_out_{false};
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -1,6 +1,7 @@
 #include "base/pov_state.h"
 #include "oku/scene_db.h"
 #include "plugin/pov_plugin.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -39,12 +40,7 @@ TEST(SaverFactories, Answers) {
   expect_factory<PovPartsSaverFactory>(kPartsSaver);
 }
 
-std::string read_file(const std::string &path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using bftest::read_file;
 
 TEST(SaverFactories, SaversWriteWithTheirPartsMode) {
   scene_reset();

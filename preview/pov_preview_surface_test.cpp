@@ -61,7 +61,7 @@ protected:
     return std::make_unique<PovPreviewSurface>(nullptr, 64, 48, 24, options);
   }
   bool exists(const std::string &name) const { return fs::exists(work_ / name); }
-  std::string scene_text() const { return read_text(work_ / "$$povuds.pov"); }
+  std::string scene_text() const { return read_file(work_ / "$$povuds.pov"); }
   std::vector<std::string> targa_files() const {
     std::vector<std::string> names;
     for (const std::string &name : work_entries())
@@ -71,7 +71,7 @@ protected:
   }
   std::string image(const std::string &name, Rgba colour) {
     fs::path path = root_ / name;
-    write_tga(path, 4, 4, 24, [colour](int, int) { return colour; });
+    write_targa(path, 4, 4, 24, [colour](int, int) { return colour; });
     return path.string();
   }
 };

@@ -85,7 +85,7 @@ protected:
     win32_spawn_set_output(-1);
     close(fd);
     Win32SpawnResult run = win32_last_spawn();
-    ASSERT_TRUE(run.exited && run.status == 0) << read_text(log);
+    ASSERT_TRUE(run.exited && run.status == 0) << read_file(log);
     ASSERT_NE(picture, nullptr);
     ASSERT_EQ(picture->width(), width);
     pixels_.assign(picture->data(), picture->data() + picture->data_size());
@@ -132,7 +132,7 @@ TEST_F(RealRenderTest, SceneRightIsPictureRightAndSceneUpIsPictureUp) {
 TEST_F(RealRenderTest, APlanarTextureIsNotMirrored) {
   // Quadrants: red top left, green top right, blue bottom left, white bottom right.
   fs::path image = root_ / "quadrants.tga";
-  write_tga(image, 8, 8, 24, [](int x, int y) -> Rgba {
+  write_targa(image, 8, 8, 24, [](int x, int y) -> Rgba {
     if (y < 4)
       return x < 4 ? Rgba{255, 0, 0, 255} : Rgba{0, 255, 0, 255};
     return x < 4 ? Rgba{0, 0, 255, 255} : Rgba{255, 255, 255, 255};

@@ -26,7 +26,7 @@ protected:
 TEST_F(RenderRunTest, WritesTheIniFileWithAndWithoutAntialiasing) {
   VYbitmapInfo size = vy_bitmap_info(640, 480, 24);
   ASSERT_EQ(pov_write_preview_ini("a.ini", size, 1), 1);
-  EXPECT_EQ(read_text(work_ / "a.ini"), "Width = 640\n"
+  EXPECT_EQ(read_file(work_ / "a.ini"), "Width = 640\n"
                                         "Height = 480\n"
                                         "Antialias = yes\n"
                                         "Antialias_Threshold = 0.3\n"
@@ -35,7 +35,7 @@ TEST_F(RenderRunTest, WritesTheIniFileWithAndWithoutAntialiasing) {
                                         "Output_File_Name = $$povuds.tga\n"
                                         "Output_File_Type = T\n");
   ASSERT_EQ(pov_write_preview_ini("b.ini", vy_bitmap_info(7, 5, 24), 0), 1);
-  EXPECT_EQ(read_text(work_ / "b.ini"), "Width = 7\n"
+  EXPECT_EQ(read_file(work_ / "b.ini"), "Width = 7\n"
                                         "Height = 5\n"
                                         "Antialias = no\n"
                                         "Jitter = no\n"
@@ -51,17 +51,17 @@ TEST_F(RenderRunTest, StartsPvengineWithTheIniAndExitInTheCurrentDirectory) {
   s->bitmap();
   // A script sees the program's path as started (Home + "\bin\pvengine.exe"
   // with its backslashes turned into slashes), then the two arguments.
-  EXPECT_EQ(lines_of(read_text(home_ / "args.txt")),
+  EXPECT_EQ(lines_of(read_file(home_ / "args.txt")),
             (std::vector<std::string>{home_string() + "/bin/pvengine.exe", "$$povuds.ini", "/EXIT"}));
-  EXPECT_EQ(read_text(home_ / "cwd.txt"), fs::canonical(work_).string() + "\n");
-  EXPECT_EQ(lines_of(read_text(home_ / "last.ini")).size(), 7u); // the INI existed while it ran
-  EXPECT_NE(read_text(home_ / "last.pov").find("NO_SHADOWS"), std::string::npos); // and so did the scene
+  EXPECT_EQ(read_file(home_ / "cwd.txt"), fs::canonical(work_).string() + "\n");
+  EXPECT_EQ(lines_of(read_file(home_ / "last.ini")).size(), 7u); // the INI existed while it ran
+  EXPECT_NE(read_file(home_ / "last.pov").find("NO_SHADOWS"), std::string::npos); // and so did the scene
   EXPECT_TRUE(work_entries().empty()); // the three temporary files are gone
 }
 
 TEST_F(RenderRunTest, ReadsBack24And32BitImagesPixelForPixel) {
   for (int bits : {24, 32}) {
-    write_tga(home_ / "render.tga", 5, 4, bits, pattern);
+    write_targa(home_ / "render.tga", 5, 4, bits, pattern);
     auto s = surface(5, 4);
     s->draw();
     const VYbitmap *picture = s->bitmap();
@@ -82,7 +82,7 @@ TEST_F(RenderRunTest, ReadsBack24And32BitImagesPixelForPixel) {
 }
 
 TEST_F(RenderRunTest, AnImageOfAnotherSizeLeavesThePictureBlank) {
-  write_tga(home_ / "render.tga", 6, 4, 24, pattern);
+  write_targa(home_ / "render.tga", 6, 4, 24, pattern);
   auto s = surface(5, 4);
   s->draw();
   const VYbitmap *picture = s->bitmap();
@@ -95,7 +95,7 @@ TEST_F(RenderRunTest, AnImageOfAnotherSizeLeavesThePictureBlank) {
 }
 
 TEST_F(RenderRunTest, ThePictureIsCachedUntilReleasedOrRedrawn) {
-  write_tga(home_ / "render.tga", 2, 2, 24, pattern);
+  write_targa(home_ / "render.tga", 2, 2, 24, pattern);
   auto s = surface(2, 2);
   s->draw();
   const VYbitmap *first = s->bitmap();
@@ -112,7 +112,7 @@ TEST_F(RenderRunTest, ThePictureIsCachedUntilReleasedOrRedrawn) {
   EXPECT_EQ(again->width(), 2);
   EXPECT_EQ(again->data()[0], 0);
   EXPECT_TRUE(work_entries().empty());
-  EXPECT_EQ(read_text(home_ / "scene_seen.txt"), "no\n");
+  EXPECT_EQ(read_file(home_ / "scene_seen.txt"), "no\n");
 }
 
 // An observer that asks for the picture when told of a draw, as a host view does.
@@ -129,7 +129,7 @@ struct PictureTaker : VYsurfaceObserver {
 };
 
 TEST_F(RenderRunTest, ObserversGetThePictureOfEachDrawWhichIsThenDropped) {
-  write_tga(home_ / "render.tga", 3, 2, 24, pattern);
+  write_targa(home_ / "render.tga", 3, 2, 24, pattern);
   auto s = surface(3, 2);
   PictureTaker a, b;
   s->add_observer(&a);
@@ -149,7 +149,7 @@ TEST_F(RenderRunTest, ObserversGetThePictureOfEachDrawWhichIsThenDropped) {
 }
 
 TEST_F(RenderRunTest, OtherSurfaceDepthsStayInsideThePicture) {
-  write_tga(home_ / "render.tga", 3, 2, 32, pattern);
+  write_targa(home_ / "render.tga", 3, 2, 32, pattern);
   for (int depth : {32, 16, 8, 1, 0}) {
     auto s = surface(3, 2, depth);
     s->draw();
@@ -196,8 +196,8 @@ protected:
   // Runs a render and answers whether a program was started.
   bool started() {
     fs::remove(home_ / "runs.txt");
-    write_tga(home_ / "render.tga", 2, 2, 24, pattern);
-    write_tga(work_ / "$$povuds.tga", 2, 2, 24, pattern); // left from an earlier run
+    write_targa(home_ / "render.tga", 2, 2, 24, pattern);
+    write_targa(work_ / "$$povuds.tga", 2, 2, 24, pattern); // left from an earlier run
     auto s = surface(2, 2);
     s->draw();
     const VYbitmap *picture = s->bitmap();
@@ -219,7 +219,7 @@ TEST_F(HomeLookupTest, ReadsHomeFromTheFirstKeyThatExists) {
                      "[HKEY_LOCAL_MACHINE\\Software\\POV-Ray\\CurrentVersion\\Windows]\r\n" +
                      home_line(home_string()) +
                      "\r\n[HKEY_LOCAL_MACHINE\\Software\\POV-Ray\\Windows]\r\n\"Home\"=\"/nowhere\"\r\n";
-  write_text(root_ / "registry.reg", both);
+  write_file(root_ / "registry.reg", both);
   EXPECT_TRUE(started());
 }
 

@@ -3,6 +3,9 @@
 // stand-in the test controls, and Targa files written byte by byte.
 #pragma once
 
+#include "tests/support/files.h"
+#include "tests/support/targa.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,16 +24,11 @@ namespace pvtest {
 
 namespace fs = std::filesystem;
 
-inline std::string read_text(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-inline void write_text(const fs::path &path, const std::string &text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+// Whole files and Targa pictures: the shared test support's.
+using bftest::read_file;
+using bftest::Rgba;
+using bftest::write_file;
+using bftest::write_targa;
 
 inline std::vector<std::string> lines_of(const std::string &text) {
   std::vector<std::string> lines;
@@ -38,34 +36,6 @@ inline std::vector<std::string> lines_of(const std::string &text) {
   for (std::string line; std::getline(in, line);)
     lines.push_back(line);
   return lines;
-}
-
-struct Rgba {
-  unsigned char r, g, b, a;
-};
-
-// An uncompressed Targa file of 24 or 32 bits per pixel; pixel(x, y) with y
-// counted from the top. Rows are stored bottom first, as POV-Ray writes them.
-inline void write_tga(const fs::path &path, int width, int height, int bits,
-                      const std::function<Rgba(int, int)> &pixel) {
-  std::string bytes(18, '\0');
-  bytes[2] = 2; // uncompressed true colour
-  bytes[12] = static_cast<char>(width & 0xff);
-  bytes[13] = static_cast<char>(width >> 8);
-  bytes[14] = static_cast<char>(height & 0xff);
-  bytes[15] = static_cast<char>(height >> 8);
-  bytes[16] = static_cast<char>(bits);
-  bytes[17] = static_cast<char>(bits == 32 ? 8 : 0); // alpha bits; origin bottom left
-  for (int y = height - 1; y >= 0; --y)
-    for (int x = 0; x < width; ++x) {
-      Rgba p = pixel(x, y);
-      bytes += static_cast<char>(p.b);
-      bytes += static_cast<char>(p.g);
-      bytes += static_cast<char>(p.r);
-      if (bits == 32)
-        bytes += static_cast<char>(p.a);
-    }
-  write_text(path, bytes);
 }
 
 // A colour that tells every pixel of a small picture apart.
@@ -127,7 +97,7 @@ protected:
     std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
     if (!key.empty())
       text += "[HKEY_LOCAL_MACHINE\\" + key + "]\r\n" + home_value_line + "\r\n";
-    write_text(root_ / "registry.reg", text);
+    write_file(root_ / "registry.reg", text);
   }
   static std::string home_line(const std::string &home) {
     std::string escaped;
@@ -148,7 +118,7 @@ protected:
   void install_stand_in() {
     fs::path program = home_ / "bin" / "pvengine.exe";
     std::string h = home_.string();
-    write_text(program,
+    write_file(program,
                "#!/bin/sh\n"
                "h='" +
                    h +
@@ -163,7 +133,7 @@ protected:
                    "exit $(cat \"$h/exit_code\" 2>/dev/null || echo 0)\n");
     fs::permissions(program, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   }
-  int runs() const { return static_cast<int>(lines_of(read_text(home_ / "runs.txt")).size()); }
+  int runs() const { return static_cast<int>(lines_of(read_file(home_ / "runs.txt")).size()); }
   std::vector<std::string> work_entries() const {
     std::vector<std::string> names;
     for (const auto &entry : fs::directory_iterator(work_))

@@ -27,7 +27,7 @@ protected:
   void fake_povray(const std::string &body) {
     fs::path program = root_ / "fake-povray";
     std::string h = root_.string();
-    write_text(program, "#!/bin/sh\nh='" + h +
+    write_file(program, "#!/bin/sh\nh='" + h +
                             "'\n"
                             "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$h/args.txt\"\n"
                             "pwd > \"$h/cwd.txt\"\n"
@@ -58,7 +58,7 @@ protected:
     waitpid(start(args, (root_ / "launcher.log").string()), &status, 0);
     return status;
   }
-  std::string log() const { return read_text(root_ / "launcher.log"); }
+  std::string log() const { return read_file(root_ / "launcher.log"); }
 
   std::string launcher_;
   std::unique_ptr<ScopedEnv> povray_env_;
@@ -66,19 +66,19 @@ protected:
 
 TEST_F(PvengineTest, RunsPovRayOnTheIniInItsFolderWithTheDisplayOffAndTheOldDialect) {
   fake_povray("echo 'Parse Error: broken' >&2; exit 5");
-  write_text(work_ / "scenes" / "$$povuds.ini", "Width = 1\n");
+  write_file(work_ / "scenes" / "$$povuds.ini", "Width = 1\n");
   int status = run({"scenes/$$povuds.ini", "/EXIT"});
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 5); // POV-Ray's own status
-  EXPECT_EQ(read_text(root_ / "args.txt"), "$$povuds.ini\n-D\n+MV3.0\n");
-  EXPECT_EQ(read_text(root_ / "cwd.txt"), fs::canonical(work_ / "scenes").string() + "\n");
-  EXPECT_EQ(read_text(root_ / "stdin.txt"), "/dev/null\n");
+  EXPECT_EQ(read_file(root_ / "args.txt"), "$$povuds.ini\n-D\n+MV3.0\n");
+  EXPECT_EQ(read_file(root_ / "cwd.txt"), fs::canonical(work_ / "scenes").string() + "\n");
+  EXPECT_EQ(read_file(root_ / "stdin.txt"), "/dev/null\n");
   EXPECT_NE(log().find("Parse Error: broken"), std::string::npos); // its messages pass through
 
   fake_povray("exit 0");
   status = run({"/EXIT", "$$povuds.ini"}); // a bare name: the current folder
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(read_text(root_ / "cwd.txt"), fs::canonical(work_).string() + "\n");
+  EXPECT_EQ(read_file(root_ / "cwd.txt"), fs::canonical(work_).string() + "\n");
 }
 
 TEST_F(PvengineTest, ReportsAMissingPovRayOrIniFile) {
@@ -113,7 +113,7 @@ TEST_F(PvengineTest, ForwardsInterruptsToPovRay) {
     kill(pid, sig);
     int status = 0;
     waitpid(pid, &status, 0);
-    EXPECT_EQ(read_text(root_ / "stopped.txt"), "stopped\n");
+    EXPECT_EQ(read_file(root_ / "stopped.txt"), "stopped\n");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 128 + sig); // a stopped render never counts as a success
   }

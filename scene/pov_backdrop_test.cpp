@@ -9,7 +9,7 @@ namespace {
 
 using textest::ScratchCwd;
 
-// The worked example: a camera at (0, 0, -10) looking along +z with no
+// A camera at (0, 0, -10) looking along +z with no
 // rotation and a view angle of 90; the contents centred on the origin with a
 // radius of 2; a 640 x 480 root texture already on disk.
 _object *example_scene(ScratchCwd &dir, int width = 640, int height = 480) {
@@ -45,7 +45,7 @@ const char *kExample = "object {\n"
                        "  no_shadow\n"
                        "}\n";
 
-TEST(Backdrop, WorkedExample) {
+TEST(Backdrop, FittedImageFillsThePictureFourReachesAheadOfTheCamera) {
   ScratchCwd dir;
   example_scene(dir);
   EXPECT_EQ(backdrop(db_get_root()), kExample);
@@ -162,8 +162,7 @@ TEST(Backdrop, SavedRightAfterTheBackground) {
   ScratchCwd dir;
   example_scene(dir);
   ASSERT_EQ(pov_save(dir.file("scene.pov").c_str(), nullptr, 0), 1);
-  std::ifstream in(dir.file("scene.pov"));
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = read_file(dir.file("scene.pov"));
   EXPECT_NE(text.find(std::string("background { color BACKGROUND_COLOR }\n") + kExample), std::string::npos)
       << text;
   EXPECT_EQ(texture_list.count(), 0);

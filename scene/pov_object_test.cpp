@@ -25,8 +25,9 @@ protected:
   }
 };
 
-// The worked example: a part declared earlier as oku_Bracket_3.
-TEST_F(ObjectTest, BracketExample) {
+// A part declared earlier as oku_Bracket_3, with a pivot, a colour, a turn
+// and a place of its own.
+TEST_F(ObjectTest, PartObjectWritesItsIdentifierPigmentTransformsAndFinish) {
   _object *bracket = object_with_pivot("Bracket", 0.5f, 0, 0);
   bracket->color = ZAL_COLOR{1, 0, 0};
   bracket->rotation = ZAL_VECT3{0, 0, 90};
@@ -139,7 +140,7 @@ TEST_F(ObjectTest, PlacementComesFromTheSceneFrame) {
   EXPECT_EQ(v.colour.r, -1);
 }
 
-TEST_F(ObjectTest, FinishExample) {
+TEST_F(ObjectTest, FinishScalesEmissionByAmbientAndHighlightByOpacity) {
   scene_environment().ambient = 0.25f;
   _object *node = add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Lamp");
   node->emission = ZAL_COLOR{0.5f, 0, 0};

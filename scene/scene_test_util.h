@@ -4,6 +4,7 @@
 
 #include "oku/scene_db.h"
 #include "scene/pov_save.h"
+#include "tests/support/files.h"
 
 #include <clocale>
 #include <cstdio>
@@ -30,12 +31,7 @@ inline std::string walk_text(_object *node, SceneOptions options = {640, 480, 1,
   return capture_text([&](FILE *f) { pov_write_node(f, node, &options); });
 }
 
-inline std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using bftest::read_file;
 
 // Collects esd_send messages for the life of the object.
 class MessageLog {

@@ -37,7 +37,7 @@ std::string derived(const char *texture, const Settings &s) {
   return name;
 }
 
-TEST(TextureName, WorkedExamples) {
+TEST(TextureName, SuffixesFollowMethodOpacityTypeScaleAngleAndPosition) {
   Settings root;
   root.scene_root = 1;
   root.opacity = 0.5f;

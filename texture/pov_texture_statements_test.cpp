@@ -45,7 +45,7 @@ const char *kCylinderTail =
     " interpolate 2 map_type 2} translate <0, -0.5> rotate <0, 90, 0> scale <-1, 1, 1> scale <1, 0.25, 1>"
     " scale <1, 2, 1>}\n";
 
-_object *worked_example(ScratchCwd &dir, int active) {
+_object *cylinder_texture(ScratchCwd &dir, int active) {
   _object *o = object_with("/x/wood", 1);
   o->texture.active = active;
   o->texture.scale = {2, 4};
@@ -54,9 +54,9 @@ _object *worked_example(ScratchCwd &dir, int active) {
   return o;
 }
 
-TEST(TextureStatements, WorkedExampleBothPasses) {
+TEST(TextureStatements, BothPassesLiveWritePigmentNormalAndAWhiteFinish) {
   ScratchCwd dir;
-  Written w = write(worked_example(dir, 3));
+  Written w = write(cylinder_texture(dir, 3));
   EXPECT_EQ(w.answer, 1);
   EXPECT_EQ(w.text, std::string("  texture {\n"
                                 "    pigment { image_map { tga \"oku_wood_ck   2   4.tga\"") +
@@ -69,7 +69,7 @@ TEST(TextureStatements, WorkedExampleBothPasses) {
 
 TEST(TextureStatements, ImageMapOnly) {
   ScratchCwd dir;
-  Written w = write(worked_example(dir, 1));
+  Written w = write(cylinder_texture(dir, 1));
   EXPECT_EQ(w.answer, 1);
   EXPECT_EQ(w.text, std::string("  texture {\n"
                                 "    pigment { image_map { tga \"oku_wood_ck   2   4.tga\"") +
@@ -83,7 +83,7 @@ TEST(TextureStatements, ImageMapOnly) {
 
 TEST(TextureStatements, BumpMapOnly) {
   ScratchCwd dir;
-  Written w = write(worked_example(dir, 2));
+  Written w = write(cylinder_texture(dir, 2));
   EXPECT_EQ(w.answer, 1);
   EXPECT_EQ(w.text, std::string("  texture {\n"
                                 "    pigment {color rgbt <0.2, 0.4, 0.6, 0>}\n"
@@ -108,14 +108,14 @@ std::string commented_example() {
 
 TEST(TextureStatements, InactiveIsCommentedOut) {
   ScratchCwd dir;
-  Written w = write(worked_example(dir, 0));
+  Written w = write(cylinder_texture(dir, 0));
   EXPECT_EQ(w.answer, 0);
   EXPECT_EQ(w.text, commented_example());
 }
 
 TEST(TextureStatements, FailedConversionIsCommentedOut) {
   ScratchCwd dir;
-  _object *o = worked_example(dir, 3);
+  _object *o = cylinder_texture(dir, 3);
   std::filesystem::remove(dir.file("oku_wood_ck   2   4.tga")); // and /x/wood cannot be read
   Written w = write(o);
   EXPECT_EQ(w.answer, 0);

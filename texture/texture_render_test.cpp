@@ -25,10 +25,7 @@ std::vector<unsigned char> quad(const unsigned char (&colours)[4][3]) {
   return rgba;
 }
 
-std::string read_log(ScratchCwd &dir) {
-  std::ifstream in(dir.file("povray.log"));
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string read_log(ScratchCwd &dir) { return read_file(dir.file("povray.log")); }
 
 // Runs POV-Ray on the scene in its own directory and reads the picture back.
 textest::Image render(ScratchCwd &dir, const std::string &scene, int width, int height) {

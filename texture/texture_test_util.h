@@ -6,6 +6,7 @@
 #include "base/pov_state.h"
 #include "oku/scene_db.h"
 #include "scene/scene_test_util.h"
+#include "tests/support/targa.h"
 #include "texture/pov_texture_internal.h"
 
 #include <cstdio>
@@ -108,17 +109,7 @@ inline bool write_targa_image(const std::string &path, int width, int height,
   return writer->close() == 0 && wrote;
 }
 
-// An 18-byte Targa header alone, enough for the size to be read from it.
-inline void write_targa_header(const std::string &path, int width, int height) {
-  unsigned char header[18] = {0, 0, 2};
-  header[12] = width & 0xff;
-  header[13] = (width >> 8) & 0xff;
-  header[14] = height & 0xff;
-  header[15] = (height >> 8) & 0xff;
-  header[16] = 24;
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char *>(header), sizeof header);
-}
+using bftest::write_targa_header;
 
 // A source pattern in which every pixel differs from its neighbours.
 inline std::vector<unsigned char> pattern(int width, int height) {

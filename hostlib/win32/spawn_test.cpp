@@ -1,4 +1,5 @@
 #include "spawn_control.h"
+#include "tests/support/files.h"
 #include "win32.h"
 
 #include <gtest/gtest.h>
@@ -25,12 +26,7 @@ protected:
       unlink((dir_ + "/" + name).c_str());
     rmdir(dir_.c_str());
   }
-  std::string read(const std::string &name) {
-    std::ifstream in(dir_ + "/" + name);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string read(const std::string &name) { return bftest::read_file(dir_ + "/" + name); }
   // A program the test controls: it records its arguments, one a line.
   std::string recorder() {
     std::string path = dir_ + "/run.sh";

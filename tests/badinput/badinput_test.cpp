@@ -6,6 +6,7 @@
 #include "badinput.h"
 #include "files_check.h"
 #include "pov_text_check.h"
+#include "tests/support/run.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ namespace {
 
 const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
 
-using badinput::slurp;
+using bftest::read_file;
 
 struct Outcome {
   int status = -1;
@@ -32,30 +33,9 @@ struct Outcome {
 };
 
 // Runs brightfold in `dir`; its output goes to files outside it.
-Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs::path &logs) {
-  const fs::path out = logs / "stdout", err = logs / "stderr";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int in = open("/dev/null", O_RDONLY);
-    if (o < 0 || e < 0 || in < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || dup2(in, 0) < 0 ||
-        chdir(dir.c_str()) != 0)
-      _exit(127);
-    std::vector<char *> argv{const_cast<char *>(kProgram.c_str())};
-    for (const std::string &a : args)
-      argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    alarm(60); // a hang fails the case instead of the whole suite
-    execv(kProgram.c_str(), argv.data());
-    _exit(127);
-  }
-  Outcome result;
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    result.status = WEXITSTATUS(status);
-  result.err = slurp(err);
-  return result;
+Outcome run(const std::vector<std::string> &args, const fs::path &dir) {
+  const bftest::RunResult result = bftest::run_program(kProgram, args, {dir.string(), {}, 60});
+  return Outcome{result.status, result.err};
 }
 
 std::string substitute(std::string text, const std::string &dir) {
@@ -71,16 +51,14 @@ protected:
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root = pattern;
     dir = root / "work";
-    logs = root / "logs";
     fs::create_directory(dir);
-    fs::create_directory(logs);
   }
   void TearDown() override {
     std::error_code ec;
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(root, ec);
   }
-  fs::path root, dir, logs;
+  fs::path root, dir;
 };
 
 TEST_P(BadInput, ExitCodeAndMessage) {
@@ -90,7 +68,7 @@ TEST_P(BadInput, ExitCodeAndMessage) {
   if (c.setup)
     c.setup(dir.string());
   const auto before = badinput::snapshot(dir);
-  const Outcome outcome = run(c.args, dir, logs);
+  const Outcome outcome = run(c.args, dir);
   EXPECT_EQ(outcome.status, c.exit_code);
   const std::string want = substitute(c.message, dir.string());
   if (c.match == badinput::Match::Exact)

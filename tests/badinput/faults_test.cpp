@@ -2,6 +2,7 @@
 // written, a renderer that crashes, hangs or is interrupted. After each,
 // the user's earlier files are as they were and no temporary file is left.
 #include "files_check.h"
+#include "tests/support/run.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +28,8 @@ const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
 const char *const kImage = "/usr/share/assimp/models/3DS/test.png";
 
 using badinput::expect_only_outputs_changed;
-using badinput::slurp;
 using badinput::snapshot;
+using bftest::read_file;
 void write(const fs::path &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
 
 // A scene of `count` boxes, each with a name long enough to make the text
@@ -88,31 +89,16 @@ protected:
 
   // Starts brightfold in `work` with TMPDIR and the registry of this test.
   pid_t start(const std::vector<std::string> &args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int e = open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int o = open("/dev/null", O_RDWR);
-      if (e < 0 || o < 0 || dup2(e, 2) < 0 || dup2(o, 1) < 0 || dup2(o, 0) < 0 || chdir(work.c_str()) != 0)
-        _exit(127);
-      setenv("TMPDIR", tmp.c_str(), 1);
-      setenv("BRIGHTFOLD_REGISTRY", (root / "registry.reg").c_str(), 1);
-      std::vector<char *> argv{const_cast<char *>(kProgram.c_str())};
-      for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-      argv.push_back(nullptr);
-      alarm(120);
-      execv(kProgram.c_str(), argv.data());
-      _exit(127);
-    }
-    return pid;
+    bftest::RunOptions options{
+        work.string(),
+        {"TMPDIR=" + tmp.string(), "BRIGHTFOLD_REGISTRY=" + (root / "registry.reg").string()},
+        120};
+    options.env.insert(options.env.end(), extra_env.begin(), extra_env.end());
+    return bftest::start_program(kProgram, args, options, "/dev/null", (root / "stderr").string());
   }
-  static int wait_for(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  static int wait_for(pid_t pid) { return bftest::wait_program(pid); }
   int run(const std::vector<std::string> &args) { return wait_for(start(args)); }
-  std::string messages() const { return slurp(root / "stderr"); }
+  std::string messages() const { return read_file(root / "stderr"); }
   void renderer(const std::string &script) {
     write(home / "bin" / "pvengine.exe", "#!/bin/sh\n" + script);
     fs::permissions(home / "bin" / "pvengine.exe", fs::perms::owner_all);
@@ -136,6 +122,7 @@ protected:
   }
 
   fs::path root, work, home, tmp;
+  std::vector<std::string> extra_env; // NAME=VALUE for the next runs
   bool mounted = false;
 };
 
@@ -216,7 +203,7 @@ TEST_F(Faults, ASymbolicLinkOutputIsWrittenAtItsTarget) {
   fs::create_symlink("real/scene.pov", work / "link.pov");
   EXPECT_EQ(run({"save", "scene.json", "link.pov"}), 0) << messages();
   EXPECT_TRUE(fs::is_symlink(work / "link.pov"));
-  EXPECT_NE(slurp(work / "real" / "scene.pov").find("box"), std::string::npos);
+  EXPECT_NE(read_file(work / "real" / "scene.pov").find("box"), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(work / "real"), {}), 1) << "no temporary file is left";
 }
 
@@ -233,7 +220,7 @@ TEST_F(Faults, ATextureThatCannotBeWrittenIsLeftOutWithoutAPartialFile) {
   const auto before = snapshot(work);
   EXPECT_EQ(run({"save", "scene.json", "out.pov"}), 0) << messages();
   EXPECT_EQ(messages(), "POV Save: Cannot write oku_test.tga: the texture is written commented out.\n");
-  const std::string scene = slurp(work / "out.pov");
+  const std::string scene = read_file(work / "out.pov");
   EXPECT_NE(scene.find("/*"), std::string::npos) << scene; // the texture is commented out
   expect_only_outputs_changed(before, snapshot(work), {"out.pov"});
 }
@@ -244,7 +231,7 @@ TEST_F(Faults, AnIncludeFileThatCannotBeWrittenFailsTheSaveAndChangesNothing) {
                              R"( "geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]],)"
                              R"( "polygons": [{"v": [0, 1, 2]}]}}}]}})");
   EXPECT_EQ(run({"save", "scene.json", "out.pov"}), 0) << messages();
-  const std::string first = slurp(work / "out.pov");
+  const std::string first = read_file(work / "out.pov");
   const size_t at = first.find("#include \"");
   ASSERT_NE(at, std::string::npos) << first;
   const std::string include = first.substr(at + 10, first.find('"', at + 10) - at - 10);
@@ -299,9 +286,11 @@ TEST_F(Faults, ARendererThatIgnoresTheStopIsKilledAfterTheTimeLimit) {
   write(work / "out.png", "the picture rendered yesterday\n");
   const auto before = snapshot(work);
   const auto began = std::chrono::steady_clock::now();
+  extra_env = {"BRIGHTFOLD_STOP_GRACE=0.5"};
   EXPECT_EQ(run({"render", "scene.json", "out.png", "--timeout", "0.5"}), 1);
-  // TERM is ignored; the kill after five seconds reaches the whole process group.
-  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
+  // TERM is ignored; the kill after the grace period reaches the whole
+  // process group (the sleep would run for a minute).
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(4));
   EXPECT_NE(messages().find("did not finish within 0.5 seconds"), std::string::npos) << messages();
   expect_only_outputs_changed(before, snapshot(work));
   EXPECT_TRUE(fs::is_empty(tmp));
@@ -358,14 +347,14 @@ TEST_F(Faults, AKilledRenderTakesTheRendererAlongAndIsSweptUp) {
   renderer("echo $$ > '" + (home / "pid").string() + "'\nexec sleep 30\n");
   write(work / "scene.json", boxes(1, kCamera));
   const pid_t pid = start({"render", "scene.json", "out.png"});
-  for (int i = 0; i < 500 && slurp(home / "pid").find('\n') == std::string::npos; ++i)
+  for (int i = 0; i < 500 && read_file(home / "pid").find('\n') == std::string::npos; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  const std::string renderer_pid = slurp(home / "pid");
+  const std::string renderer_pid = read_file(home / "pid");
   ASSERT_FALSE(renderer_pid.empty());
   kill(pid, SIGKILL);
   wait_for(pid);
   const auto running = [&] {
-    const std::string stat = slurp("/proc/" + renderer_pid.substr(0, renderer_pid.find('\n')) + "/stat");
+    const std::string stat = read_file("/proc/" + renderer_pid.substr(0, renderer_pid.find('\n')) + "/stat");
     return !stat.empty() && stat[stat.rfind(')') + 2] != 'Z';
   };
   for (int i = 0; i < 250 && running(); ++i)

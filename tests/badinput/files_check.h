@@ -11,14 +11,11 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/files.h"
+
 namespace badinput {
 
-inline std::string slurp(const std::filesystem::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using bftest::read_file;
 
 using Snapshot = std::map<std::string, std::string>;
 
@@ -31,7 +28,7 @@ inline Snapshot snapshot(const std::filesystem::path &dir) {
     if (entry.is_symlink())
       files[name] = "<link>";
     else if (entry.is_regular_file())
-      files[name] = slurp(entry.path());
+      files[name] = read_file(entry.path());
     else
       files[name] = entry.is_directory() ? "<dir>" : "<other>";
   }

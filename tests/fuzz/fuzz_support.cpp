@@ -58,13 +58,6 @@ void write_file(const std::string &path, const std::string &data) {
     fail("cannot write " + path);
 }
 
-std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 void fail(const std::string &what, const std::string &detail) {
   std::fprintf(stderr, "\nFUZZ CHECK FAILED: %s\n", what.c_str());
   if (!detail.empty())

@@ -3,6 +3,8 @@
 // reader for the fuzzer's bytes and a loud stop when a check fails.
 #pragma once
 
+#include "tests/support/files.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,7 +17,7 @@ const std::string &scratch_dir();
 // Deletes every file in the scratch directory (it holds no subdirectories).
 void clear_scratch();
 void write_file(const std::string &path, const std::string &data);
-std::string read_file(const std::string &path);
+using bftest::read_file;
 // Stops the process with the message: the fuzzer keeps the input.
 [[noreturn]] void fail(const std::string &what, const std::string &detail = "");
 // Silences the module's user messages.
