@@ -29,6 +29,10 @@ void pov_forget_held_names();
 void pov_part_base_name(_geometry *geometry, char *out);
 char *pov_make_part_name(const char *name, char *out);
 void pov_release_part(void *record);
+// Empties parts_cache. With delete_files, the include files that this
+// module's writes made are deleted first: a file of the same name found on
+// disk may belong to a scene saved earlier beside it.
+void pov_parts_clear(int delete_files);
 
 void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record);
 void pov_write_primitive(FILE *file, int depth, const GeomParams *params);

@@ -1,6 +1,7 @@
 // Parts: names, the cache, include files beside the scene and the lines
 // that bring them into the scene file.
 #include "geometry/geometry_test_util.h"
+#include "geometry/pov_mesh_internal.h"
 
 #include <sys/stat.h>
 
@@ -217,6 +218,30 @@ TEST_F(PartsTest, SceneWithoutDirectoryPutsTheIncludeFileInTheCurrentOne) {
   EXPECT_NE(parts_cache.getvalue("Widget.inc"), nullptr);
   ASSERT_EQ(chdir(here), 0);
   EXPECT_TRUE(exists("Widget.inc"));
+}
+
+} // namespace
+
+namespace {
+
+// Clearing with delete_files takes only the include files this module wrote;
+// a file found beside the scene stays. Without it every file stays.
+TEST_F(PartsTest, ClearingDeletesOnlyTheIncludeFilesTheModuleWrote) {
+  for (int delete_files : {0, 1}) {
+    const std::string written = path("written.inc"), found = path("found.inc");
+    bftest::write_file(written, "made here");
+    bftest::write_file(found, "saved earlier");
+    PartRecord *made = pov_new_part_record("oku_made_1");
+    PartRecord *old = pov_new_part_record("oku_found_2");
+    ASSERT_TRUE(made && old);
+    made->wrote_file = 1;
+    parts_cache.add(written.c_str(), made);
+    parts_cache.add(found.c_str(), old);
+    pov_parts_clear(delete_files);
+    EXPECT_EQ(parts_cache.count(), 0);
+    EXPECT_EQ(exists("written.inc"), delete_files == 0) << delete_files;
+    EXPECT_TRUE(exists("found.inc"));
+  }
 }
 
 } // namespace

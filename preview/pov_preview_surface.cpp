@@ -2,7 +2,6 @@
 // write of every draw, and the clean-up when the host lets go of it.
 #include "preview/pov_preview_surface.h"
 
-#include "base/pov_file_out.h"
 #include "geometry/pov_parts.h"
 #include "scene/pov_save.h"
 #include "texture/pov_texture.h"
@@ -20,33 +19,15 @@ PovPreviewSurface::PovPreviewSurface(void *context_arg, int width, int height, i
   context = context_arg;
   // A new surface writes every part's include file afresh in its first draw.
   parts_mode = 1;
-  parts_cache.clear(pov_release_part);
-}
-
-// Deletes only what the preview's own scene writes made: an include file or
-// a Targa file of the same name may belong to a scene saved earlier beside
-// them, which would lose its parts or textures.
-static void delete_preview_files() {
-  for (int i = 1; i <= parts_cache.count(); ++i) {
-    const PartRecord *record = static_cast<const PartRecord *>(parts_cache.getvalue(i));
-    if (record && record->wrote_file) {
-      _unlink(parts_cache.getkey(i));
-      pov_file_disown(parts_cache.getkey(i));
-    }
-  }
-  parts_cache.clear(pov_release_part);
-  LIST_ITER it(texture_list);
-  while (it.next()) {
-    const TextureRecord *record = static_cast<const TextureRecord *>(it.getdata());
-    if (record && record->converted && record->file_name)
-      _unlink(record->file_name);
-  }
-  texture_list_clear(0);
+  pov_parts_clear(0);
 }
 
 PovPreviewSurface::~PovPreviewSurface() {
   release_bitmap();
-  delete_preview_files();
+  // Only what the preview's own scene writes made goes: an include file or
+  // a Targa file of the same name may belong to a scene saved beside them.
+  pov_parts_clear(1);
+  texture_list_clear(1);
 }
 
 int PovPreviewSurface::has_bitmap() { return 1; }

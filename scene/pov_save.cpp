@@ -43,7 +43,7 @@ int finish_save(PovFileOut *out) {
 
 int pov_save(const char *path, _object *root, int mode) {
   parts_mode = mode;
-  parts_cache.clear(pov_release_part);
+  pov_parts_clear(0);
   inherited_opacity = 1.0f;
   pov_check_begin(root, path);
   pov_forget_held_names();
@@ -67,7 +67,7 @@ int pov_save(const char *path, _object *root, int mode) {
   pov_derived_files = 1;
   // The converted Targa files stay when the saved scene refers to them; a
   // failed save takes back the ones it made.
-  parts_cache.clear(pov_release_part);
+  pov_parts_clear(0);
   texture_list_clear(result ? 0 : 1);
   return result;
 }
