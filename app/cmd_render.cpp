@@ -15,6 +15,7 @@
 
 #include "base/atomic_file.h"
 #include "oku/scene_db.h"
+#include "vy/targa.h"
 #include "win32/registry_file.h"
 #include "win32/spawn_control.h"
 
@@ -218,6 +219,29 @@ void append_bytes(void *context, void *data, int size) {
     static_cast<zal::AtomicFile *>(context)->write(data, static_cast<size_t>(size));
 }
 
+// A .tga picture through the host's own Targa writer, which writes it whole
+// before it replaces the earlier one. False with errno.
+bool write_targa_picture(const std::string &out, int width, int height,
+                         const std::vector<unsigned char> &rgb) {
+  VYimageWriterFactory *factory = still_writer_get_factory(VY_TARGA_FORMAT_NAME);
+  VYbitmap bitmap(width, height, 24, nullptr);
+  if (factory == nullptr || bitmap.data() == nullptr || bitmap.data_size() != rgb.size()) {
+    errno = ENOMEM;
+    return false;
+  }
+  std::memcpy(bitmap.data(), rgb.data(), rgb.size());
+  VYimageWriterInfo info = {out.c_str(), width, height, 24, 300, 0, 0, 15, 0};
+  std::unique_ptr<VYimageWriter> writer(factory->create_writer(info));
+  errno = 0;
+  if (!writer)
+    return false;
+  const bool wrote = writer->write(&bitmap) == 0;
+  const bool closed = writer->close() == 0;
+  if (!errno && !(wrote && closed))
+    errno = EIO;
+  return wrote && closed;
+}
+
 // The picture's red, green and blue bytes (a 32-bit picture's fourth byte
 // carries nothing from the render), written whole before it replaces the
 // earlier picture.
@@ -227,13 +251,13 @@ bool write_picture(const std::string &out, int width, int height, int bytes_per_
   for (size_t i = 0, n = rgb.size() / 3; i < n; ++i)
     std::memcpy(&rgb[i * 3], &pixels[i * bytes_per_pixel], 3);
   std::string ext = fs::path(out).extension().string();
-  bool png = ext.size() == 4 && zal::ascii_lower(ext[1]) == 'p';
+  if (!(ext.size() == 4 && zal::ascii_lower(ext[1]) == 'p'))
+    return write_targa_picture(out, width, height, rgb);
   zal::AtomicFile file;
   if (!file.open(out))
     return false;
   const bool encoded =
-      png ? stbi_write_png_to_func(append_bytes, &file, width, height, 3, rgb.data(), width * 3) != 0
-          : stbi_write_tga_to_func(append_bytes, &file, width, height, 3, rgb.data()) != 0;
+      stbi_write_png_to_func(append_bytes, &file, width, height, 3, rgb.data(), width * 3) != 0;
   if (!encoded) {
     file.discard();
     errno = ENOMEM;

@@ -95,6 +95,11 @@ TEST_F(RenderCommandTest, RendersThroughThePreviewInAPrivateDirectory) {
       ASSERT_EQ(p[0], pattern(x, y).r);
       ASSERT_EQ(p[2], pattern(x, y).b);
     }
+  // Written by the host's Targa writer: uncompressed, 24 bits, 18 + 8 * 6 * 3 bytes.
+  const std::string tga = read_file(work_ / "out.tga");
+  ASSERT_EQ(tga.size(), 18u + 8 * 6 * 3);
+  EXPECT_EQ(tga[2], 2);
+  EXPECT_EQ(tga[16], 24);
   EXPECT_EQ(lines_of(read_file(home_ / "last.ini"))[2], "Antialias = no");
   std::string kept = read_file(work_ / "kept.pov");
   EXPECT_NE(kept.find("NO_SHADOWS = 1"), std::string::npos);
