@@ -1,8 +1,6 @@
 // Reading a Windows .reg export into keys and values.
 #include "registry_file.h"
 
-#include "base/ascii_text.h"
-
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -86,22 +84,8 @@ bool read_quoted(const std::string &text, size_t &pos, std::string &out) {
   return false;
 }
 
-bool read_hex_bytes(const std::string &text, std::vector<unsigned char> &out) {
-  std::string digits;
-  std::istringstream list(text);
-  while (std::getline(list, digits, ',')) {
-    digits = trim(digits);
-    if (digits.empty() && list.eof())
-      break;
-    if (digits.size() != 2 || !std::isxdigit(static_cast<unsigned char>(digits[0])) ||
-        !std::isxdigit(static_cast<unsigned char>(digits[1])))
-      return false;
-    out.push_back(static_cast<unsigned char>(std::strtoul(digits.c_str(), nullptr, 16)));
-  }
-  return true;
-}
-
-// The data part of a value line (after '='); false when it is malformed.
+// The data part of a value line (after '='): a quoted string; false for
+// anything else.
 bool read_value(const std::string &text, RegValue &value) {
   if (!text.empty() && text[0] == '"') {
     size_t pos = 0;
@@ -113,32 +97,7 @@ bool read_value(const std::string &text, RegValue &value) {
     value.data.push_back(0);
     return true;
   }
-  const std::string lower = zal::ascii_lower(text);
-  if (lower.compare(0, 6, "dword:") == 0) {
-    std::string digits = trim(lower.substr(6));
-    if (digits.empty() || digits.size() > 8 ||
-        digits.find_first_not_of("0123456789abcdef") != std::string::npos)
-      return false;
-    unsigned long n = std::strtoul(digits.c_str(), nullptr, 16);
-    value.type = 4; // REG_DWORD
-    value.data = {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
-                  static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
-    return true;
-  }
-  if (lower.compare(0, 4, "hex:") == 0) {
-    value.type = 3; // REG_BINARY
-    return read_hex_bytes(lower.substr(4), value.data);
-  }
-  if (lower.compare(0, 4, "hex(") == 0) {
-    size_t close = lower.find("):");
-    if (close == std::string::npos || close == 4)
-      return false;
-    std::string type = lower.substr(4, close - 4);
-    if (type.find_first_not_of("0123456789abcdef") != std::string::npos)
-      return false;
-    value.type = static_cast<DWORD>(std::strtoul(type.c_str(), nullptr, 16));
-    return read_hex_bytes(lower.substr(close + 2), value.data);
-  }
+  // dword:, hex: and hex(n): values are skipped: the host reads strings only.
   return false;
 }
 
@@ -224,7 +183,8 @@ RegistryFile RegistryFile::parse(const std::string &bytes) {
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r')
       line.pop_back();
-    // Long hex values continue on the next line after a trailing backslash.
+    // Long hex values continue on the next line after a trailing backslash;
+    // joined, the whole value is skipped at once.
     std::string right = line.substr(0, line.find_last_not_of(" \t") + 1);
     if (!right.empty() && right.back() == '\\' && right.front() != '[') {
       right.pop_back();

@@ -1,5 +1,6 @@
-// The registry as a Windows .reg export file: the keys and values that the
-// registry stand-in answers from.
+// The registry as a Windows .reg export file: the keys and the string
+// values (REG_SZ) that the registry stand-in answers from; the host reads
+// nothing else (POV-Ray's "Home" folder).
 #pragma once
 
 #include "win32.h"
@@ -26,8 +27,8 @@ std::string canonical_key_path(const std::string &path);
 class RegistryFile {
 public:
   // Parses the text of a .reg file (UTF-8, with or without a byte-order
-  // mark, or UTF-16LE as regedit writes it). Lines it does not understand
-  // are skipped, as regedit does on import.
+  // mark, or UTF-16LE as regedit writes it). Lines it does not understand,
+  // and values that are not strings, are skipped.
   static RegistryFile parse(const std::string &bytes);
   // An empty registry when the file cannot be read.
   static RegistryFile load(const std::string &path);

@@ -92,7 +92,7 @@ TEST_F(RegistryTest, ParentKeysExistAndPathsIgnoreCaseAndShortRootNames) {
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\POV", 0, KEY_READ, &child), ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(RegistryTest, SizesTypesAndTooSmallBuffers) {
+TEST_F(RegistryTest, StringSizesTooSmallBuffersAndSkippedValues) {
   write("Windows Registry Editor Version 5.00\n"
         "[HKEY_LOCAL_MACHINE\\Software\\Test]\n"
         "\"Home\"=\"abcdef\"\n"
@@ -114,19 +114,13 @@ TEST_F(RegistryTest, SizesTypesAndTooSmallBuffers) {
   EXPECT_EQ(size, 7u);
   EXPECT_STREQ(small, "xyz"); // untouched
 
+  // Values other than strings are not read (a continued hex value with
+  // all its lines); the strings around them are.
   unsigned char bytes[8] = {};
-  size = sizeof bytes;
-  EXPECT_EQ(RegQueryValueExA(key, "Count", nullptr, &type, bytes, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, 4u);
-  EXPECT_EQ(size, 4u);
-  EXPECT_EQ(bytes[0] | bytes[1] << 8, 0x10a);
-  size = sizeof bytes;
-  EXPECT_EQ(RegQueryValueExA(key, "Blob", nullptr, &type, bytes, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, 3u);
-  ASSERT_EQ(size, 3u);
-  EXPECT_EQ(bytes[2], 3);
-  EXPECT_EQ(RegQueryValueExA(key, "Path", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, 2u);
+  for (const char *name : {"Count", "Blob", "Path"}) {
+    size = sizeof bytes;
+    EXPECT_EQ(RegQueryValueExA(key, name, nullptr, &type, bytes, &size), ERROR_FILE_NOT_FOUND) << name;
+  }
   EXPECT_EQ(query_string(key, ""), "default");
   EXPECT_EQ(query_string(key, nullptr), "default");
   LONG answer = 0;
