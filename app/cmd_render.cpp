@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "module.h"
 #include "render_watch.h"
+#include "model_import.h"
 #include "scene_loader.h"
 
 #include "oku/scene_db.h"
@@ -262,7 +263,7 @@ int run_render(const Args &args) {
   if (!read_request(args, request, code))
     return code;
   try {
-    load_scene_file(request.scene);
+    load_scene_input(request.scene);
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;

@@ -1,6 +1,7 @@
 // brightfold save SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]
 #include "commands.h"
 #include "module.h"
+#include "model_import.h"
 #include "scene_loader.h"
 
 #include "oku/scene_db.h"
@@ -100,7 +101,7 @@ int run_save(const Args &args) {
   const std::string saver_name = chosen != nullptr ? *chosen : kDefaultSaver;
 
   try {
-    load_scene_file(parsed.operands.front());
+    load_scene_input(parsed.operands.front());
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;

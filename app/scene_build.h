@@ -3,6 +3,7 @@
 
 #include "json_value.h"
 #include "oku/scene_db.h"
+#include "scene_loader.h"
 
 #include <filesystem>
 #include <map>
@@ -31,6 +32,11 @@ struct LoadContext {
   std::map<std::pair<std::string, std::string>, std::vector<SharedPart>> parts;
   // Texture images checked so far (absolute paths): each is read once.
   std::set<std::string> checked_images;
+  // Model files read so far (absolute paths), the meshes built from them
+  // (by file, mesh, shape and pivot) and how many polygons those hold.
+  ModelCache models;
+  std::map<std::string, VYobject *> model_parts;
+  long long model_polygons = 0;
 
   // A path of the scene file made absolute.
   std::string absolute(const std::string &path) const;
@@ -45,6 +51,9 @@ OBJECT_TYPE read_node_type(const JsonRef &ref, bool top);
 // Adds the geometry entries of `ref` (one entry or a list) to `node`, each
 // with the node's pivot.
 void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
+// Adds the geometry entry `ref` that names a mesh of a model file
+// ("part_mesh") to `node`.
+void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
 // Sets the texture of `node` from `ref`.
 // An image that cannot be read is no load error (the scene stays usable and
 // the module writes that texture commented out), but it is reported as a
