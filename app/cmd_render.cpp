@@ -6,9 +6,9 @@
 // surface writes its fixed temporary files into the current directory, so
 // the render runs in a private temporary directory, removed afterwards.
 #include "commands.h"
+#include "model_import.h"
 #include "module.h"
 #include "render_watch.h"
-#include "model_import.h"
 #include "scene_loader.h"
 
 #include "oku/scene_db.h"

@@ -1,7 +1,7 @@
 // brightfold save SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]
 #include "commands.h"
-#include "module.h"
 #include "model_import.h"
+#include "module.h"
 #include "scene_loader.h"
 
 #include "oku/scene_db.h"

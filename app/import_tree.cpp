@@ -44,10 +44,12 @@ void place_in(const Frame &parent, const Frame &own, ojson &value) {
 std::string label_text(const std::string &text) {
   std::string out;
   for (char c : text) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    if (out.size() < 48)
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (out.size() < 48 && (plain || (!out.empty() && out.back() != '_')))
       out += plain ? c : '_';
   }
+  while (!out.empty() && out.back() == '_')
+    out.pop_back();
   return out;
 }
 

@@ -112,7 +112,9 @@ private:
       const std::string name = ai_text(c->mName);
       names.push_back(name);
       const Affine world = place_of(tree_, name);
-      const Vec3 position = place(world, vec(c->mPosition));
+      // Assimp's glTF reader puts the node's translation into the camera as
+      // well; the node alone places it.
+      const Vec3 position = place(world, gltf_ ? Vec3{} : vec(c->mPosition));
       const Vec3 forward = unit(oku::apply(world.l, vec(c->mLookAt)));
       Vec3 sky = unit(oku::apply(world.l, vec(c->mUp)));
       if (oku::length(forward) == 0 || !std::isfinite(position.x + position.y + position.z)) {
