@@ -28,12 +28,14 @@ Affine compose(const Affine &outer, const Affine &inner) {
   return {oku::multiply(outer.l, inner.l), oku::add(oku::apply(outer.l, inner.t), outer.t)};
 }
 
+// Beyond 1e30 the scene's float numbers overflow once placed and scaled.
 bool finite(const Affine &a) {
+  const auto fits = [](double v) { return std::fabs(v) < 1e30; }; // false for NaN
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j)
-      if (!std::isfinite(a.l.m[i][j]))
+      if (!fits(a.l.m[i][j]))
         return false;
-  return std::isfinite(a.t.x) && std::isfinite(a.t.y) && std::isfinite(a.t.z);
+  return fits(a.t.x) && fits(a.t.y) && fits(a.t.z);
 }
 
 Vec3 place(const Affine &a, const Vec3 &p) { return oku::add(oku::apply(a.l, p), a.t); }

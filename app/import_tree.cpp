@@ -111,7 +111,7 @@ private:
     const std::string name = ai_text(node->mName);
     const Affine world = compose(item.parent_world, to_affine(node->mTransformation));
     if (!finite(world)) {
-      warn("node \"" + name + "\" has a transform that is not finite; it and its children are left out");
+      warn("node \"" + name + "\" has a transform that is not finite or out of range; it and its children are left out");
       return;
     }
     result_.places.emplace(name, world);

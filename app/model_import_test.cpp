@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -109,6 +110,148 @@ TEST_F(ModelImport, GltfHierarchyMaterialsCameraAndLight) {
   EXPECT_NEAR(hand["opacity"].get<double>(), 0.5, 1e-6);
   EXPECT_NEAR(hand["reflectivity"].get<double>(), 0.25, 1e-6); // metallic 0.5, smooth 0.5
   EXPECT_EQ(thumb["color"], hand["color"]);
+}
+
+} // namespace
+
+namespace {
+
+// A Collada file: a turned and moved node with a Phong material, a camera
+// with a horizontal angle and an aspect, a point light.
+const char *kCollada = R"(<?xml version="1.0"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+ <asset><unit meter="1"/><up_axis>Y_UP</up_axis></asset>
+ <library_cameras><camera id="cam" name="cam"><optics><technique_common><perspective>
+  <xfov>60</xfov><aspect_ratio>1.5</aspect_ratio><znear>0.1</znear><zfar>100</zfar>
+ </perspective></technique_common></optics></camera></library_cameras>
+ <library_lights><light id="lamp" name="lamp"><technique_common><point><color>0.5 0.25 0.5</color>
+  <constant_attenuation>1</constant_attenuation></point></technique_common></light></library_lights>
+ <library_effects><effect id="fx"><profile_COMMON><technique sid="t"><phong>
+  <diffuse><color>0.2 0.4 0.6 1</color></diffuse><specular><color>1 1 1 1</color></specular>
+  <shininess><float>20</float></shininess></phong></technique></profile_COMMON></effect></library_effects>
+ <library_materials><material id="mat" name="mat"><instance_effect url="#fx"/></material></library_materials>
+ <library_geometries><geometry id="tri" name="tri"><mesh>
+  <source id="p"><float_array id="pa" count="9">0 0 0 1 0 0 0 1 0</float_array>
+   <technique_common><accessor source="#pa" count="3" stride="3"><param name="X" type="float"/>
+   <param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>
+  <vertices id="v"><input semantic="POSITION" source="#p"/></vertices>
+  <triangles count="1" material="m"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles>
+ </mesh></geometry></library_geometries>
+ <library_visual_scenes><visual_scene id="s" name="s">
+  <node id="Turned" name="Turned"><translate>1 2 3</translate><rotate>0 1 0 90</rotate>
+   <instance_geometry url="#tri"><bind_material><technique_common>
+    <instance_material symbol="m" target="#mat"/></technique_common></bind_material></instance_geometry></node>
+  <node id="Eye" name="Eye"><translate>0 0 5</translate><instance_camera url="#cam"/></node>
+  <node id="Bulb" name="Bulb"><translate>0 4 0</translate><instance_light url="#lamp"/></node>
+ </visual_scene></library_visual_scenes>
+ <scene><instance_visual_scene url="#s"/></scene>
+</COLLADA>)";
+
+TEST_F(ModelImport, ColladaPlacementMaterialCameraAndLight) {
+  std::ofstream(dir_ / "turned.dae") << kCollada;
+  const json scene = imported(dir_ / "turned.dae");
+  const json &top = scene["root"]["children"];
+  const json turned = find(top, "Turned");
+  EXPECT_EQ(turned["type"], "object");
+  expect_near(turned["position"], {1, 2, 3});
+  expect_near(turned["rotation"], {0, 90, 0});
+  EXPECT_EQ(turned["geometry"],
+            json::parse(R"({"part": "turned.dae", "part_mesh": 0, "part_label": "turned_tri"})"));
+  expect_near(turned["color"], {0.2, 0.4, 0.6});
+  expect_near(turned["specular"], {1, 1, 1});
+  EXPECT_EQ(turned["shininess"], 20);
+  const json eye = find(top, "Eye");
+  expect_near(eye["position"], {0, 0, 5});
+  EXPECT_NEAR(eye["view_angle"].get<double>(), 2 * std::atan(std::tan(M_PI / 6) / 1.5) * 180 / M_PI, 1e-4);
+  EXPECT_EQ(scene["viewpoint"], "Eye");
+  const json bulb = find(top, "Bulb");
+  EXPECT_EQ(bulb["kind"], "point");
+  expect_near(bulb["position"], {0, 4, 0});
+  expect_near(bulb["color"], {1, 0.5, 1});
+  EXPECT_NEAR(bulb["intensity"].get<double>(), 0.5, 1e-6);
+}
+
+// Odd files: each gives a message that says what is wrong, or a scene.
+TEST_F(ModelImport, OddFiles) {
+  const auto deep = [](int levels) {
+    Gltf g;
+    const int cube = g.cube();
+    int parent = g.node({{"name", "level 0"}});
+    for (int i = 1; i < levels; ++i)
+      parent = g.node({{"name", "level " + std::to_string(i)}, {"translation", {0, 0.001, 0}}}, parent);
+    g.node({{"name", "Leaf"}, {"mesh", cube}}, parent);
+    return g;
+  };
+  const auto many = [] {
+    Gltf g;
+    const int cube = g.cube();
+    for (int i = 0; i < 10000; ++i)
+      g.node({{"name", "n" + std::to_string(i)},
+              {"mesh", cube},
+              {"translation", {i % 100 * 3, i / 100 * 3, 0}}});
+    return g;
+  };
+  Gltf empty, cameras, lights, points, bare, huge;
+  empty.node({{"name", "Nothing"}});
+  cameras.doc()["cameras"] = {{{"type", "perspective"}, {"perspective", {{"yfov", 0.8}, {"znear", 0.1}}}}};
+  cameras.node({{"name", "Eye"}, {"camera", 0}});
+  lights.light({{"type", "point"}});
+  lights.node({{"name", "Bulb"}, {"extensions", {{"KHR_lights_punctual", {{"light", 0}}}}}});
+  points.node({{"name", "Dots"}, {"mesh", points.mesh({0, 0, 0, 1, 0, 0}, {0, 1}, -1, 0)}});
+  points.node({{"name", "Line"}, {"mesh", points.mesh({0, 0, 0, 1, 0, 0}, {0, 1}, -1, 1)}});
+  bare.node({{"name", "Bare"}, {"mesh", bare.mesh({0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2})}});
+  const int far = huge.node({{"name", "Far"}, {"scale", {1e20, 1e20, 1e20}}});
+  huge.node({{"name", "Farther"}, {"mesh", huge.cube()}, {"scale", {1e20, 1e20, 1e20}}}, far);
+  huge.node({{"name", "Near"}, {"mesh", huge.cube()}});
+  struct Case {
+    const char *name;
+    Gltf file;
+    const char *message; // "" when the file gives a scene
+    size_t objects;      // nodes of the scene's root that are not cameras or lights
+  } cases[] = {
+      {"empty", empty, "nothing to draw: the file places no mesh with polygons", 0},
+      {"cameras", cameras, "nothing to draw: the file places no mesh with polygons (it holds 1 camera)", 0},
+      {"lights", lights, "(it holds 1 light)", 0},
+      {"points", points, "(it holds 2 meshes of points or lines only)", 0},
+      {"bare", bare, "", 1},
+      {"huge", huge, "", 1},
+      {"many", many(), "", 10000},
+      {"deep", deep(1000), "", 1},
+  };
+  for (Case &c : cases) {
+    const fs::path path = dir_ / (std::string(c.name) + ".gltf");
+    c.file.write(path);
+    std::string message;
+    try {
+      bf::load_scene_input(path.string());
+    } catch (const bf::SceneError &e) {
+      message = e.what();
+    }
+    if (*c.message) {
+      EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": " << message;
+      EXPECT_EQ(message.find(path.string()), 0u) << c.name << ": " << message;
+      continue;
+    }
+    ASSERT_EQ(message, "") << c.name;
+    size_t objects = 0;
+    for (const auto &node : db_get_root()->children)
+      objects += node->type == OBJECT_TYPE_GEOMETRY || node->type == OBJECT_TYPE_GROUP;
+    EXPECT_EQ(objects, c.objects) << c.name;
+  }
+  // Assimp's own refusals (a node that is its own child, not a model)
+  // name the file too.
+  const fs::path recursive = "/usr/share/assimp/models/glTF2/RecursiveNodes/RecursiveNodes.gltf";
+  std::ofstream(dir_ / "text.obj") << "hello\n";
+  for (const fs::path &path : {recursive, dir_ / "text.obj", dir_ / "missing.glb"}) {
+    if (!fs::exists(path.parent_path()))
+      continue;
+    try {
+      bf::load_scene_input(path.string());
+      ADD_FAILURE() << path << " loaded";
+    } catch (const bf::SceneError &e) {
+      EXPECT_EQ(std::string(e.what()).find(path.string() + ": cannot import: "), 0u) << e.what();
+    }
+  }
 }
 
 } // namespace
