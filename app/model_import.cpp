@@ -24,7 +24,9 @@ namespace {
 
 using import::ojson;
 
-std::string plural(long n, const char *word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
+std::string plural(long n, const std::string &word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : word.back() == 'h' ? "es" : "s");
+}
 
 [[noreturn]] void nothing_to_draw(const ModelFile &model, const import::TreeResult &tree) {
   const aiScene &scene = model.scene();
