@@ -110,6 +110,24 @@ std::vector<double> embedded_mean(const aiTexture &t) {
                  static_cast<long long>(t.mWidth) * t.mHeight, 4, 2, 0);
 }
 
+std::string lower(std::string s) {
+  for (char &c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The file of that name in the directory, its case aside (3DS files name
+// "IMAGE.JPG" for image.jpg); empty when there is none.
+fs::path beside(const fs::path &directory, const std::string &name) {
+  std::error_code ec;
+  if (fs::is_regular_file(directory / name, ec))
+    return directory / name;
+  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
+    if (lower(it->path().filename().string()) == lower(name) && fs::is_regular_file(it->path(), ec))
+      return it->path();
+  return {};
+}
+
 std::vector<double> file_mean(const std::string &model_path, std::string name) {
   for (char &c : name)
     if (c == '\\')
@@ -118,8 +136,8 @@ std::vector<double> file_mean(const std::string &model_path, std::string name) {
   fs::path path = fs::path(name).is_absolute() ? fs::path(name) : directory / name;
   std::error_code ec;
   if (!fs::is_regular_file(path, ec))
-    path = directory / fs::path(name).filename(); // a path of the author's machine
-  if (!fs::is_regular_file(path, ec))
+    path = beside(directory, fs::path(name).filename().string()); // a path of the author's machine
+  if (path.empty())
     return {};
   std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
   if (!picture || picture->data() == nullptr)
@@ -197,11 +215,21 @@ ojson MaterialTable::make(const aiMaterial &m) {
     keys["emission"] = value;
   if (!get_float(m, AI_MATKEY_OPACITY, opacity) && has_base)
     opacity = base.a;
+  // Collada files are written with both meanings of their transparency; a
+  // material that would hide its objects altogether is the other meaning.
+  if (!(opacity > 0)) {
+    report_warning(model_.path() + ": a material is fully transparent; it is taken as opaque");
+    opacity = 1;
+  }
   if (opacity < 1)
-    keys["opacity"] = number(std::fmax(0.0f, opacity));
-  // Metal reflects as much as it is smooth: a rough metal is no mirror.
-  if (!get_float(m, AI_MATKEY_REFLECTIVITY, reflectivity) &&
-      get_float(m, AI_MATKEY_METALLIC_FACTOR, metallic)) {
+    keys["opacity"] = number(opacity);
+  // Reflection is the reflectivity times the reflective colour where the
+  // file gives one; metal reflects as much as it is smooth.
+  aiColor4D reflective;
+  if (get_float(m, AI_MATKEY_REFLECTIVITY, reflectivity)) {
+    if (get_colour(m, AI_MATKEY_COLOR_REFLECTIVE, reflective))
+      reflectivity *= std::fmax(reflective.r, std::fmax(reflective.g, reflective.b));
+  } else if (get_float(m, AI_MATKEY_METALLIC_FACTOR, metallic)) {
     get_float(m, AI_MATKEY_ROUGHNESS_FACTOR, roughness);
     reflectivity = metallic * (1 - std::fmin(1.0f, std::fmax(0.0f, roughness)));
   }

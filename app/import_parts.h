@@ -58,6 +58,7 @@ struct TreeResult {
   std::string root_name;
   Bounds bounds;
   NodePlaces places;
+  NodePlaces own_places; // relative to the parent node
   long objects = 0;
   long meshes_without_polygons = 0; // placed meshes of points or lines only
 };

@@ -111,10 +111,12 @@ private:
     const std::string name = ai_text(node->mName);
     const Affine world = compose(item.parent_world, to_affine(node->mTransformation));
     if (!finite(world)) {
-      warn("node \"" + name + "\" has a transform that is not finite or out of range; it and its children are left out");
+      warn("node \"" + name +
+           "\" has a transform that is not finite or out of range; it and its children are left out");
       return;
     }
     result_.places.emplace(name, world);
+    result_.own_places.emplace(name, to_affine(node->mTransformation));
     const bool has_children = node->mNumChildren > 0 && node->mChildren != nullptr;
     if (!has_children || helper_node(name) || item.depth >= kMaxImportDepth) {
       if (has_children && item.depth >= kMaxImportDepth)

@@ -112,9 +112,13 @@ private:
       const std::string name = ai_text(c->mName);
       names.push_back(name);
       const Affine world = place_of(tree_, name);
-      // Assimp's glTF reader puts the node's translation into the camera as
-      // well; the node alone places it.
-      const Vec3 position = place(world, gltf_ ? Vec3{} : vec(c->mPosition));
+      // Assimp's glTF and 3DS readers put the node's translation into the
+      // camera as well; the node alone places it then.
+      const auto own = tree_.own_places.find(name);
+      const bool twice =
+          own != tree_.own_places.end() && oku::length(vec(c->mPosition)) > 0 &&
+          oku::length(oku::sub(own->second.t, vec(c->mPosition))) <= 1e-6 * oku::length(own->second.t);
+      const Vec3 position = place(world, twice ? Vec3{} : vec(c->mPosition));
       const Vec3 forward = unit(oku::apply(world.l, vec(c->mLookAt)));
       Vec3 sky = unit(oku::apply(world.l, vec(c->mUp)));
       if (oku::length(forward) == 0 || !std::isfinite(position.x + position.y + position.z)) {
@@ -132,9 +136,16 @@ private:
            {"look_at", vec_json(oku::add(position, scaled(forward, distance > 0 ? distance : 1)))},
            {"sky", vec_json(sky)},
            {"view_angle", number(view_angle(*c))}});
-      if (options_.camera.empty() ? views_.viewpoint.empty() : options_.camera == name && chosen_.empty())
+      const bool first = options_.camera.empty() && views_.viewpoint.empty() && blind_.empty();
+      if (first && !sees_scene(position, forward, view_angle(*c)))
+        blind_ = node_name; // a camera of an animation, say, that looks away
+      else if (first || (options_.camera == name && chosen_.empty()))
         views_.viewpoint = chosen_ = node_name;
     }
+    if (views_.viewpoint.empty() && !blind_.empty())
+      report_warning(model_.path() + ": camera \"" + blind_ +
+                     "\" sees nothing of the scene; a camera that frames it is added (--camera chooses "
+                     "the file's)");
     if (!options_.camera.empty() && chosen_.empty()) {
       std::string list;
       for (const auto &n : names)
@@ -142,6 +153,18 @@ private:
       throw SceneError(model_.path() + ": no camera is named \"" + options_.camera + "\"" +
                        (list.empty() ? " (the file has no cameras)" : " (its cameras: " + list + ")"));
     }
+  }
+
+  // Whether any of the scene's bounding sphere lies within the camera's
+  // widest angle of view (the diagonal of a 4:3 picture).
+  bool sees_scene(const Vec3 &position, const Vec3 &forward, double vertical_degrees) const {
+    const Vec3 to_centre = oku::sub(centre_, position);
+    const double d = oku::length(to_centre);
+    if (d <= radius_)
+      return true;
+    const double half_diagonal = std::atan(std::tan(vertical_degrees * kPi / 360) * 5.0 / 3.0);
+    const double off_axis = std::acos(std::fmax(-1.0, std::fmin(1.0, oku::dot(to_centre, forward) / d)));
+    return off_axis <= half_diagonal + std::asin(radius_ / d);
   }
 
   // The scene file takes the whole vertical angle. Assimp's readers give
@@ -265,6 +288,7 @@ private:
   Views views_;
   std::set<std::string> camera_names_;
   std::string chosen_;
+  std::string blind_; // the file's first camera, when it sees nothing
   int lights_ = 0;
   bool gltf_ = false;
 };
