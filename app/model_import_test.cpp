@@ -141,7 +141,7 @@ const char *kCollada = R"(<?xml version="1.0"?>
   <node id="Turned" name="Turned"><translate>1 2 3</translate><rotate>0 1 0 90</rotate>
    <instance_geometry url="#tri"><bind_material><technique_common>
     <instance_material symbol="m" target="#mat"/></technique_common></bind_material></instance_geometry></node>
-  <node id="Eye" name="Eye"><translate>0 0 5</translate><instance_camera url="#cam"/></node>
+  <node id="Eye" name="Eye"><translate>1 2 9</translate><instance_camera url="#cam"/></node>
   <node id="Bulb" name="Bulb"><translate>0 4 0</translate><instance_light url="#lamp"/></node>
  </visual_scene></library_visual_scenes>
  <scene><instance_visual_scene url="#s"/></scene>
@@ -161,7 +161,7 @@ TEST_F(ModelImport, ColladaPlacementMaterialCameraAndLight) {
   expect_near(turned["specular"], {1, 1, 1});
   EXPECT_EQ(turned["shininess"], 20);
   const json eye = find(top, "Eye");
-  expect_near(eye["position"], {0, 0, 5});
+  expect_near(eye["position"], {1, 2, 9});
   EXPECT_NEAR(eye["view_angle"].get<double>(), 2 * std::atan(std::tan(M_PI / 6) / 1.5) * 180 / M_PI, 1e-4);
   EXPECT_EQ(scene["viewpoint"], "Eye");
   const json bulb = find(top, "Bulb");
