@@ -1,6 +1,7 @@
 // Scene import: the scene files that small generated glTF and Collada files
 // give, and the odd files that must end in a message or a sensible scene.
 #include "import_test_support.h"
+#include "load_progress.h"
 #include "model_import.h"
 
 #include "oku/scene_db.h"
@@ -252,6 +253,32 @@ TEST_F(ModelImport, OddFiles) {
       EXPECT_EQ(std::string(e.what()).find(path.string() + ": cannot import: "), 0u) << e.what();
     }
   }
+}
+
+} // namespace
+
+namespace {
+
+// Progress appears only on a terminal and only after its delay, and its
+// line is cleared when the load ends.
+TEST(LoadProgress, QuietOffATerminalAndBeforeItsDelay) {
+  ::testing::internal::CaptureStderr();
+  {
+    bf::LoadProgress quiet("reading x.glb"); // standard error is a file here
+    quiet.update(0.5);
+    EXPECT_FALSE(quiet.shown());
+    bf::LoadProgress::set_always_for_tests(true, 60);
+    bf::LoadProgress early("reading x.glb");
+    early.update(0.5);
+    EXPECT_FALSE(early.shown());
+    bf::LoadProgress::set_always_for_tests(true, 0);
+    bf::LoadProgress shown("reading x.glb");
+    shown.update(0.25);
+    shown.update(0.251); // the same percent: no new line
+    EXPECT_TRUE(shown.shown());
+  }
+  bf::LoadProgress::set_always_for_tests(false, 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "\r\033[Kbrightfold: reading x.glb: 25%\r\033[K");
 }
 
 } // namespace
