@@ -86,7 +86,7 @@ int run_import(const Args &args) {
     std::string error;
     const auto file = ModelFile::open(model.string(), error);
     if (!file)
-      throw SceneError(model_path + ": cannot import: " + error);
+      throw SceneError(model_path + ": " + error);
     text = scene_text(import_model(*file, options, scene.parent_path()));
   } catch (const SceneError &e) {
     report(e.what());

@@ -38,14 +38,14 @@ std::string why_unreadable(const std::string &path) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (status.type() == std::filesystem::file_type::not_found)
-    return "no such file";
+    return std::string("cannot read: ") + std::strerror(ENOENT);
   if (status.type() == std::filesystem::file_type::directory)
-    return "is a directory";
+    return "cannot read: is a directory";
   if (status.type() != std::filesystem::file_type::regular)
-    return "not a regular file";
+    return "cannot read: not a regular file";
   std::FILE *file = std::fopen(path.c_str(), "rb");
   if (file == nullptr)
-    return std::strerror(errno);
+    return std::string("cannot read: ") + std::strerror(errno);
   std::fclose(file);
   return "";
 }
@@ -185,12 +185,11 @@ std::shared_ptr<ModelFile> ModelFile::open(const std::string &path, std::string 
   importer.SetProgressHandler(nullptr);
   if (scene == nullptr) {
     error = importer.GetErrorString();
-    if (error.empty())
-      error = "not a model file that Assimp reads";
+    error = "cannot import: " + (error.empty() ? std::string("not a model file that Assimp reads") : error);
     return nullptr;
   }
   if (scene->mRootNode == nullptr) {
-    error = "the file holds no scene (no root node)";
+    error = "cannot import: the file holds no scene (no root node)";
     return nullptr;
   }
   model->scene_ = scene;

@@ -26,8 +26,8 @@ struct MeshBounds {
 
 class ModelFile {
 public:
-  // Reads the model at `path`; null with the reason in `error` when Assimp
-  // cannot read it. Shows progress on a terminal when reading takes longer
+  // Reads the model at `path`; null with "cannot read: WHY" or "cannot
+  // import: WHY" in `error` when it cannot be read or Assimp refuses it. Shows progress on a terminal when reading takes longer
   // than a second.
   static std::shared_ptr<ModelFile> open(const std::string &path, std::string &error);
 

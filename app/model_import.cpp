@@ -119,7 +119,7 @@ void load_scene_input(const std::string &path, const ImportOptions &options) {
   std::string error;
   std::shared_ptr<ModelFile> model = ModelFile::open(absolute.string(), error);
   if (!model)
-    throw SceneError(path + ": cannot import: " + error);
+    throw SceneError(path + ": " + error);
   // As if written beside the model and read back: the same text, the same
   // scene; the model already read serves its parts.
   const std::string text = scene_text(import_model(*model, options, absolute.parent_path()));

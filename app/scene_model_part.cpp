@@ -43,7 +43,7 @@ ModelFile &model_of(const JsonRef &file_ref, const std::string &path, LoadContex
     slot = ModelFile::open(path, error);
     if (!slot) {
       context.models.erase(path);
-      file_ref.fail("cannot load \"" + path + "\": " + error);
+      file_ref.fail("cannot load \"" + path + "\": " + error.substr(error.find(": ") + 2));
     }
   }
   return *slot;
