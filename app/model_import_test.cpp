@@ -3,6 +3,7 @@
 #include "import_test_support.h"
 #include "load_progress.h"
 #include "model_import.h"
+#include "scene_loader.h"
 
 #include "oku/scene_db.h"
 
@@ -281,6 +282,58 @@ TEST(LoadProgress, QuietOffATerminalAndBeforeItsDelay) {
   }
   bf::LoadProgress::set_always_for_tests(false, 1);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "\r\033[Kbrightfold: reading x.glb: 25%\r\033[K");
+}
+
+} // namespace
+
+namespace {
+
+// Scene-file entries that name a mesh of a model: shared, transformed, and
+// refused with the place of the bad value.
+TEST_F(ModelImport, PartMeshEntries) {
+  Gltf g;
+  g.node({{"name", "Cube"}, {"mesh", g.cube()}});
+  g.write(dir_ / "cube.gltf");
+  const auto object = [](const std::string &geometry) {
+    return R"({ "type": "object", "geometry": )" + geometry + " }";
+  };
+  const std::string plain = object(R"({ "part": "cube.gltf", "part_mesh": 0 })");
+  const std::string doubled = object(
+      R"({ "part": "cube.gltf", "part_mesh": 0, "part_transform": [[2, 0, 0], [0, 2, 0], [0, 0, 2]] })");
+  bf::load_scene_text(R"({ "root": { "children": [)" + plain + "," + plain + "," + doubled + "] } }",
+                      (dir_ / "s.json").string());
+  const auto &nodes = db_get_root()->children;
+  ASSERT_EQ(nodes.size(), 3u);
+  VYobject *first = obj_get_geometry(nodes[0].get()), *second = obj_get_geometry(nodes[1].get()),
+           *third = obj_get_geometry(nodes[2].get());
+  EXPECT_EQ(first, second); // read once, shared
+  EXPECT_NE(first, third);
+  float small[6], large[6];
+  VYobject_getextents(first, small);
+  VYobject_getextents(third, large);
+  EXPECT_EQ(small[0], 2);
+  EXPECT_EQ(large[0], 4);
+
+  const struct {
+    std::string geometry, message;
+  } bad[] = {
+      {R"({ "part": "cube.gltf", "part_mesh": 7 })",
+       "/part_mesh: \"" + (dir_ / "cube.gltf").string() + "\" holds no mesh 7 with polygons"},
+      {R"({ "part": "cube.gltf", "part_mesh": 0, "part_transform": [[1, 0, 0], [0, 1, 0]] })",
+       "/part_transform: expected three rows of three numbers"},
+      {R"({ "part": "gone.gltf", "part_mesh": 0 })",
+       "/part: cannot load \"" + (dir_ / "gone.gltf").string() + "\": No such file or directory"},
+      {R"({ "part": "cube.gltf", "part_mesh": 0, "part_size": 1 })", "part_size"},
+  };
+  for (const auto &b : bad) {
+    try {
+      bf::load_scene_text(R"({ "root": { "children": [)" + object(b.geometry) + "] } }",
+                          (dir_ / "s.json").string());
+      ADD_FAILURE() << b.geometry;
+    } catch (const bf::SceneError &e) {
+      EXPECT_NE(std::string(e.what()).find(b.message), std::string::npos) << e.what();
+    }
+  }
 }
 
 } // namespace
