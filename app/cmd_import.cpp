@@ -2,12 +2,12 @@
 //
 // Writes the scene of a model file as a scene file whose objects refer to
 // the model's meshes; the file is written whole under a temporary name and
-// renamed into place.
+// renamed into place. The model itself and read-only files are refused.
+#include "base/atomic_file.h"
 #include "commands.h"
+#include "dead_runs.h"
 #include "model_import.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "output_check.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,38 +21,6 @@ int run_import(const Args &args);
 namespace {
 
 namespace fs = std::filesystem;
-
-// Writes `text` to `out` through a temporary file beside it; false with the
-// reason in `error`.
-bool write_whole(const std::string &out, const std::string &text, std::string &error) {
-  const fs::path target(out);
-  std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
-    done += static_cast<size_t>(n);
-  }
-  const int write_errno = done == text.size() ? 0 : errno ? errno : ENOSPC;
-  const mode_t mask = umask(0);
-  umask(mask);
-  const bool ok = write_errno == 0 && fchmod(fd, 0666 & ~mask) == 0 && fsync(fd) == 0;
-  const int saved = ok ? 0 : write_errno ? write_errno : errno;
-  if (close(fd) != 0 || !ok || std::rename(temporary.c_str(), out.c_str()) != 0) {
-    error = std::strerror(saved ? saved : errno);
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
-}
 
 } // namespace
 
@@ -79,8 +47,10 @@ int run_import(const Args &args) {
   std::error_code ec;
   const fs::path model = fs::absolute(model_path, ec).lexically_normal();
   const fs::path scene = fs::absolute(out, ec).lexically_normal();
-  if (fs::equivalent(model, scene, ec))
-    return usage_error("the scene file would replace the model file: " + out);
+  if (const std::string why = output_refusal(out, model_path); !why.empty()) {
+    report("cannot write " + out + ": " + why);
+    return kExitSaveFailed;
+  }
   std::string text;
   try {
     std::string error;
@@ -92,9 +62,9 @@ int run_import(const Args &args) {
     report(e.what());
     return kExitUsage;
   }
-  std::string error;
-  if (!write_whole(scene.string(), text, error)) {
-    report("cannot write " + out + ": " + error);
+  sweep_dead_runs(scene.parent_path().string(), ".bf-", ".partial");
+  if (!zal::write_whole_file(scene.string(), text.data(), text.size())) {
+    report("cannot write " + out + ": " + std::strerror(errno));
     return kExitSaveFailed;
   }
   return kExitOk;

@@ -156,3 +156,34 @@ TEST_F(ImportRun, TheDefaultCameraFramesEverything) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ImportRun, ImportCommandRefusals) {
+  const std::string model = scene(true).string(), out = (dir_ / "out.json").string();
+  std::ofstream(dir_ / "locked.json") << "{}";
+  fs::permissions(dir_ / "locked.json", fs::perms::owner_read);
+  const struct {
+    std::vector<std::string> args;
+    int exit;
+    std::string message;
+  } cases[] = {
+      {{"import", model}, 2, "import needs a model file and one scene file to write"},
+      {{"import", model, (dir_ / "out.pov").string()}, 2, "the scene file to write must end in .json"},
+      {{"import", model, out, "--up", "x"}, 2, "--up takes y or z, not \"x\""},
+      {{"import", model, out, "--camera", "Nobody"},
+       2,
+       "no camera is named \"Nobody\" (its cameras: \"Eye\")"},
+      {{"import", model, (dir_ / "locked.json").string()}, 1, "locked.json: it is read-only"},
+      {{"import", (dir_ / "none.glb").string(), out}, 2, "none.glb: cannot read: No such file or directory"},
+      {{"import", model, out, "--up", "z", "--camera", "Eye"}, 0, ""},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(brightfold(c.args), c.exit) << c.args.back() << ": " << err_;
+    EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+  }
+  EXPECT_EQ(slurp(dir_ / "locked.json"), "{}");
+  EXPECT_NE(slurp(out).find("\"viewpoint\": \"Eye\""), std::string::npos);
+}
+
+} // namespace
