@@ -8,6 +8,8 @@
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
 
+#include <malloc.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -278,11 +280,17 @@ VYobject *ModelFile::build_mesh(unsigned index, const oku::Mat3 &shape, ZAL_COLO
   return out.release();
 }
 
-void ModelFile::release() {
-  if (importer_)
-    importer_->FreeScene();
-  scene_ = nullptr;
-  importer_.reset();
+void ModelFile::release_mesh(unsigned index) {
+  if (index >= mesh_count())
+    return;
+  facts(index); // kept
+  // The scene is the importer's, which deletes what is left of it.
+  aiMesh *&mesh = const_cast<aiScene *>(scene_)->mMeshes[index];
+  delete mesh;
+  mesh = nullptr;
+  // The faces were many small blocks: their pages go back to the system
+  // rather than wait for blocks of the same size.
+  malloc_trim(0);
 }
 
 } // namespace bf

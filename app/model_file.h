@@ -52,8 +52,9 @@ public:
   // `error`.
   VYobject *build_mesh(unsigned index, const oku::Mat3 &shape, ZAL_COLOR colour, std::string &error) const;
 
-  // Frees the file's data once every part has been built from it.
-  void release();
+  // Frees the mesh's data once every part has been built from it (its
+  // polygon count and bounds stay known); mesh() then answers null.
+  void release_mesh(unsigned index);
 
 private:
   struct MeshFacts {

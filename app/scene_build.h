@@ -36,6 +36,9 @@ struct LoadContext {
   // (by file, mesh, shape and pivot) and how many polygons those hold.
   ModelCache models;
   std::map<std::string, VYobject *> model_parts;
+  // Parts still to build per model file (absolute path) and mesh: a mesh
+  // whose last part is built is freed.
+  std::map<std::pair<std::string, int>, long> model_uses;
   long long model_polygons = 0;
 
   // A path of the scene file made absolute.
@@ -51,6 +54,9 @@ OBJECT_TYPE read_node_type(const JsonRef &ref, bool top);
 // Adds the geometry entries of `ref` (one entry or a list) to `node`, each
 // with the node's pivot.
 void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
+// Counts the parts that the document's entries build from each mesh of a
+// model file.
+void count_model_parts(const json &document, LoadContext &context);
 // Adds the geometry entry `ref` that names a mesh of a model file
 // ("part_mesh") to `node`.
 void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);

@@ -56,6 +56,7 @@ void load_document(const json &document, const std::string &path, const ModelCac
   context.directory = fs::absolute(fs::path(path), ec).parent_path();
   if (models != nullptr)
     context.models = *models;
+  count_model_parts(document, context);
   if (auto env = top.get("environment"))
     load_environment(*env);
   if (auto root = top.get("root")) {

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 namespace bf {
 
@@ -51,6 +52,36 @@ ModelFile &model_of(const JsonRef &file_ref, const std::string &path, LoadContex
 
 } // namespace
 
+// The parts that a document's entries will build, per model file and mesh:
+// entries of one mesh with the same transform and pivot share a part. The
+// loader checks each entry when it gets there; this only counts.
+void count_model_parts(const json &document, LoadContext &context) {
+  std::set<std::string> parts;
+  std::vector<const json *> pending{&document};
+  while (!pending.empty()) {
+    const json &value = *pending.back();
+    pending.pop_back();
+    if (value.is_object() && value.contains("geometry")) {
+      const json &geometry = value["geometry"];
+      const std::string pivot = value.contains("pivot") ? value["pivot"].dump() : "";
+      for (const json &entry : geometry.is_array() ? geometry : json::array({geometry})) {
+        if (!entry.is_object() || !entry.contains("part_mesh") || !entry.contains("part"))
+          continue;
+        const json &part = entry["part"], &mesh = entry["part_mesh"];
+        if (!part.is_string() || !mesh.is_number_integer())
+          continue;
+        const std::string path = context.absolute(part.get<std::string>());
+        const std::string shape = entry.contains("part_transform") ? entry["part_transform"].dump() : "";
+        if (parts.insert(path + '\n' + mesh.dump() + '\n' + shape + '\n' + pivot).second)
+          ++context.model_uses[{path, mesh.get<int>()}];
+      }
+    }
+    if (value.is_structured())
+      for (const json &child : value)
+        pending.push_back(&child);
+  }
+}
+
 void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
   ref.expect_object({"part", "part_type", "part_label", "part_params", "part_mesh", "part_transform"});
   const JsonRef file_ref = ref.member("part");
@@ -94,6 +125,10 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
       file_ref.fail("cannot load mesh " + std::to_string(index) + " of \"" + path + "\": " + error);
     }
     VYobject_set_pivot(mesh, pivot.x, pivot.y, pivot.z);
+    // Its last part built, the file's mesh is not needed any more.
+    const auto parts = context.model_uses.find({path, index});
+    if (parts != context.model_uses.end() && --parts->second == 0)
+      model.release_mesh(static_cast<unsigned>(index));
   }
   _geometry *geometry = scene_add_geometry(node);
   geometry->set_mesh(mesh);

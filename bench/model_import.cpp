@@ -174,7 +174,8 @@ int main() {
   const bench::Row million =
       measure_case("glTF 1M triangles, 1000 nodes", model, 2.0 * kAcross * kDown * kMeshes, own, scratch);
   bench::print_row(million);
-  std::filesystem::remove_all(scratch);
+  if (getenv("BENCH_KEEP") == nullptr) // BENCH_KEEP=1 keeps the generated model
+    std::filesystem::remove_all(scratch);
   const double median = bench::stats(million.times).median;
   const double memory = million.peak_kib * 1024.0 / own;
   printf("target: 1M triangles under %.0f s: %s (%.3f s); peak memory at most twice the meshes' own size: %s "
