@@ -161,7 +161,10 @@ ZAL_COLOR polygon_colour(const ModelFile &model, unsigned mesh_index) {
   aiColor4D c;
   if (m == nullptr || is_stand_in(*m) || !base_colour(*m, c))
     return {1, 1, 1};
-  const auto unit = [](float v) { return std::fmin(1.0f, std::fmax(0.0f, v)); };
+  const bool gltf = is_gltf(model);
+  const auto unit = [gltf](float v) {
+    return static_cast<float>(gltf ? display_value(v) : std::fmin(1.0f, std::fmax(0.0f, v)));
+  };
   return {unit(c.r), unit(c.g), unit(c.b)};
 }
 
@@ -182,7 +185,8 @@ ojson MaterialTable::make(const aiMaterial &m) {
   ojson value;
   aiColor4D base(1, 1, 1, 1);
   const bool has_base = base_colour(m, base);
-  std::vector<double> colour{base.r, base.g, base.b};
+  const auto shown = [this](double v) { return gltf_ ? display_value(v) : v; };
+  std::vector<double> colour{shown(base.r), shown(base.g), shown(base.b)};
   const std::string image = colour_image(m);
   if (!image.empty()) {
     auto [it, added] = image_means_.try_emplace(image);
@@ -211,7 +215,8 @@ ojson MaterialTable::make(const aiMaterial &m) {
   get_float(m, AI_MATKEY_EMISSIVE_INTENSITY, intensity);
   if (get_colour(m, AI_MATKEY_COLOR_EMISSIVE, emissive) &&
       (emissive.r > 0 || emissive.g > 0 || emissive.b > 0) &&
-      colour_json(emissive.r * intensity, emissive.g * intensity, emissive.b * intensity, value))
+      colour_json(shown(emissive.r * intensity), shown(emissive.g * intensity), shown(emissive.b * intensity),
+                  value))
     keys["emission"] = value;
   if (!get_float(m, AI_MATKEY_OPACITY, opacity) && has_base)
     opacity = base.a;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace bf::import {
 
@@ -102,6 +103,15 @@ bool colour_json(double r, double g, double b, ojson &out) {
   out = ojson::array({unit(r), unit(g), unit(b)});
   return true;
 }
+
+bool is_gltf(const ModelFile &model) {
+  std::string ext = std::filesystem::path(model.path()).extension().string();
+  for (char &c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".gltf" || ext == ".glb";
+}
+
+double display_value(double linear) { return std::pow(std::fmin(1.0, std::fmax(0.0, linear)), 1 / 2.2); }
 
 void Bounds::add(const Vec3 &p) {
   if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))

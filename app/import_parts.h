@@ -17,6 +17,13 @@ using oku::Vec3;
 // "brightfold: warning: MESSAGE" on standard error.
 void report_warning(const std::string &message);
 
+// Whether the model is a glTF file (by its name): its colours are linear
+// light, its cameras and spot lights come from Assimp's glTF reader.
+bool is_gltf(const ModelFile &model);
+// A linear colour value as the renderer's 3.0 dialect shows it, which
+// applies no gamma: raised to 1 / 2.2.
+double display_value(double linear);
+
 // An affine placement: p -> l * p + t.
 struct Affine {
   Mat3 l;
@@ -68,12 +75,13 @@ TreeResult walk_tree(const ModelFile &model, const std::string &part_file);
 // of the mesh; image colours are averaged once per image.
 class MaterialTable {
 public:
-  explicit MaterialTable(const ModelFile &model) : model_(model) {}
+  explicit MaterialTable(const ModelFile &model) : model_(model), gltf_(is_gltf(model)) {}
   const ojson &keys(unsigned mesh_index);
 
 private:
   ojson make(const aiMaterial &material);
   const ModelFile &model_;
+  bool gltf_;
   std::map<unsigned, ojson> by_material_;
   std::map<std::string, std::vector<double>> image_means_;
 };

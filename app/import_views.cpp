@@ -85,10 +85,7 @@ public:
   ViewBuilder(const ModelFile &model, const TreeResult &tree, const ImportOptions &options)
       : model_(model), scene_(model.scene()), tree_(tree), options_(options),
         axes_(scene_axes(scene_, options.up)), centre_(tree.bounds.centre()), radius_(radius_of(tree)) {
-    std::string ext = std::filesystem::path(model.path()).extension().string();
-    for (char &ch : ext)
-      ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    gltf_ = ext == ".gltf" || ext == ".glb";
+    gltf_ = is_gltf(model);
   }
 
   Views run() {

@@ -108,7 +108,7 @@ TEST_F(ModelImport, GltfHierarchyMaterialsCameraAndLight) {
   EXPECT_EQ(thumb["geometry"],
             json::parse(R"({"part": "arm.gltf", "part_mesh": 0, "part_label": "arm_meshes_0_2"})"));
   expect_near(hand["color"], {1, 0, 0});
-  expect_near(hand["emission"], {0, 0.5, 0});
+  expect_near(hand["emission"], {0, std::pow(0.5, 1 / 2.2), 0}); // linear light as shown
   EXPECT_NEAR(hand["opacity"].get<double>(), 0.5, 1e-6);
   EXPECT_NEAR(hand["reflectivity"].get<double>(), 0.25, 1e-6); // metallic 0.5, smooth 0.5
   EXPECT_EQ(thumb["color"], hand["color"]);
