@@ -34,6 +34,22 @@ private:
   LoadProgress progress_;
 };
 
+// Lends a progress handler to the importer while it lives. Assimp deletes
+// the handler it holds when it is destroyed, but not one that it is told to
+// drop: handing back the default one leaves ours to its owner.
+class ProgressLease {
+public:
+  ProgressLease(Assimp::Importer &importer, Assimp::ProgressHandler &handler) : importer_(importer) {
+    importer_.SetProgressHandler(&handler);
+  }
+  ~ProgressLease() { importer_.SetProgressHandler(nullptr); }
+  ProgressLease(const ProgressLease &) = delete;
+  ProgressLease &operator=(const ProgressLease &) = delete;
+
+private:
+  Assimp::Importer &importer_;
+};
+
 bool finite3(const aiVector3D &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 std::string why_unreadable(const std::string &path) {
@@ -182,9 +198,12 @@ std::shared_ptr<ModelFile> ModelFile::open(const std::string &path, std::string 
   Assimp::Importer &importer = *model->importer_;
   // Assimp would otherwise make up a skeleton mesh for a file of bones alone.
   importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
-  importer.SetProgressHandler(new ReadProgress(path)); // the importer owns it
-  const aiScene *scene = importer.ReadFile(path, 0);
-  importer.SetProgressHandler(nullptr);
+  const aiScene *scene = nullptr;
+  {
+    ReadProgress progress(path);
+    ProgressLease lease(importer, progress);
+    scene = importer.ReadFile(path, 0);
+  }
   if (scene == nullptr) {
     error = importer.GetErrorString();
     error = "cannot import: " + (error.empty() ? std::string("not a model file that Assimp reads") : error);
