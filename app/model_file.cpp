@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace bf {
 
@@ -66,6 +67,30 @@ std::string why_unreadable(const std::string &path) {
     return std::string("cannot read: ") + std::strerror(errno);
   std::fclose(file);
   return "";
+}
+
+// OFF files announce their counts first, and Assimp's reader sets aside
+// room for them before reading on: a few bytes claiming billions of
+// vertices would take minutes and gigabytes. Every vertex takes at least
+// six bytes ("0 0 0\n") and every face eight ("3 0 1 2\n").
+std::string implausible_off(const std::string &path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char &c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::ifstream in(path, std::ios::binary);
+  std::string word;
+  if (ext != ".off" || !(in >> word) || word.find("OFF") == std::string::npos)
+    return "";
+  double vertices = 0, faces = 0;
+  if (!(in >> vertices >> faces))
+    return "";
+  std::error_code ec;
+  const double size = static_cast<double>(std::filesystem::file_size(path, ec));
+  if (vertices * 6 + faces * 8 <= size + 64)
+    return "";
+  return "cannot import: the file announces " + std::to_string(static_cast<long long>(vertices)) +
+         " vertices and " + std::to_string(static_cast<long long>(faces)) + " faces, more than its " +
+         std::to_string(static_cast<long long>(size)) + " bytes can hold";
 }
 
 // The face's corners when it is a polygon whose every index names a vertex.
@@ -190,6 +215,8 @@ std::string ai_text(const aiString &s) {
 
 std::shared_ptr<ModelFile> ModelFile::open(const std::string &path, std::string &error) {
   error = why_unreadable(path);
+  if (error.empty())
+    error = implausible_off(path);
   if (!error.empty())
     return nullptr;
   auto model = std::shared_ptr<ModelFile>(new ModelFile());

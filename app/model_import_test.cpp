@@ -244,7 +244,10 @@ TEST_F(ModelImport, OddFiles) {
   // name the file too.
   const fs::path recursive = "/usr/share/assimp/models/glTF2/RecursiveNodes/RecursiveNodes.gltf";
   std::ofstream(dir_ / "text.obj") << "hello\n";
-  for (const fs::path &path : {recursive, dir_ / "text.obj", dir_ / "missing.glb"}) {
+  // A few bytes that announce billions of vertices are refused before
+  // Assimp's reader sets aside room for them.
+  std::ofstream(dir_ / "huge.off") << "OFF\n353535235358 6 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+  for (const fs::path &path : {recursive, dir_ / "text.obj", dir_ / "huge.off", dir_ / "missing.glb"}) {
     if (!fs::exists(path.parent_path()))
       continue;
     try {
