@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -336,6 +337,45 @@ TEST_F(ModelImport, PartMeshEntries) {
     } catch (const bf::SceneError &e) {
       EXPECT_NE(std::string(e.what()).find(b.message), std::string::npos) << e.what();
     }
+  }
+}
+
+} // namespace
+
+namespace {
+
+// Without a camera or lights: a camera on the side of front, above and
+// right of the up axis given, looking at the middle, and two lights.
+TEST_F(ModelImport, DefaultViewsFollowTheUpAxis) {
+  Gltf g;
+  g.node({{"name", "Box"}, {"mesh", g.cube()}, {"translation", {10, 0, 0}}});
+  g.write(dir_ / "box.gltf");
+  const double k = 1 / std::sqrt(3.0);
+  for (const auto &[up, sky, towards] :
+       {std::tuple<char, std::vector<double>, std::vector<double>>{0, {0, 1, 0}, {k, k, k}},
+        {'z', {0, 0, 1}, {k, -k, k}}}) {
+    bf::ImportOptions options;
+    options.up = up;
+    const json scene = imported(dir_ / "box.gltf", options);
+    EXPECT_EQ(scene["viewpoint"], "Default camera");
+    const json &top = scene["root"]["children"];
+    const json camera = find(top, "Default camera");
+    expect_near(camera["look_at"], {10, 0, 0});
+    expect_near(camera["sky"], sky);
+    EXPECT_EQ(camera["view_angle"], 45);
+    std::vector<double> offset(3);
+    double distance = 0;
+    for (int i = 0; i < 3; ++i)
+      offset[i] = camera["position"][i].get<double>() - camera["look_at"][i].get<double>(),
+      distance += offset[i] * offset[i];
+    distance = std::sqrt(distance);
+    // The sphere around the cube (radius sqrt(3)) fits the vertical 45 degrees.
+    EXPECT_GT(distance, std::sqrt(3.0) / std::sin(M_PI / 8));
+    for (double &v : offset)
+      v /= distance;
+    expect_near(json(offset), towards);
+    EXPECT_EQ(find(top, "Key light")["kind"], "point");
+    EXPECT_EQ(find(top, "Fill light")["intensity"], 0.4);
   }
 }
 
