@@ -1,5 +1,6 @@
 // Scene import: the scene files that small generated glTF and Collada files
 // give, and the odd files that must end in a message or a sensible scene.
+#include "import_parts.h"
 #include "import_test_support.h"
 #include "load_progress.h"
 #include "model_import.h"
@@ -377,6 +378,33 @@ TEST_F(ModelImport, DefaultViewsFollowTheUpAxis) {
     EXPECT_EQ(find(top, "Key light")["kind"], "point");
     EXPECT_EQ(find(top, "Fill light")["intensity"], 0.4);
   }
+}
+
+} // namespace
+
+namespace {
+
+// The up axis from the file's metadata (FBX files carry one), unless
+// --up says otherwise; the right is the front crossed with the up.
+TEST(SceneAxes, FromMetadataUnlessOverridden) {
+  using bf::import::Vec3;
+  const auto expect_axis = [](const Vec3 &v, const std::vector<double> &e) {
+    EXPECT_EQ(std::vector<double>({v.x, v.y, v.z}), e);
+  };
+  aiScene scene;
+  expect_axis(bf::import::scene_axes(scene, 0).up, {0, 1, 0}); // no metadata
+  scene.mMetaData = aiMetadata::Alloc(4);
+  scene.mMetaData->Set(0, "UpAxis", int32_t(2));
+  scene.mMetaData->Set(1, "UpAxisSign", int32_t(1));
+  scene.mMetaData->Set(2, "FrontAxis", int32_t(1));
+  scene.mMetaData->Set(3, "FrontAxisSign", int32_t(-1));
+  const bf::import::Axes z = bf::import::scene_axes(scene, 0);
+  expect_axis(z.up, {0, 0, 1});
+  expect_axis(z.front, {0, -1, 0});
+  expect_axis(z.right, {1, 0, 0});
+  expect_axis(bf::import::scene_axes(scene, 'y').up, {0, 1, 0});
+  scene.mMetaData->Set(1, "UpAxisSign", int32_t(-1));
+  expect_axis(bf::import::scene_axes(scene, 0).up, {0, 0, -1});
 }
 
 } // namespace
