@@ -14,6 +14,8 @@
 
 namespace bf {
 
+class LoadProgress;
+
 struct MeshDeleter {
   void operator()(VYobject *mesh) const;
 };
@@ -40,6 +42,10 @@ struct LoadContext {
   // whose last part is built is freed.
   std::map<std::pair<std::string, int>, long> model_uses;
   long long model_polygons = 0;
+  // Parts of model files to build in all, built so far, and the terminal
+  // progress of building them (made with the first).
+  long model_parts_total = 0, model_parts_built = 0;
+  std::shared_ptr<LoadProgress> model_progress;
 
   // A path of the scene file made absolute.
   std::string absolute(const std::string &path) const;

@@ -2,8 +2,10 @@
 // "part_mesh": N, "part_transform": [[...], [...], [...]] }. The file is
 // read once per scene load; each mesh once per shape and pivot.
 #include "import_parts.h"
+#include "load_progress.h"
 #include "scene_build.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -73,7 +75,7 @@ void count_model_parts(const json &document, LoadContext &context) {
         const std::string path = context.absolute(part.get<std::string>());
         const std::string shape = entry.contains("part_transform") ? entry["part_transform"].dump() : "";
         if (parts.insert(path + '\n' + mesh.dump() + '\n' + shape + '\n' + pivot).second)
-          ++context.model_uses[{path, mesh.get<int>()}];
+          ++context.model_uses[{path, mesh.get<int>()}], ++context.model_parts_total;
       }
     }
     if (value.is_structured())
@@ -126,6 +128,10 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
     }
     VYobject_set_pivot(mesh, pivot.x, pivot.y, pivot.z);
     // Its last part built, the file's mesh is not needed any more.
+    if (!context.model_progress)
+      context.model_progress = std::make_shared<LoadProgress>("building the model's parts");
+    context.model_progress->update(static_cast<double>(++context.model_parts_built) /
+                                   static_cast<double>(std::max(1L, context.model_parts_total)));
     const auto parts = context.model_uses.find({path, index});
     if (parts != context.model_uses.end() && --parts->second == 0)
       model.release_mesh(static_cast<unsigned>(index));
