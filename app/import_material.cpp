@@ -1,6 +1,7 @@
 // Materials of a model file as object keys: colour (an image's mean colour
 // when the colour is an image), specular, Phong exponent, emission,
 // opacity and reflectivity.
+#include "base/ascii_text.h"
 #include "import_parts.h"
 
 #include <assimp/material.h>
@@ -110,11 +111,7 @@ std::vector<double> embedded_mean(const aiTexture &t) {
                  static_cast<long long>(t.mWidth) * t.mHeight, 4, 2, 0);
 }
 
-std::string lower(std::string s) {
-  for (char &c : s)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
+std::string lower(std::string s) { return zal::ascii_lower(std::move(s)); }
 
 // The file of that name in the directory, its case aside (3DS files name
 // "IMAGE.JPG" for image.jpg); empty when there is none.

@@ -1,4 +1,5 @@
 // Placement arithmetic of the scene import and the numbers it writes.
+#include "base/ascii_text.h"
 #include "import_parts.h"
 
 #include <cmath>
@@ -105,9 +106,7 @@ bool colour_json(double r, double g, double b, ojson &out) {
 }
 
 bool is_gltf(const ModelFile &model) {
-  std::string ext = std::filesystem::path(model.path()).extension().string();
-  for (char &c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = zal::ascii_lower(std::filesystem::path(model.path()).extension().string());
   return ext == ".gltf" || ext == ".glb";
 }
 

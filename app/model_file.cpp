@@ -1,5 +1,6 @@
 // Reading a model file through Assimp, and its meshes into host meshes.
 #include "model_file.h"
+#include "base/ascii_text.h"
 
 #include "load_progress.h"
 #include "scene_build.h"
@@ -74,9 +75,7 @@ std::string why_unreadable(const std::string &path) {
 // vertices would take minutes and gigabytes. Every vertex takes at least
 // six bytes ("0 0 0\n") and every face eight ("3 0 1 2\n").
 std::string implausible_off(const std::string &path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char &c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = zal::ascii_lower(std::filesystem::path(path).extension().string());
   std::ifstream in(path, std::ios::binary);
   std::string word;
   if (ext != ".off" || !(in >> word) || word.find("OFF") == std::string::npos)

@@ -27,8 +27,8 @@ struct MeshBounds {
 class ModelFile {
 public:
   // Reads the model at `path`; null with "cannot read: WHY" or "cannot
-  // import: WHY" in `error` when it cannot be read or Assimp refuses it. Shows progress on a terminal when reading takes longer
-  // than a second.
+  // import: WHY" in `error` when it cannot be read or Assimp refuses it. Shows progress on a terminal when
+  // reading takes longer than a second.
   static std::shared_ptr<ModelFile> open(const std::string &path, std::string &error);
 
   const std::string &path() const { return path_; }

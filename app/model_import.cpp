@@ -1,6 +1,7 @@
 // Scene import as a whole: the document of a model's scene, its text, and
 // model files loaded in place of scene files.
 #include "model_import.h"
+#include "base/ascii_text.h"
 
 #include "import_parts.h"
 #include "scene_loader.h"
@@ -107,9 +108,7 @@ std::string scene_text(const ojson &document) {
 }
 
 void load_scene_input(const std::string &path, const ImportOptions &options) {
-  std::string ext = fs::path(path).extension().string();
-  for (char &c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = zal::ascii_lower(fs::path(path).extension().string());
   if (ext == ".json") {
     load_scene_file(path);
     return;
