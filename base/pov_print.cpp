@@ -28,7 +28,7 @@ struct Line {
 };
 
 void open_line(Line &line, FILE *file, int depth) {
-  pov_text_out_open(&line.out, file, line.block, sizeof line.block);
+  line.out = PovTextOut{file, line.block, 0, sizeof line.block, 0};
   for (; depth > 0; --depth)
     pov_text_out_write(&line.out, "  ", 2);
 }

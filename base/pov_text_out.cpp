@@ -27,12 +27,6 @@ int pov_text_out_open(PovTextOut *out, FILE *file, char *block, size_t capacity)
   return block != nullptr;
 }
 
-void pov_text_out_flush(PovTextOut *out) {
-  if (out->used > 0 && out->file)
-    fwrite(out->block, 1, out->used, out->file);
-  out->used = 0;
-}
-
 void pov_text_out_printf(PovTextOut *out, const char *format, ...) {
   // Only short lines (declarations, a part's name of at most 255 bytes)
   // come this way.

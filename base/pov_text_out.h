@@ -18,7 +18,11 @@ struct PovTextOut {
 // A block of `capacity` bytes of the caller's (owns_block 0), or, with a null
 // block, a new one; answers 0 when memory ran out.
 int pov_text_out_open(PovTextOut *out, FILE *file, char *block, size_t capacity);
-void pov_text_out_flush(PovTextOut *out);
+inline void pov_text_out_flush(PovTextOut *out) {
+  if (out->used > 0 && out->file)
+    fwrite(out->block, 1, out->used, out->file);
+  out->used = 0;
+}
 // Room for n more bytes (n far below the capacity) at the answered place;
 // pov_text_out_commit then takes the bytes up to `end`.
 inline char *pov_text_out_reserve(PovTextOut *out, size_t n) {
