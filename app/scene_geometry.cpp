@@ -133,9 +133,13 @@ void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadCo
     info.params_ = read_string(*v);
 
   std::string error;
+  const bool first_use = context.parts.count({lower(type), path}) == 0;
   VYobject *mesh = part_mesh(*factory, type, path, info.params_, pivot, context, error);
   if (mesh == nullptr)
     file_ref.fail("cannot load \"" + path + "\": " + error);
+  if (first_use && !VYobject_has_area(mesh))
+    file_ref.warn("\"" + path +
+                  "\" holds no polygon with an area; the part is saved empty and draws nothing");
   _geometry *geometry = scene_add_geometry(node);
   geometry->set_mesh(mesh);
   geometry->set_part_file(path);

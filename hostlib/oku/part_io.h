@@ -1,6 +1,8 @@
 // The files Assimp opens while it reads a part: under an alias, and as UTF-8.
 #pragma once
 
+#include "oku/utf16_text.h"
+
 #include <assimp/DefaultIOSystem.h>
 
 #include <string>
@@ -22,10 +24,5 @@ private:
   const char *map(const char *file) const { return file != nullptr && alias_ == file ? real_.c_str() : file; }
   std::string alias_, real_;
 };
-
-// UTF-16 text (little or big endian, as its leading byte order mark says)
-// as UTF-8; false when `bytes` does not start with such a mark. A lone
-// surrogate becomes U+FFFD.
-bool utf16_to_utf8(const std::string &bytes, std::string &out);
 
 } // namespace oku

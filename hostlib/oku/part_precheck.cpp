@@ -1,7 +1,7 @@
 // Announced element counts against file sizes, and the node graph scans.
 #include "oku/part_precheck.h"
 #include "oku/node_graph.h"
-#include "oku/part_io.h"
+#include "oku/utf16_text.h"
 
 #include <cstring>
 #include <fstream>
@@ -94,7 +94,10 @@ std::string ply_problem(const std::string &head, long long size) {
       return kTooMany;
   }
   close_element();
-  return need > size - static_cast<long long>(end) ? kTooMany : "";
+  const size_t data = head.find('\n', end); // the elements start on the next line
+  if (data == std::string::npos)
+    return "";
+  return need > size - static_cast<long long>(data + 1) ? kTooMany : "";
 }
 
 // The JSON chunk of a binary glTF file ("glTF", version, length; then

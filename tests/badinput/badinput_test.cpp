@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,7 +37,7 @@ struct Outcome {
 };
 
 // Runs brightfold in `dir`; its output goes to files outside it.
-Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs::path &logs) {
+Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs::path &logs, long limit_mb) {
   const fs::path out = logs / "stdout", err = logs / "stderr";
   const pid_t pid = fork();
   if (pid == 0) {
@@ -51,6 +52,9 @@ Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs:
       argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     alarm(60); // a hang fails the case instead of the whole suite
+    const rlimit as{static_cast<rlim_t>(limit_mb) << 20, static_cast<rlim_t>(limit_mb) << 20};
+    if (limit_mb > 0)
+      setrlimit(RLIMIT_AS, &as);
     execv(kProgram.c_str(), argv.data());
     _exit(127);
   }
@@ -110,7 +114,7 @@ TEST_P(BadInput, ExitCodeAndMessage) {
   if (c.setup)
     c.setup(dir.string());
   const auto before = snapshot(dir);
-  const Outcome outcome = run(c.args, dir, logs);
+  const Outcome outcome = run(c.args, dir, logs, c.address_limit_mb);
   EXPECT_EQ(outcome.status, c.exit_code);
   const std::string want = substitute(c.message, dir.string());
   if (c.match == badinput::Match::Exact)
@@ -137,6 +141,11 @@ TEST_P(BadInput, ExitCodeAndMessage) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Loaders, BadInput, ::testing::ValuesIn(badinput::loader_cases()),
+                         [](const ::testing::TestParamInfo<badinput::Case> &info) {
+                           return info.param.name;
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Table, BadInput, ::testing::ValuesIn(badinput::cases()),
                          [](const ::testing::TestParamInfo<badinput::Case> &info) {
