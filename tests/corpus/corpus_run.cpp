@@ -205,8 +205,9 @@ int main(int argc, char **argv) {
     Run r = run({"save", "scene.json", "out.pov"}, work, timeout);
     bool rendered = false;
     if (render_every > 0 && r.status == 0 && !r.timed_out && saved++ % render_every == 0) {
+      // POV-Ray may parse a 50 MB mesh for a minute on a busy machine.
       Run p = run({"render", "scene.json", "out.png", "--width", "80", "--height", "60", "--no-antialias"},
-                  work, timeout);
+                  work, 4 * timeout);
       p.max_rss_kib = std::max(p.max_rss_kib, r.max_rss_kib);
       p.err = r.err + p.err;
       r = p;
