@@ -107,6 +107,8 @@ private:
         if (face.mIndices[k] >= mesh.mNumVertices)
           throw LoadError("a polygon names a vertex that the file does not hold");
       VYobject_begin_polygon(mesh_, colour);
+      ++polygons_;
+      corners_ += face.mNumIndices;
       for (unsigned k = 0; k < face.mNumIndices; ++k) {
         const unsigned v = face.mIndices[k];
         if (position_of[v] < 0)
@@ -115,6 +117,9 @@ private:
           normal_of[v] = mesh.HasNormals() ? add_normal(mesh.mNormals[v], normal_matrix, identity) : -1;
         VYobject_add_corner(mesh_, position_of[v], normal_of[v]);
       }
+      // The mesh drops what it has no memory for.
+      if (VYobject_polygon_count(mesh_) != polygons_ || VYobject_corner_count(mesh_) != corners_)
+        throw LoadError("out of memory");
     }
   }
 
@@ -124,7 +129,7 @@ private:
       throw LoadError("a vertex position is not a finite number");
     const int index = VYobject_add_position(mesh_, q.x, q.y, q.z);
     if (index < 0)
-      throw LoadError("the mesh is too large");
+      throw LoadError("out of memory"); // or 2^31 positions, which no memory holds
     return index;
   }
 
@@ -144,13 +149,14 @@ private:
     }
     const int index = VYobject_add_normal(mesh_, m.x, m.y, m.z);
     if (index < 0)
-      throw LoadError("the mesh is too large");
+      throw LoadError("out of memory");
     return index;
   }
 
   const aiScene &scene_;
   bool stand_ins_;
   VYobject *mesh_;
+  long polygons_ = 0, corners_ = 0; // added so far
 };
 
 // Every pointer, count and index of the node tree and of the meshes it
