@@ -2,6 +2,7 @@
 // textures.
 #include "scene_build.h"
 
+#include "vy/image_bounds.h"
 #include "vy/mesh.h"
 
 #include <array>
@@ -300,7 +301,11 @@ std::string image_problem(const std::string &path) {
     return std::strerror(errno);
   // The reader that the module's conversion uses; it refuses cut-off files.
   std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
-  return picture ? "" : "not a picture that can be read (empty, cut off or of an unknown format)";
+  if (picture)
+    return "";
+  return vy_image_reader_out_of_memory()
+             ? "out of memory"
+             : "not a picture that can be read (empty, cut off or of an unknown format)";
 }
 
 void check_image(const JsonRef &ref, const std::string &path) {

@@ -20,3 +20,7 @@ struct PnmHeader {
   long start; // where the pixels start
 };
 bool vy_read_pnm_header(FILE *file, PnmHeader &header);
+
+// Whether the last image_reader_invoke on this thread failed for want of
+// memory (rather than for what the file holds).
+bool vy_image_reader_out_of_memory();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -62,6 +63,19 @@ void grey_to_colour(const unsigned char *in, int channels, unsigned char *out, s
   }
 }
 
+// Set when the last read failed for want of memory.
+thread_local bool out_of_memory = false;
+
+// A bitmap of the given size, or null with out_of_memory set.
+std::unique_ptr<VYbitmap> new_bitmap(int width, int height, int depth) {
+  std::unique_ptr<VYbitmap> bitmap(new (std::nothrow) VYbitmap(width, height, depth, nullptr));
+  if (!bitmap || bitmap->data() == nullptr) {
+    out_of_memory = true;
+    return nullptr;
+  }
+  return bitmap;
+}
+
 // 16-bit PNM samples, most significant byte first, scaled to 8 bits (the
 // stb_image at hand reads them in the wrong byte order).
 VYbitmap *read_pnm16(FILE *file, const PnmHeader &h) {
@@ -75,8 +89,8 @@ VYbitmap *read_pnm16(FILE *file, const PnmHeader &h) {
     const unsigned value = std::min<unsigned>((samples[2 * i] << 8) | samples[2 * i + 1], h.max_value);
     eight[i] = static_cast<unsigned char>((value * 255 + h.max_value / 2) / h.max_value);
   }
-  std::unique_ptr<VYbitmap> bitmap(new (std::nothrow) VYbitmap(h.width, h.height, 24, nullptr));
-  if (!bitmap || bitmap->data() == nullptr)
+  std::unique_ptr<VYbitmap> bitmap = new_bitmap(h.width, h.height, 24);
+  if (!bitmap)
     return nullptr;
   if (h.channels == 3)
     std::memcpy(bitmap->data(), eight.data(), bitmap->data_size());
@@ -144,11 +158,7 @@ bool plain_targa(FILE *file) {
   return got && vy_plain_targa(h);
 }
 
-} // namespace
-
-VYbitmap *image_reader_invoke(const char *path) {
-  if (path == nullptr || *path == '\0')
-    return nullptr;
+VYbitmap *read_image(const char *path) {
   // Only regular files: opening a FIFO would wait for a writer for ever, and
   // a device such as /dev/zero never ends.
   struct stat info;
@@ -175,11 +185,19 @@ VYbitmap *image_reader_invoke(const char *path) {
   // past its buffer, so grey becomes colour here.
   std::unique_ptr<unsigned char, StbFree> pixels(
       stbi_load_from_file(file.get(), &width, &height, &channels, 0));
-  if (!pixels || !sane_size(width, height) || channels < 1 || channels > 4)
+  if (!pixels) {
+    // This libstb keeps no failure reasons: a file whose header was fine
+    // failed for memory when its pixels alone do not fit in it now.
+    void *probe = std::malloc(static_cast<size_t>(width) * height * channels);
+    out_of_memory = probe == nullptr;
+    std::free(probe);
+    return nullptr;
+  }
+  if (!sane_size(width, height) || channels < 1 || channels > 4)
     return nullptr;
   const int wanted = colour_channels(channels);
-  std::unique_ptr<VYbitmap> bitmap(new (std::nothrow) VYbitmap(width, height, wanted * 8, nullptr));
-  if (!bitmap || bitmap->data() == nullptr)
+  std::unique_ptr<VYbitmap> bitmap = new_bitmap(width, height, wanted * 8);
+  if (!bitmap)
     return nullptr;
   // stb_image delivers rows top first, channels in R, G, B, A order: the
   // host's own layout, so colour pictures need one copy.
@@ -189,3 +207,19 @@ VYbitmap *image_reader_invoke(const char *path) {
     grey_to_colour(pixels.get(), channels, bitmap->data(), static_cast<size_t>(width) * height);
   return bitmap.release();
 }
+
+} // namespace
+
+VYbitmap *image_reader_invoke(const char *path) {
+  out_of_memory = false;
+  if (path == nullptr || *path == '\0')
+    return nullptr;
+  try {
+    return read_image(path);
+  } catch (const std::bad_alloc &) {
+    out_of_memory = true;
+  }
+  return nullptr;
+}
+
+bool vy_image_reader_out_of_memory() { return out_of_memory; }

@@ -131,6 +131,15 @@ void bmp_cut(const std::string &dir) {
   write(dir + "/cut.bmp", bmp);
 }
 
+// 8000 x 8000 pixels of one grey in run-length Targa packets of 128: 2 MB
+// of file, 192 MB of pixels.
+void tga_large(const std::string &dir) {
+  std::string tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0x1f, 0x40, 0x1f, 24, 0};
+  for (int i = 0; i < 8000 * 8000 / 128; ++i)
+    tga += "\xff\x80\x80\x80";
+  write(dir + "/large.tga", tga);
+}
+
 } // namespace
 
 std::vector<Case> loader_cases() {
@@ -171,6 +180,11 @@ std::vector<Case> loader_cases() {
        pgm16_cut},
       {"CutOffHugePpm", save, with_image("cut.ppm"), 0, unreadable_image("cut.ppm"), Match::Exact, ppm_cut},
       {"CutOffHugeBmp", save, with_image("cut.bmp"), 0, unreadable_image("cut.bmp"), Match::Exact, bmp_cut},
+      {"PictureLargerThanMemory", save, with_image("large.tga"), 0,
+       "brightfold: warning: scene.json: /root/children/0/texture/image: cannot read \"{dir}/large.tga\": "
+       "out of "
+       "memory; the texture is written commented out unless its Targa file is already there\n",
+       Match::Exact, tga_large, 100},
   };
 }
 
