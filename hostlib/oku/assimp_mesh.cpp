@@ -240,11 +240,16 @@ const char *unreadable_kind(const std::string &type) {
   return nullptr;
 }
 
-// Readers whose failures Assimp reports in its parser's own terms ("End
-// of file or read limit was reached"), which would read as a fault of the
-// file; the message says whose failure it is.
-bool parser_words(const std::string &type) {
-  return type == "ter" || type == "nff" || type == "lwo" || type == "cob" || type == "lws";
+// Words of Assimp's parsers that tell where a reader stopped, not what is
+// wrong with the file (these readers stop so on files their own authors
+// made): the message says whose failure it is.
+bool parser_words(const std::string &why) {
+  static const char *const phrases[] = {"End of file or ", "Cannot parse string", "Failure resolving pointer",
+                                        "block offset is out of range", "Unable to build a valid node graph"};
+  for (const char *phrase : phrases)
+    if (why.find(phrase) != std::string::npos)
+      return true;
+  return false;
 }
 
 std::string upper(std::string s) {
@@ -262,7 +267,7 @@ std::string plain_reason(const std::string &why, const std::string &type) {
     return "not a readable " + type + " file";
   if (why == "std::bad_alloc")
     return "out of memory";
-  if (parser_words(type))
+  if (parser_words(why))
     return "Assimp's " + upper(type) + " reader cannot read this file (it stopped with \"" + why + "\")";
   return why;
 }

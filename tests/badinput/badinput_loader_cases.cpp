@@ -110,6 +110,7 @@ void irr_cube(const std::string &dir) {
                            "<string name=\"Name\" value=\"c\" />\n<float name=\"Size\" value=\"1\" />\n"
                            "</attributes>\n</node>\n</irr_scene>\n");
 }
+void ter_cut(const std::string &dir) { write(dir + "/cut.ter", "TERRAGENTERRAIN SIZE"); }
 void obj_no_area(const std::string &dir) { write(dir + "/line.obj", "v 0 0 0\nv 1 1 1\nv 2 2 2\nf 1 2 3\n"); }
 
 // Pictures that announce more than they hold, and 16-bit grey.
@@ -171,6 +172,11 @@ std::vector<Case> loader_cases() {
                "Irrlicht scene files (.irr) cannot be read: the Assimp library in use does not read "
                "them"),
        Match::Exact, irr_cube},
+      {"ReaderStoppingInItsParser", save, with_part("cut.ter"), 2,
+       refused("cut.ter",
+               "Assimp's TER reader cannot read this file (it stopped with \"End of file or stream "
+               "limit was reached\")"),
+       Match::Exact, ter_cut},
       {"PartWithoutAnyArea", save, with_part("line.obj"), 0,
        "brightfold: warning: scene.json: /root/children/0/geometry/part: \"{dir}/line.obj\" holds no polygon "
        "with an area; the part is saved empty and draws nothing\n",
