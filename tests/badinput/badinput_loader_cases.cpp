@@ -110,6 +110,8 @@ void irr_cube(const std::string &dir) {
                            "<string name=\"Name\" value=\"c\" />\n<float name=\"Size\" value=\"1\" />\n"
                            "</attributes>\n</node>\n</irr_scene>\n");
 }
+// Assimp's OpenGEX reader prints a line of its own on an empty structure.
+void ogex_empty_camera(const std::string &dir) { write(dir + "/camera.ogex", "CameraObject {}\n"); }
 void ter_cut(const std::string &dir) { write(dir + "/cut.ter", "TERRAGENTERRAIN SIZE"); }
 void obj_no_area(const std::string &dir) { write(dir + "/line.obj", "v 0 0 0\nv 1 1 1\nv 2 2 2\nf 1 2 3\n"); }
 
@@ -172,6 +174,8 @@ std::vector<Case> loader_cases() {
                "Irrlicht scene files (.irr) cannot be read: the Assimp library in use does not read "
                "them"),
        Match::Exact, irr_cube},
+      {"LibraryPrintingOnItsOwn", save, with_part("camera.ogex"), 2,
+       refused("camera.ogex", "the file holds no polygons"), Match::Exact, ogex_empty_camera},
       {"ReaderStoppingInItsParser", save, with_part("cut.ter"), 2,
        refused("cut.ter",
                "Assimp's TER reader cannot read this file (it stopped with \"End of file or stream "

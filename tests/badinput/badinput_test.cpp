@@ -29,7 +29,7 @@ using badinput::slurp;
 
 struct Outcome {
   int status = -1;
-  std::string err;
+  std::string out, err;
 };
 
 // Runs brightfold in `dir`; its output goes to files outside it.
@@ -58,6 +58,7 @@ Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs:
   int status = 0;
   if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
     result.status = WEXITSTATUS(status);
+  result.out = slurp(out);
   result.err = slurp(err);
   return result;
 }
@@ -96,6 +97,9 @@ TEST_P(BadInput, ExitCodeAndMessage) {
   const auto before = badinput::snapshot(dir);
   const Outcome outcome = run(c.args, dir, logs, c.address_limit_mb);
   EXPECT_EQ(outcome.status, c.exit_code);
+  if (!c.args.empty() && c.args[0] == "save") { // it speaks on standard error alone
+    EXPECT_EQ(outcome.out, "");
+  }
   const std::string want = substitute(c.message, dir.string());
   if (c.match == badinput::Match::Exact)
     EXPECT_EQ(outcome.err, want);
