@@ -1,10 +1,13 @@
 // Counting placed nodes in node graphs, without building them.
 #include "oku/node_graph.h"
 
+#include <expat.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <limits>
 #include <map>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -103,111 +106,69 @@ std::string gltf_graph_problem(const std::string &text) {
 
 namespace {
 
-// A small reader of XML tags: enough to follow <node> nesting and
-// references; text, comments and processing instructions are skipped.
-class TagReader {
-public:
-  explicit TagReader(std::string_view xml) : xml_(xml) {}
+// The element name without its namespace prefix.
+std::string_view local_name(const XML_Char *name) {
+  std::string_view n(name);
+  const size_t colon = n.rfind(':');
+  return colon == std::string_view::npos ? n : n.substr(colon + 1);
+}
 
-  // The next tag: false at the end. `name` without a namespace prefix.
-  bool next(std::string_view &name, std::string_view &attributes, bool &closing, bool &empty) {
-    for (;;) {
-      const size_t open = xml_.find('<', at_);
-      if (open == std::string_view::npos)
-        return false;
-      at_ = open;
-      if (skip("<!--", "-->") || skip("<![CDATA[", "]]>") || skip("<?", "?>") || skip("<!", ">"))
-        continue;
-      size_t end = at_ + 1;
-      char quote = 0;
-      for (; end < xml_.size() && (quote != 0 || xml_[end] != '>'); ++end)
-        if (quote == 0 && (xml_[end] == '"' || xml_[end] == '\''))
-          quote = xml_[end];
-        else if (quote != 0 && xml_[end] == quote)
-          quote = 0;
-      if (end >= xml_.size())
-        return false;
-      std::string_view tag = xml_.substr(at_ + 1, end - at_ - 1);
-      at_ = end + 1;
-      closing = !tag.empty() && tag[0] == '/';
-      empty = !tag.empty() && tag.back() == '/';
-      if (closing)
-        tag.remove_prefix(1);
-      const size_t name_end = tag.find_first_of(" \t\r\n/");
-      name = tag.substr(0, name_end);
-      const size_t colon = name.find(':');
-      if (colon != std::string_view::npos)
-        name.remove_prefix(colon + 1);
-      attributes = name_end == std::string_view::npos ? std::string_view() : tag.substr(name_end);
-      return true;
-    }
-  }
-
-private:
-  bool skip(std::string_view start, std::string_view end) {
-    if (xml_.compare(at_, start.size(), start) != 0)
-      return false;
-    const size_t stop = xml_.find(end, at_ + start.size());
-    at_ = stop == std::string_view::npos ? xml_.size() : stop + end.size();
-    return true;
-  }
-
-  std::string_view xml_;
-  size_t at_ = 0;
-};
-
-// The value of attribute `name` in a tag's attribute text ("" when none).
-std::string attribute(std::string_view attributes, std::string_view name) {
-  for (size_t at = attributes.find(name); at != std::string_view::npos; at = attributes.find(name, at + 1)) {
-    const bool starts =
-        at == 0 || std::string_view(" \t\r\n").find(attributes[at - 1]) != std::string_view::npos;
-    size_t eq = at + name.size();
-    while (eq < attributes.size() &&
-           std::string_view(" \t\r\n").find(attributes[eq]) != std::string_view::npos)
-      ++eq;
-    if (!starts || eq >= attributes.size() || attributes[eq] != '=')
-      continue;
-    size_t quote = attributes.find_first_of("\"'", eq);
-    if (quote == std::string_view::npos)
-      return "";
-    const size_t close = attributes.find(attributes[quote], quote + 1);
-    return std::string(attributes.substr(quote + 1, close - quote - 1));
-  }
+const XML_Char *attribute(const XML_Char **attributes, std::string_view name) {
+  for (int i = 0; attributes[i] != nullptr; i += 2)
+    if (name == attributes[i])
+      return attributes[i + 1];
   return "";
 }
 
-} // namespace
-
-std::string collada_graph_problem(const std::string &xml) {
+// Follows <node> nesting and <instance_node> references through expat.
+struct ColladaScan {
   Graph graph;
   std::vector<std::string> open_nodes, roots;
   int in_scene = 0;
   long unnamed = 0;
-  std::string_view name, attributes;
-  bool closing = false, empty = false;
-  TagReader reader(xml);
-  while (reader.next(name, attributes, closing, empty)) {
-    if (name == "visual_scene" && !empty)
-      in_scene += closing ? -1 : 1;
-    if (name == "node" && closing) {
-      if (!open_nodes.empty())
-        open_nodes.pop_back();
+
+  void start(std::string_view name, const XML_Char **attributes) {
+    if (name == "visual_scene") {
+      ++in_scene;
     } else if (name == "node") {
       std::string id = attribute(attributes, "id");
-      id = id.empty() ? "\n" + std::to_string(unnamed++) : id; // no id can hold a line break
+      id = id.empty() ? "\n" + std::to_string(unnamed++) : id; // no id holds a line break
       if (!open_nodes.empty())
         graph[open_nodes.back()].push_back(id);
       else if (in_scene > 0)
         roots.push_back(id);
       graph[id];
-      if (!empty)
-        open_nodes.push_back(id);
-    } else if (name == "instance_node" && !closing && !open_nodes.empty()) {
+      open_nodes.push_back(id);
+    } else if (name == "instance_node" && !open_nodes.empty()) {
       const std::string url = attribute(attributes, "url");
       graph[open_nodes.back()].push_back(url.rfind('#', 0) == 0 ? url.substr(1) : url);
     }
   }
-  return problem_of(graph, roots);
+  void end(std::string_view name) {
+    if (name == "visual_scene")
+      --in_scene;
+    else if (name == "node" && !open_nodes.empty())
+      open_nodes.pop_back();
+  }
+};
+
+} // namespace
+
+std::string collada_graph_problem(const std::string &xml) {
+  std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr), XML_ParserFree);
+  if (!parser || xml.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    return "";
+  ColladaScan scan;
+  XML_SetUserData(parser.get(), &scan);
+  XML_SetElementHandler(
+      parser.get(),
+      [](void *data, const XML_Char *name, const XML_Char **attributes) {
+        static_cast<ColladaScan *>(data)->start(local_name(name), attributes);
+      },
+      [](void *data, const XML_Char *name) { static_cast<ColladaScan *>(data)->end(local_name(name)); });
+  if (XML_Parse(parser.get(), xml.data(), static_cast<int>(xml.size()), 1) != XML_STATUS_OK)
+    return ""; // Assimp says what is wrong with the file
+  return problem_of(scan.graph, scan.roots);
 }
 
 } // namespace oku

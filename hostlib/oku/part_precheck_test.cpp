@@ -65,9 +65,14 @@ const Row kRows[] = {
     {"ColladaInstanceInComment",
      R"(<visual_scene><node id="a"><!-- <instance_node url="#a"/> --></node></visual_scene>)", "dae", ""},
     {"ColladaNestedCycle",
-     R"(<library_nodes><node id="a"><node id="b"><instance_node url='#a'/></node></node></library_nodes>)"
-     R"(<visual_scene><node><instance_node url="#a"/></node></visual_scene>)",
+     R"(<COLLADA><library_nodes><node id="a"><node id="b"><instance_node url='#a'/></node></node></library_nodes>)"
+     R"(<visual_scene><node><instance_node url="#a"/></node></visual_scene></COLLADA>)",
      "dae", kCycle},
+    {"ColladaPrefixedNames",
+     R"(<c:COLLADA xmlns:c="x"><c:visual_scene><c:node id="a"><c:instance_node url="#a"/></c:node>)"
+     R"(</c:visual_scene></c:COLLADA>)",
+     "dae", kCycle},
+    {"ColladaNotXml", "<COLLADA><node id='a'><instance_node url='#a'/>", "dae", ""},
     {"ObjIsNotChecked", "v 1 2 3\n", "obj", ""},
 };
 
