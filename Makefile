@@ -5,12 +5,13 @@
 # make fuzz   build the libFuzzer targets (clang) and run each FUZZ_SECONDS
 # make format-check   fail when a source file is not clang-formatted
 # CMAKE_ARGS are added where a build folder is first configured (CI: -DBF_WERROR=ON).
+# make test-corpus  every model of assimp-testmodels through save and render
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build test test-asan demo bench bootstrap clean format format-check fuzz
+.PHONY: all build test test-corpus test-asan demo bench bootstrap clean format format-check fuzz
 
 all: build
 
@@ -26,6 +27,11 @@ build: $(BUILD)/CMakeCache.txt
 test: bootstrap
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every model file of Debian's assimp-testmodels saved (every fourth rendered), each
+# under a time and memory limit; prints a table per format.
+test-corpus: build
+	$(BUILD)/bin/corpus_run --render 4 --log $(BUILD)/corpus.log
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: bootstrap

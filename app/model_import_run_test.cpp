@@ -2,6 +2,7 @@
 // imported scene file saved give the same bytes, and POV-Ray's picture of
 // an imported scene is neither mirrored nor upside down.
 #include "import_test_support.h"
+#include "tests/support/files.h"
 
 #include "zalvy.h"
 
@@ -21,12 +22,7 @@ namespace {
 
 const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
 
-std::string slurp(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using bftest::read_file;
 
 // Runs brightfold with `args`; answers the exit code, standard error in `err`.
 int run(const std::vector<std::string> &args, const fs::path &log, std::string *err = nullptr) {
@@ -45,7 +41,7 @@ int run(const std::vector<std::string> &args, const fs::path &log, std::string *
   int status = 0;
   waitpid(pid, &status, 0);
   if (err)
-    *err = slurp(log);
+    *err = read_file(log);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -116,13 +112,14 @@ TEST_F(ImportRun, SavingTheModelOrItsImportedSceneGivesTheSameBytes) {
   const fs::path imported = dir_ / "scenes" / "viewed.json";
   ASSERT_EQ(brightfold({"save", model.string(), (dir_ / "direct" / "out.pov").string()}), 0) << err_;
   ASSERT_EQ(brightfold({"import", model.string(), imported.string()}), 0) << err_;
-  EXPECT_NE(slurp(imported).find("\"part\": \"../viewed.gltf\""), std::string::npos) << slurp(imported);
+  EXPECT_NE(read_file(imported).find("\"part\": \"../viewed.gltf\""), std::string::npos)
+      << read_file(imported);
   ASSERT_EQ(brightfold({"save", imported.string(), (dir_ / "scenes" / "saved" / "out.pov").string()}), 0)
       << err_;
   size_t files = 0;
   for (const auto &entry : fs::directory_iterator(dir_ / "direct")) {
     const fs::path twin = dir_ / "scenes" / "saved" / entry.path().filename();
-    EXPECT_EQ(slurp(entry.path()), slurp(twin)) << entry.path().filename();
+    EXPECT_EQ(read_file(entry.path()), read_file(twin)) << entry.path().filename();
     ++files;
   }
   EXPECT_EQ(files, 3u); // the scene and the include files of its two parts
@@ -182,8 +179,8 @@ TEST_F(ImportRun, ImportCommandRefusals) {
     EXPECT_EQ(brightfold(c.args), c.exit) << c.args.back() << ": " << err_;
     EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
   }
-  EXPECT_EQ(slurp(dir_ / "locked.json"), "{}");
-  EXPECT_NE(slurp(out).find("\"viewpoint\": \"Eye\""), std::string::npos);
+  EXPECT_EQ(read_file(dir_ / "locked.json"), "{}");
+  EXPECT_NE(read_file(out).find("\"viewpoint\": \"Eye\""), std::string::npos);
 }
 
 } // namespace

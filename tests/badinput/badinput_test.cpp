@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,13 +30,15 @@ using bftest::read_file;
 
 struct Outcome {
   int status = -1;
-  std::string err;
+  std::string out, err;
 };
 
 // Runs brightfold in `dir`; its output goes to files outside it.
-Outcome run(const std::vector<std::string> &args, const fs::path &dir) {
-  const bftest::RunResult result = bftest::run_program(kProgram, args, {dir.string(), {}, 60});
-  return Outcome{result.status, result.err};
+Outcome run(const std::vector<std::string> &args, const fs::path &dir, long limit_mb) {
+  bftest::RunOptions options{dir.string(), {}, 60};
+  options.address_limit_mb = limit_mb;
+  const bftest::RunResult result = bftest::run_program(kProgram, args, options);
+  return Outcome{result.status, result.out, result.err};
 }
 
 std::string substitute(std::string text, const std::string &dir) {
@@ -68,8 +71,11 @@ TEST_P(BadInput, ExitCodeAndMessage) {
   if (c.setup)
     c.setup(dir.string());
   const auto before = badinput::snapshot(dir);
-  const Outcome outcome = run(c.args, dir);
+  const Outcome outcome = run(c.args, dir, c.address_limit_mb);
   EXPECT_EQ(outcome.status, c.exit_code);
+  if (!c.args.empty() && c.args[0] == "save") { // it speaks on standard error alone
+    EXPECT_EQ(outcome.out, "");
+  }
   const std::string want = substitute(c.message, dir.string());
   if (c.match == badinput::Match::Exact)
     EXPECT_EQ(outcome.err, want);
@@ -91,6 +97,11 @@ TEST_P(BadInput, ExitCodeAndMessage) {
   }
   badinput::expect_only_outputs_changed(before, after, written);
 }
+
+INSTANTIATE_TEST_SUITE_P(Loaders, BadInput, ::testing::ValuesIn(badinput::loader_cases()),
+                         [](const ::testing::TestParamInfo<badinput::Case> &info) {
+                           return info.param.name;
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Table, BadInput, ::testing::ValuesIn(badinput::cases()),
                          [](const ::testing::TestParamInfo<badinput::Case> &info) {

@@ -2,6 +2,7 @@
 #include "tests/support/files.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +30,11 @@ namespace {
   argv.push_back(nullptr);
   if (options.time_limit > 0)
     alarm(static_cast<unsigned>(options.time_limit)); // a hang fails one case, not the suite
+  if (options.address_limit_mb > 0) {
+    const rlim_t bytes = static_cast<rlim_t>(options.address_limit_mb) << 20;
+    const rlimit limit{bytes, bytes};
+    setrlimit(RLIMIT_AS, &limit);
+  }
   execv(program.c_str(), argv.data());
   _exit(127);
 }

@@ -12,6 +12,7 @@ struct RunOptions {
   std::string cwd;              // empty: the test's own
   std::vector<std::string> env; // NAME=VALUE, added to the test's environment
   int time_limit = 60;          // seconds before the program is stopped (SIGALRM); 0: none
+  long address_limit_mb = 0;    // its address space (RLIMIT_AS) in MiB; 0: no limit
 };
 
 struct RunResult {
