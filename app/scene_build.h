@@ -26,10 +26,11 @@ struct LoadContext {
   std::filesystem::path directory; // the scene file's, absolute
   // Meshes of the part files read so far, by type and absolute path: a part
   // used by many objects is read once, and objects with the same pivot share
-  // one mesh (the pivot lives in the mesh). The geometries own the meshes.
+  // one mesh (the pivot lives in the mesh), owned together with the
+  // geometries that use it.
   struct SharedPart {
     ZAL_VECT3 pivot;
-    VYobject *mesh;
+    std::shared_ptr<VYobject> mesh;
   };
   std::map<std::pair<std::string, std::string>, std::vector<SharedPart>> parts;
   // Texture images checked so far (absolute paths): each is read once.
@@ -37,7 +38,7 @@ struct LoadContext {
   // Model files read so far (absolute paths), the meshes built from them
   // (by file, mesh, shape and pivot) and how many polygons those hold.
   ModelCache models;
-  std::map<std::string, VYobject *> model_parts;
+  std::map<std::string, std::shared_ptr<VYobject>> model_parts;
   // Parts still to build per model file (absolute path) and mesh: a mesh
   // whose last part is built is freed.
   std::map<std::pair<std::string, int>, long> model_uses;

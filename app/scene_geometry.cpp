@@ -81,21 +81,22 @@ bool same_bits(const ZAL_VECT3 &a, const ZAL_VECT3 &b) { return std::memcmp(&a, 
 // objects that use the same part with the same pivot, copied from another
 // user's mesh for a new pivot, read from the file on first use. Null with a
 // message in `error` when the file cannot be read.
-VYobject *part_mesh(LoaderFactory &factory, const std::string &type, const std::string &path,
-                    const std::string &params, const ZAL_VECT3 &pivot, LoadContext &context,
-                    std::string &error) {
+std::shared_ptr<VYobject> part_mesh(LoaderFactory &factory, const std::string &type, const std::string &path,
+                                    const std::string &params, const ZAL_VECT3 &pivot, LoadContext &context,
+                                    std::string &error) {
   auto &users = context.parts[{zal::ascii_lower(type), path}];
   for (const auto &user : users)
     if (same_bits(user.pivot, pivot))
       return user.mesh;
-  VYobject *mesh =
-      users.empty() ? factory.load(path.c_str(), params.c_str(), error) : copy_mesh(users.front().mesh);
-  if (mesh == nullptr) {
+  VYobject *loaded =
+      users.empty() ? factory.load(path.c_str(), params.c_str(), error) : copy_mesh(users.front().mesh.get());
+  if (loaded == nullptr) {
     if (error.empty())
       error = "out of memory";
     return nullptr;
   }
-  VYobject_set_pivot(mesh, pivot.x, pivot.y, pivot.z);
+  std::shared_ptr<VYobject> mesh(loaded, VYobject_destroy);
+  VYobject_set_pivot(loaded, pivot.x, pivot.y, pivot.z);
   users.push_back({pivot, mesh});
   return mesh;
 }
@@ -133,14 +134,14 @@ void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadCo
 
   std::string error;
   const bool first_use = context.parts.count({zal::ascii_lower(type), path}) == 0;
-  VYobject *mesh = part_mesh(*factory, type, path, info.params_, pivot, context, error);
+  const std::shared_ptr<VYobject> mesh = part_mesh(*factory, type, path, info.params_, pivot, context, error);
   if (mesh == nullptr)
     file_ref.fail("cannot load \"" + path + "\": " + error);
-  if (first_use && !VYobject_has_area(mesh))
+  if (first_use && !VYobject_has_area(mesh.get()))
     file_ref.warn("\"" + path +
                   "\" holds no polygon with an area; the part is saved empty and draws nothing");
   _geometry *geometry = scene_add_geometry(node);
-  geometry->set_mesh(mesh);
+  geometry->share_mesh(mesh);
   geometry->set_part_file(path);
   geometry->part_info() = info;
 }

@@ -5,6 +5,8 @@
 #include "load_progress.h"
 #include "scene_build.h"
 
+#include "vy/mesh.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -113,20 +115,21 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
   std::string key = path + '\n' + bits_of(&index, sizeof index) + bits_of(&pivot, sizeof pivot);
   for (const auto &row : shape.m)
     key += bits_of(row, sizeof row);
-  VYobject *&mesh = context.model_parts[key];
+  std::shared_ptr<VYobject> &mesh = context.model_parts[key];
   if (mesh == nullptr) {
     context.model_polygons += model.polygon_count(static_cast<unsigned>(index));
     if (context.model_polygons > kMaxImportPolygons)
       mesh_ref.fail("the scene's model parts hold more than " + std::to_string(kMaxImportPolygons) +
                     " polygons");
     std::string error;
-    mesh = model.build_mesh(static_cast<unsigned>(index), shape,
-                            import::polygon_colour(model, static_cast<unsigned>(index)), error);
+    mesh.reset(model.build_mesh(static_cast<unsigned>(index), shape,
+                                import::polygon_colour(model, static_cast<unsigned>(index)), error),
+               VYobject_destroy);
     if (mesh == nullptr) {
       context.model_parts.erase(key);
       file_ref.fail("cannot load mesh " + std::to_string(index) + " of \"" + path + "\": " + error);
     }
-    VYobject_set_pivot(mesh, pivot.x, pivot.y, pivot.z);
+    VYobject_set_pivot(mesh.get(), pivot.x, pivot.y, pivot.z);
     // Its last part built, the file's mesh is not needed any more.
     if (!context.model_progress)
       context.model_progress = std::make_shared<LoadProgress>("building the model's parts");
@@ -137,7 +140,7 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
       model.release_mesh(static_cast<unsigned>(index));
   }
   _geometry *geometry = scene_add_geometry(node);
-  geometry->set_mesh(mesh);
+  geometry->share_mesh(mesh);
   geometry->set_part_file(path);
   geometry->part_info() = info;
 }

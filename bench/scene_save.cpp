@@ -74,9 +74,9 @@ void add_camera_and_light() {
 void build_part_scene(int objects, const std::string &part_dir) {
   scene_reset();
   add_camera_and_light();
-  std::vector<VYobject *> parts;
+  std::vector<std::shared_ptr<VYobject>> parts;
   for (int k = 0; k < kParts; ++k)
-    parts.push_back(make_part(k));
+    parts.emplace_back(make_part(k), VYobject_destroy);
   _object *group = nullptr;
   for (int i = 0; i < objects; ++i) {
     if (i % 100 == 0) {
@@ -89,7 +89,7 @@ void build_part_scene(int objects, const std::string &part_dir) {
     if (i % 2 == 0)
       o->color = {float(i % 11) / 10, 0.5f, float(i % 7) / 6};
     _geometry *g = scene_add_geometry(o);
-    g->set_mesh(parts[size_t(i % kParts)]);
+    g->share_mesh(parts[size_t(i % kParts)]);
     g->set_part_file(part_dir + "/part" + std::to_string(i % kParts) + ".obj");
   }
 }

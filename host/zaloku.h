@@ -4,6 +4,8 @@
 #include "zalbase.h"
 #include "zalvy.h"
 
+#include <memory>
+
 struct _object;     // a node of the scene database
 struct OkuAssembly; // the root's assembly (knows the view point)
 
@@ -57,7 +59,7 @@ public:
   // Path of the part file the geometry was loaded from; null when none.
   const char *part_name() const { return has_part_file_ ? part_file_.c_str() : nullptr; }
   const _part_info &part() const { return part_info_; }
-  VYobject *handle() const { return mesh_; }
+  VYobject *handle() const { return mesh_.get(); }
 
   // Host side.
   void set_part_file(const std::string &path) {
@@ -65,16 +67,19 @@ public:
     has_part_file_ = true;
   }
   _part_info &part_info() { return part_info_; }
-  // Takes ownership (releases a previous mesh). A mesh handed to several
-  // geometries (one part placed many times) is shared and destroyed with the
-  // last of them.
+  // Takes ownership of a mesh of its own (releases a previous mesh); the
+  // mesh it already holds changes nothing.
   void set_mesh(VYobject *mesh);
+  // Shares a mesh with the other geometries that hold it (one part placed
+  // many times): it is destroyed with the last of them.
+  void share_mesh(std::shared_ptr<VYobject> mesh) { mesh_ = std::move(mesh); }
+  const std::shared_ptr<VYobject> &shared_mesh() const { return mesh_; }
 
 private:
   bool has_part_file_ = false;
   std::string part_file_;
   _part_info part_info_;
-  VYobject *mesh_ = nullptr;
+  std::shared_ptr<VYobject> mesh_;
 };
 
 // Lets a loader name a part from its name and parameter string.

@@ -3,7 +3,6 @@
 
 #include "vy/mesh.h"
 
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,16 +19,7 @@ struct Database {
   OkuAssembly assembly;
 };
 
-// Geometries that share a mesh, by mesh; a mesh is destroyed with its last
-// user. Constructed before the database, so it outlives the database's
-// geometries at exit.
-std::unordered_map<VYobject *, long> &mesh_users() {
-  static std::unordered_map<VYobject *, long> users;
-  return users;
-}
-
 Database &database() {
-  mesh_users(); // first, so that it is destroyed after the database
   static Database db;
   if (!db.root) {
     db.root = std::make_unique<_object>();
@@ -55,33 +45,13 @@ _object::~_object() {
   }
 }
 
-namespace {
-
-void release_mesh(VYobject *mesh) {
-  if (mesh == nullptr)
-    return;
-  auto &users = mesh_users();
-  const auto it = users.find(mesh);
-  if (it != users.end() && --it->second > 0)
-    return;
-  if (it != users.end())
-    users.erase(it);
-  VYobject_destroy(mesh);
-}
-
-} // namespace
-
 _geometry::_geometry() = default;
 
-_geometry::~_geometry() { release_mesh(mesh_); }
+_geometry::~_geometry() = default;
 
 void _geometry::set_mesh(VYobject *mesh) {
-  if (mesh == mesh_)
-    return;
-  if (mesh != nullptr)
-    ++mesh_users()[mesh];
-  release_mesh(mesh_);
-  mesh_ = mesh;
+  if (mesh != mesh_.get())
+    mesh_.reset(mesh, VYobject_destroy);
 }
 
 void scene_reset() {

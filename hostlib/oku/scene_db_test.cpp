@@ -127,27 +127,33 @@ TEST_F(SceneDb, GeometryListAndParams) {
 }
 
 TEST_F(SceneDb, AMeshSharedByGeometriesLivesUntilTheLastGoes) {
-  VYobject *mesh = VYobject_create();
-  const int p = VYobject_add_position(mesh, 1, 2, 3);
-  VYobject_begin_polygon(mesh, {1, 1, 1});
-  VYobject_add_corner(mesh, p, -1);
+  VYobject *raw = VYobject_create();
+  const int p = VYobject_add_position(raw, 1, 2, 3);
+  VYobject_begin_polygon(raw, {1, 1, 1});
+  VYobject_add_corner(raw, p, -1);
+  std::weak_ptr<VYobject> watch;
   {
     _geometry first;
-    first.set_mesh(mesh);
+    first.set_mesh(raw);
+    first.set_mesh(raw); // the same mesh again changes nothing
+    const std::shared_ptr<VYobject> mesh = first.shared_mesh();
+    watch = mesh;
     {
       _geometry second;
-      second.set_mesh(mesh);
-      second.set_mesh(mesh); // the same mesh again changes nothing
+      second.share_mesh(mesh);
+      EXPECT_EQ(watch.use_count(), 3);
     }
     EXPECT_EQ(VYobject_polygon_count(first.handle()), 1); // still alive (ASan checks)
     _object *o = scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY);
-    scene_add_geometry(o)->set_mesh(mesh);
+    scene_add_geometry(o)->share_mesh(mesh);
+    scene_add_geometry(scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY))->share_mesh(mesh);
   }
-  scene_add_geometry(scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY))->set_mesh(mesh);
+  EXPECT_EQ(watch.use_count(), 2); // the two in the database
   EXPECT_EQ(VYobject_polygon_count(
                 obj_get_geometry(static_cast<_object *>(obj_get_children(db_get_root())->get(1)))),
             1);
   scene_reset(); // releases both users; the last one destroys the mesh
+  EXPECT_TRUE(watch.expired());
 }
 
 TEST_F(SceneDb, ViewPointIsNamedCameraElseFirstInTreeOrder) {
