@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -106,8 +107,13 @@ PartRecord *record_part(const char *name, const char *path, _geometry *entry) {
     return nullptr;
   }
   // A failed include file is not reported: the scene still includes it,
-  // and the renderer names the missing file.
-  if (parts_mode)
+  // and the renderer names the missing file. Only the file's name is
+  // examined when nothing may be replaced: a pipe there is never opened.
+  std::error_code error;
+  bool write = parts_mode == kPartsWriteMissing
+                   ? !std::filesystem::exists(std::filesystem::symlink_status(path, error))
+                   : parts_mode != 0;
+  if (write)
     pov_write_part_file(entry->handle(), path, record);
   else
     pov_collect_part_colours(entry->handle(), record);
