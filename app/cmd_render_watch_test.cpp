@@ -88,9 +88,11 @@ protected:
     expect_picture(3, 30);
     EXPECT_NE(drawn(3, "wedge.inc").find("< 7, 0, 0 >"), std::string::npos) << drawn(3, "wedge.inc");
 
-    next_picture(40);
+    next_picture(40); // the image, and the user's definitions beside the scene
     image("wood.tga", {0, 0, 255, 255});
+    write_text(work_ / "okudefs.inc", "// defined\n");
     expect_picture(4, 40);
+    EXPECT_EQ(drawn(4, "okudefs.inc"), "// defined\n");
     std::string targa = drawn_targa(4);
     ASSERT_GT(targa.size(), 18u);
     EXPECT_EQ(static_cast<unsigned char>(targa[18]), 255); // blue, the first byte of a pixel
@@ -117,13 +119,22 @@ protected:
     EXPECT_EQ(wait_for(pid), 0);
     EXPECT_NE(messages().find("stopped watching"), std::string::npos);
     EXPECT_TRUE(tmp_is_empty());
-    std::vector<std::string> left{"out.tga", "scene.json", "wedge.obj", "wood.tga"};
+    std::vector<std::string> left{"okudefs.inc", "out.tga", "scene.json", "wedge.obj", "wood.tga"};
     EXPECT_EQ(work_entries(), left); // no temporary picture
   }
 };
 
 TEST_F(WatchTest, DrawsAgainWhenTheSceneAPartOrAnImageChanges) { edit_while_watching(false); }
 TEST_F(WatchTest, PollsWhereNoChangeEventsCome) { edit_while_watching(true); }
+
+TEST_F(WatchTest, RefusesAPictureThatTheSceneReads) {
+  std::string image = read_text(work_ / "wood.tga");
+  EXPECT_EQ(run({"scene.json", "wood.tga", "--watch"}), 1);
+  EXPECT_NE(messages().find("is a file the scene reads"), std::string::npos) << messages();
+  EXPECT_EQ(read_text(work_ / "wood.tga"), image);
+  EXPECT_EQ(runs(), 0);
+  EXPECT_TRUE(tmp_is_empty());
+}
 
 TEST_F(RenderCommandTest, WatchDrawsAnEditedSceneWithPovRay) {
   if (std::string(BF_POVRAY).empty())

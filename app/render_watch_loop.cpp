@@ -109,6 +109,7 @@ public:
 
 private:
   std::vector<std::string> inputs() const;
+  bool picture_is_input() const;
   void watch_inputs();
   std::vector<std::string> changed_content(const std::vector<std::string> &files);
   void copy_definitions() const;
@@ -128,6 +129,19 @@ std::vector<std::string> WatchSession::inputs() const {
   std::set<std::string> files{scene_.string(), definitions_.string()};
   add_named_files(*db_get_root(), files);
   return {files.begin(), files.end()};
+}
+
+// A picture written over a file the scene reads would change an input with
+// every draw, and draw for ever.
+bool WatchSession::picture_is_input() const {
+  for (const std::string &file : inputs()) {
+    std::error_code ignored;
+    if (fs::equivalent(file, request_.out, ignored)) {
+      report("the picture " + request_.out + " is a file the scene reads; choose another name for it");
+      return true;
+    }
+  }
+  return false;
 }
 
 void WatchSession::watch_inputs() {
@@ -178,6 +192,8 @@ bool WatchSession::draw(VYuniverseDisplaySurface &surface, RenderGuard &guard, c
 
 int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
   auto stop = [] { return RenderGuard::interrupted() != 0; };
+  if (picture_is_input())
+    return kExitRenderFailed;
   watch_inputs();
   std::string size = std::to_string(request_.width) + " x " + std::to_string(request_.height);
   bool drawn = draw(surface, guard, "rendered " + request_.scene + " (" + size + ") to ", Clock::now());
@@ -199,6 +215,10 @@ int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
       continue;
     }
     watch_inputs();
+    if (picture_is_input()) {
+      report("keeping the last picture; watching for changes");
+      continue;
+    }
     surface.refresh(); // parts and images may have changed: the next draw reads them anew
     if (!draw(surface, guard, names_of(changed) + " changed: drew ", began) && !stop())
       report("keeping the last picture; watching for changes");
