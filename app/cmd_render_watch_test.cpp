@@ -14,7 +14,8 @@ class WatchTest : public RenderCommandTest {
 protected:
   void SetUp() override {
     RenderCommandTest::SetUp();
-    write_text(work_ / "wedge.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    write_text(work_ / "wedge.mtl", "newmtl red\nKd 1 0 0\n");
+    write_text(work_ / "wedge.obj", "mtllib wedge.mtl\nusemtl red\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     image("wood.tga", {255, 0, 0, 255});
     write_text(work_ / "scene.json", scene(0.25));
     // Keeps what each draw gave POV-Ray: draw<N>/ holds the scene, the
@@ -83,7 +84,7 @@ protected:
     EXPECT_NE(drawn(2, "$$povuds.pov").find("<0.75, 0, 0>"), std::string::npos) << drawn(2, "$$povuds.pov");
 
     next_picture(30); // an editor that saves by renaming a new file over the old one
-    write_text(work_ / "wedge.new", "v 0 0 0\nv 7 0 0\nv 0 1 0\nf 1 2 3\n");
+    write_text(work_ / "wedge.new", "mtllib wedge.mtl\nusemtl red\nv 0 0 0\nv 7 0 0\nv 0 1 0\nf 1 2 3\n");
     fs::rename(work_ / "wedge.new", work_ / "wedge.obj");
     expect_picture(3, 30);
     EXPECT_NE(drawn(3, "wedge.inc").find("< 7, 0, 0 >"), std::string::npos) << drawn(3, "wedge.inc");
@@ -98,6 +99,12 @@ protected:
     EXPECT_EQ(static_cast<unsigned char>(targa[18]), 255); // blue, the first byte of a pixel
     EXPECT_NE(drawn(4, "wedge.inc").find("< 7, 0, 0 >"), std::string::npos);
 
+    next_picture(50); // the part's material library
+    write_text(work_ / "wedge.mtl", "newmtl red\nKd 0 0 1\n");
+    expect_picture(5, 50);
+    EXPECT_NE(drawn(5, "$$povuds.pov").find("rgbt <0, 0, 1, 0>"), std::string::npos)
+        << drawn(5, "$$povuds.pov");
+
     // Unchanged bytes draw nothing; a scene that fails to load keeps the
     // last picture; fixed, it is drawn again.
     std::string picture = read_text(work_ / "out.tga");
@@ -105,21 +112,22 @@ protected:
     fs::last_write_time(work_ / "scene.json",
                         fs::last_write_time(work_ / "scene.json") + std::chrono::seconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    EXPECT_EQ(runs(), 4);
+    EXPECT_EQ(runs(), 5);
     write_text(work_ / "scene.json", "{ \"root\": ");
     ASSERT_TRUE(wait_until([&] { return messages().find("keeping the last picture") != std::string::npos; }));
     EXPECT_NE(messages().find("scene.json:1:"), std::string::npos) << messages();
-    EXPECT_EQ(runs(), 4);
+    EXPECT_EQ(runs(), 5);
     EXPECT_EQ(read_text(work_ / "out.tga"), picture);
-    next_picture(50);
+    next_picture(60);
     write_text(work_ / "scene.json", scene(0.75));
-    expect_picture(5, 50);
+    expect_picture(6, 60);
 
     kill(pid, SIGINT);
     EXPECT_EQ(wait_for(pid), 0);
     EXPECT_NE(messages().find("stopped watching"), std::string::npos);
     EXPECT_TRUE(tmp_is_empty());
-    std::vector<std::string> left{"okudefs.inc", "out.tga", "scene.json", "wedge.obj", "wood.tga"};
+    std::vector<std::string> left{"okudefs.inc", "out.tga",   "scene.json",
+                                  "wedge.mtl",   "wedge.obj", "wood.tga"};
     EXPECT_EQ(work_entries(), left); // no temporary picture
   }
 };

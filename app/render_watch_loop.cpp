@@ -18,9 +18,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 
 namespace bf {
 namespace {
@@ -54,12 +56,28 @@ unsigned long long content_hash(const std::string &path) {
   return std::ferror(file.get()) ? kNoFile : hash | 1;
 }
 
+// The material libraries an OBJ part file names: its colours come from them.
+void add_material_libraries(const std::string &part, std::set<std::string> &files) {
+  std::string ext = fs::path(part).extension().string();
+  if (ext != ".obj" && ext != ".OBJ")
+    return;
+  std::ifstream in(part);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    std::string word;
+    if (!(words >> word) || word != "mtllib")
+      continue;
+    while (words >> word)
+      files.insert((fs::path(part).parent_path() / word).lexically_normal().string());
+  }
+}
+
 // The part files and images that the loaded scene names (absolute, as the
 // loader stored them).
 void add_named_files(const _object &node, std::set<std::string> &files) {
   for (const auto &geometry : node.geometries)
-    if (geometry->part_name())
-      files.insert(geometry->part_name());
+    if (geometry->part_name() && files.insert(geometry->part_name()).second)
+      add_material_libraries(geometry->part_name(), files);
   if (node.has_texture && !node.texture.image.empty())
     files.insert(node.texture.image);
   for (const auto &child : node.children)
