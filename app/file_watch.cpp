@@ -96,15 +96,20 @@ void FileWatch::watch_folders() {
       continue;
     int wd = inotify_add_watch(inotify_, folder.c_str(), kEvents);
     if (wd < 0) {
-      close(inotify_);
-      inotify_ = -1;
-      folders_.clear();
-      folder_of_.clear();
+      poll_from_now_on();
       return;
     }
     folders_[folder] = wd;
     folder_of_[wd] = folder;
   }
+}
+
+void FileWatch::poll_from_now_on() {
+  if (inotify_ >= 0)
+    close(inotify_);
+  inotify_ = -1;
+  folders_.clear();
+  folder_of_.clear();
 }
 
 std::vector<std::string> FileWatch::changed_files() const {
@@ -116,16 +121,17 @@ std::vector<std::string> FileWatch::changed_files() const {
 }
 
 // True when an event about a watched file came (or the queue overflowed).
+// A watched folder that went away (deleted, or moved) ends its watch: the
+// files are polled from then on, so that they are seen when they return.
 bool FileWatch::read_events() {
   alignas(inotify_event) char buffer[16384];
-  bool hit = false;
-  for (;;) {
-    ssize_t n = read(inotify_, buffer, sizeof buffer);
-    if (n <= 0)
-      return hit;
+  bool hit = false, lost = false;
+  for (ssize_t n; (n = read(inotify_, buffer, sizeof buffer)) > 0;) {
     for (char *p = buffer; p < buffer + n;) {
       const auto *event = reinterpret_cast<const inotify_event *>(p);
       p += sizeof(inotify_event) + event->len;
+      if (event->mask & IN_IGNORED)
+        lost = lost || folder_of_.count(event->wd);
       if (event->mask & (IN_Q_OVERFLOW | IN_IGNORED)) {
         hit = true;
         continue;
@@ -136,6 +142,9 @@ bool FileWatch::read_events() {
         hit = true;
     }
   }
+  if (lost)
+    poll_from_now_on();
+  return hit;
 }
 
 // Waits up to `milliseconds` for an event about a watched file (polling:

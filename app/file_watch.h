@@ -47,6 +47,7 @@ private:
   bool read_events();
   void settle(const std::function<bool()> &stop);
   void watch_folders();
+  void poll_from_now_on();
 
   int inotify_ = -1;
   std::map<std::string, FileStamp> files_; // path -> the state last handed out

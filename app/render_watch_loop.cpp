@@ -162,12 +162,16 @@ bool WatchSession::picture_is_input() const {
   return false;
 }
 
+// A file that joins the watch is taken as the load just read it.
 void WatchSession::watch_inputs() {
   std::vector<std::string> files = inputs();
   watch_.watch(files);
-  for (const std::string &file : files)
-    if (!content_.count(file))
-      content_[file] = content_hash(file);
+  std::map<std::string, unsigned long long> kept;
+  for (const std::string &file : files) {
+    auto known = content_.find(file);
+    kept[file] = known != content_.end() ? known->second : content_hash(file);
+  }
+  content_.swap(kept);
 }
 
 // The files whose bytes differ from what was last read: a file touched or
@@ -222,8 +226,7 @@ int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
     if (changed.empty())
       continue;
     auto began = Clock::now();
-    if (content_.count(definitions_.string()) &&
-        std::find(changed.begin(), changed.end(), definitions_.string()) != changed.end())
+    if (std::find(changed.begin(), changed.end(), definitions_.string()) != changed.end())
       copy_definitions();
     try {
       load_(scene_.string());
