@@ -26,11 +26,12 @@ protected:
                    "mkdir \"$h/draw$n\"; cp '$$povuds.pov' *.inc oku_* \"$h/draw$n/\" 2>/dev/null\n" +
                    "cp \"$h/render.tga\" '$$povuds.tga'\nexit 0\n");
   }
-  static std::string scene(double background) {
+  static std::string scene(double background, const std::string &image = "wood.tga") {
     return R"({ "environment": { "background": [)" + std::to_string(background) + R"(, 0, 0] }, "root": {
       "children": [ { "type": "camera", "name": "Camera", "position": [0, 0, 10], "look_at": [0, 0, 0] },
         { "type": "object", "name": "Wedge", "geometry": { "part": "wedge.obj" } },
-        { "type": "object", "name": "Ball", "texture": { "image": "wood.tga" },
+        { "type": "object", "name": "Ball", "texture": { "image": ")" +
+           image + R"(" },
           "geometry": { "primitive": "sphere", "radius": 1 } } ] } })";
   }
   void image(const std::string &name, Rgba colour) {
@@ -135,13 +136,18 @@ protected:
 TEST_F(WatchTest, DrawsAgainWhenTheSceneAPartOrAnImageChanges) { edit_while_watching(false); }
 TEST_F(WatchTest, PollsWhereNoChangeEventsCome) { edit_while_watching(true); }
 
-TEST_F(WatchTest, RefusesAPictureThatTheSceneReads) {
-  std::string image = read_text(work_ / "wood.tga");
-  EXPECT_EQ(run({"scene.json", "wood.tga", "--watch"}), 1);
-  EXPECT_NE(messages().find("is a file the scene reads"), std::string::npos) << messages();
-  EXPECT_EQ(read_text(work_ / "wood.tga"), image);
-  EXPECT_EQ(runs(), 0);
-  EXPECT_TRUE(tmp_is_empty());
+TEST_F(WatchTest, AnEditThatMakesThePictureAnInputKeepsThePicture) {
+  next_picture(10);
+  pid_t pid = start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--watch"});
+  expect_picture(1, 10);
+  std::string picture = read_text(work_ / "out.tga");
+  write_text(work_ / "scene.json", scene(0.25, "out.tga"));
+  ASSERT_TRUE(wait_until([&] { return messages().find("keeping the last picture") != std::string::npos; }));
+  EXPECT_NE(messages().find("a file that the scene reads"), std::string::npos) << messages();
+  EXPECT_EQ(read_text(work_ / "out.tga"), picture);
+  EXPECT_EQ(runs(), 1);
+  kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 0);
 }
 
 TEST_F(RenderCommandTest, WatchDrawsAnEditedSceneWithPovRay) {

@@ -6,15 +6,13 @@
 #include "commands.h"
 #include "file_watch.h"
 #include "json_value.h"
+#include "output_check.h"
 #include "render_request.h"
 
 #include "oku/scene_db.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -94,27 +92,6 @@ std::string names_of(const std::vector<std::string> &files) {
   return text;
 }
 
-// The picture goes in under a temporary name beside it and is renamed into
-// place when whole: whoever looks at it sees the last picture or the new
-// one, never half of one, and an interrupted write leaves nothing behind.
-bool write_whole(const std::string &out, const RenderRequest &request, const RenderedPicture &picture) {
-  fs::path target(out);
-  std::string ext = target.extension().string();
-  std::string temp = (target.parent_path() / ("." + target.stem().string() + ".XXXXXX" + ext)).string();
-  int fd = mkstemps(temp.data(), static_cast<int>(ext.size()));
-  if (fd < 0)
-    return false;
-  mode_t mask = umask(0);
-  umask(mask);
-  bool ok = fchmod(fd, 0666 & ~mask) == 0;
-  close(fd);
-  ok = ok && write_picture(temp, request.width, request.height, picture.bytes_per_pixel, picture.pixels) &&
-       std::rename(temp.c_str(), out.c_str()) == 0;
-  if (!ok)
-    std::remove(temp.c_str());
-  return ok;
-}
-
 class WatchSession {
 public:
   WatchSession(const RenderRequest &request, const fs::path &work,
@@ -127,7 +104,6 @@ public:
 
 private:
   std::vector<std::string> inputs() const;
-  bool picture_is_input() const;
   void watch_inputs();
   std::vector<std::string> changed_content(const std::vector<std::string> &files);
   void copy_definitions() const;
@@ -147,19 +123,6 @@ std::vector<std::string> WatchSession::inputs() const {
   std::set<std::string> files{scene_.string(), definitions_.string()};
   add_named_files(*db_get_root(), files);
   return {files.begin(), files.end()};
-}
-
-// A picture written over a file the scene reads would change an input with
-// every draw, and draw for ever.
-bool WatchSession::picture_is_input() const {
-  for (const std::string &file : inputs()) {
-    std::error_code ignored;
-    if (fs::equivalent(file, request_.out, ignored)) {
-      report("the picture " + request_.out + " is a file the scene reads; choose another name for it");
-      return true;
-    }
-  }
-  return false;
 }
 
 // A file that joins the watch is taken as the load just read it.
@@ -203,7 +166,10 @@ bool WatchSession::draw(VYuniverseDisplaySurface &surface, RenderGuard &guard, c
   RenderedPicture picture;
   if (render_on(surface, guard, request_, picture) != kExitOk)
     return false;
-  if (!write_whole(request_.out, request_, picture)) {
+  // Written whole and renamed into place: whoever looks at the picture sees
+  // the last one or the new one, never half of one.
+  if (!write_picture(request_.out, request_.width, request_.height, picture.bytes_per_pixel,
+                     picture.pixels)) {
     report("cannot write " + request_.out + ": " + std::strerror(errno));
     return false;
   }
@@ -214,8 +180,6 @@ bool WatchSession::draw(VYuniverseDisplaySurface &surface, RenderGuard &guard, c
 
 int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
   auto stop = [] { return RenderGuard::interrupted() != 0; };
-  if (picture_is_input())
-    return kExitRenderFailed;
   watch_inputs();
   std::string size = std::to_string(request_.width) + " x " + std::to_string(request_.height);
   bool drawn = draw(surface, guard, "rendered " + request_.scene + " (" + size + ") to ", Clock::now());
@@ -236,7 +200,10 @@ int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
       continue;
     }
     watch_inputs();
-    if (picture_is_input()) {
+    // An edit can make the picture one of the scene's own files, which
+    // each draw would then change: drawn for ever.
+    if (std::string why = output_refusal(request_.out, scene_.string()); !why.empty()) {
+      report("cannot write " + request_.out + ": " + why);
       report("keeping the last picture; watching for changes");
       continue;
     }
