@@ -150,6 +150,23 @@ TEST_F(WatchTest, AnEditThatMakesThePictureAnInputKeepsThePicture) {
   EXPECT_EQ(wait_for(pid), 0);
 }
 
+// The time limit holds for every render of the run, not the first alone.
+TEST_F(WatchTest, EachRenderHasTheTimeLimit) {
+  next_picture(10);
+  std::string h = home_.string();
+  write_text(home_ / "bin" / "pvengine.exe", "#!/bin/sh\necho run >> '" + h + "/runs.txt'\n[ $(wc -l < '" +
+                                                 h + "/runs.txt') -gt 1 ] && exec sleep 10\ncp '" + h +
+                                                 "/render.tga' '$$povuds.tga'\n");
+  pid_t pid =
+      start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--timeout", "0.5", "--watch"});
+  expect_picture(1, 10);
+  write_text(work_ / "scene.json", scene(0.5));
+  ASSERT_TRUE(wait_until([&] { return messages().find("keeping the last picture") != std::string::npos; }));
+  EXPECT_NE(messages().find("did not finish within 0.5 seconds"), std::string::npos) << messages();
+  kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 0);
+}
+
 TEST_F(RenderCommandTest, WatchDrawsAnEditedSceneWithPovRay) {
   if (std::string(BF_POVRAY).empty())
     GTEST_SKIP() << "POV-Ray is not installed (apt-get install povray)";
