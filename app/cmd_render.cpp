@@ -8,6 +8,7 @@
 // the render runs in a private temporary directory, removed afterwards.
 #include "commands.h"
 #include "dead_runs.h"
+#include "model_import.h"
 #include "module.h"
 #include "output_check.h"
 #include "render_request.h"
@@ -326,7 +327,7 @@ int run_render(const Args &args) {
   if (!read_request(args, request, code))
     return code;
   try {
-    load_scene_file(request.scene);
+    load_scene_input(request.scene);
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;
@@ -360,7 +361,8 @@ int run_render(const Args &args) {
     if (fs::exists(defs, ignored))
       fs::copy_file(defs, work.path() / "okudefs.inc", ignored);
     if (request.watch)
-      return run_render_watch(*factory, request, work.path(), load_scene_file);
+      return run_render_watch(*factory, request, work.path(),
+                              [](const std::string &path) { load_scene_input(path); });
     code = render_in(*factory, request, picture);
   }
   if (code != kExitOk)

@@ -121,6 +121,7 @@ private:
 // The scene file, okudefs.inc beside it, and what the loaded scene names.
 std::vector<std::string> WatchSession::inputs() const {
   std::set<std::string> files{scene_.string(), definitions_.string()};
+  add_material_libraries(scene_.string(), files); // a model file given in place of a scene
   add_named_files(*db_get_root(), files);
   return {files.begin(), files.end()};
 }
