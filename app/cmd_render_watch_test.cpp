@@ -150,6 +150,20 @@ TEST_F(WatchTest, AnEditThatMakesThePictureAnInputKeepsThePicture) {
   EXPECT_EQ(wait_for(pid), 0);
 }
 
+// A model file given in place of the scene is imported again when it or
+// its material library changes.
+TEST_F(WatchTest, WatchesAModelFileAndItsMaterials) {
+  next_picture(10);
+  pid_t pid = start({"wedge.obj", "out.tga", "--width", "8", "--height", "6", "--watch"});
+  expect_picture(1, 10);
+  next_picture(20);
+  write_text(work_ / "wedge.mtl", "newmtl red\nKd 0 0 1\n");
+  expect_picture(2, 20);
+  EXPECT_NE(drawn(2, "$$povuds.pov").find("<0, 0, 1"), std::string::npos) << drawn(2, "$$povuds.pov");
+  kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 0);
+}
+
 // The time limit holds for every render of the run, not the first alone.
 TEST_F(WatchTest, EachRenderHasTheTimeLimit) {
   next_picture(10);
