@@ -5,6 +5,8 @@
 #include "geometry/pov_parts.h"
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 // Mesh number (0-based) of the colour in the record's colour list; a colour
 // not listed yet is appended first. -1 only when memory ran out.
@@ -22,7 +24,32 @@ double pov_printed_value(float v);
 // render with "No triangles in triangle mesh" when a mesh keeps none.
 int pov_triangle_kept(const double p1[3], const double p2[3], const double p3[3]);
 
-// Whether at least one of the polygon's fan triangles is kept.
+// Working space of pov_split_polygon, kept from polygon to polygon.
+struct PovSplitScratch {
+  std::vector<double> x, y; // the corners in the polygon's plane
+  std::vector<int> prev, next;
+  std::vector<char> gone;
+  std::vector<int> cell_start, cell_items, cell_fill; // corners pointing inwards, by grid cell
+  std::vector<double> cell_x, cell_y;                 // and where they are
+  int columns = 1, rows = 1;
+  double x0 = 0, y0 = 0, scale_x = 0, scale_y = 0;
+  std::vector<std::pair<int, int>> queue; // corners to try, with their stamp
+  std::vector<int> stamp, waiting_on, wait_head, wait_next, wait_prev;
+};
+
+// A polygon is drawn as the fan around corner 0, (0, k - 1, k) for k from 2,
+// when that covers it exactly: when its corners, seen in its own plane,
+// turn one way only and go round once. Then, and when it has no area to
+// cover, this answers 0. Otherwise it answers the number of triangles that
+// cover it exactly (n - 2 at most; fewer when corners repeat or lie in line)
+// and puts their corner numbers in `triangles`, three per triangle, each
+// triangle in the polygon's corner order. Corner i's position is `stride`
+// bytes after corner i - 1's. May throw std::bad_alloc.
+int pov_split_polygon(const float *position, size_t stride, int n, PovSplitScratch *scratch,
+                      std::vector<int> *triangles);
+
+// Whether at least one of the polygon's triangles is kept: those of its
+// fan, or of its split when the fan does not cover it.
 int pov_polygon_has_triangle(const VYpolygon &polygon);
 
 // The text of an include file is put together in one large block of memory
