@@ -3,7 +3,7 @@
 // vectors of three equal floats, on all cores. Takes minutes;
 // `scripts/bench --exhaustive` runs it. Exit status 1 on mismatches, the
 // first of which it prints.
-#include "scene/pov_text.h"
+#include "base/pov_text.h"
 
 #include <atomic>
 #include <chrono>

@@ -8,7 +8,7 @@
 #include "bench_support.h"
 #include "oku/scene_db.h"
 #include "printf_replay.h"
-#include "scene/pov_state.h"
+#include "scene/pov_save.h"
 #include "vy/mesh.h"
 
 #include <cmath>

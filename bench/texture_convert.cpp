@@ -3,8 +3,8 @@
 // Each conversion (read the source Targa file, fill, write the Targa file)
 // runs in a child process of its own; the floor writes the same Targa bytes
 // with fwrite. A second table splits the median conversion into its phases.
+#include "base/pov_state.h"
 #include "bench_support.h"
-#include "scene/pov_state.h"
 #include "texture/pov_texture_internal.h"
 
 #include <memory>

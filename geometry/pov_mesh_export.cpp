@@ -7,8 +7,8 @@
 // polygons of one colour (a cursor and a count each), which is little memory
 // for meshes grouped by material and one entry per polygon at worst. The
 // file is written as it goes, a large block of text at a time.
+#include "base/pov_text.h"
 #include "geometry/pov_mesh_internal.h"
-#include "scene/pov_text.h"
 
 #include <charconv>
 #include <cstdint>

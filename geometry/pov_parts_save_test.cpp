@@ -68,6 +68,15 @@ TEST_F(PartsSaveTest, ThreeObjectsShareOneIncludeFileAndOneIdentifier) {
   EXPECT_EQ(alone, expected);
 }
 
+TEST_F(PartsSaveTest, PartFileWithTwoDotsLosesOnlyItsLastExtension) {
+  add_part_object(nullptr, "Wedge", "/parts/wedge.v2.obj", triangle_mesh())->color = kBlue;
+  std::string text = save("wedge.pov", 1);
+  EXPECT_NE(text.find("  #include \"wedge.v2.inc\"\n  #declare oku_wedgev2_1 = OKU_OBJECT\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(exists("wedge.v2.inc"));
+}
+
 TEST_F(PartsSaveTest, MeshObjectKeepsItsIncludeFileAcrossSavesButNotItsIdentifier) {
   _object *knob = add_mesh_object(nullptr, "Knob", triangle_mesh());
   std::string first = save("panel.pov", 1);

@@ -10,7 +10,7 @@
 // Polygons are read one ahead of the one being written, so that the cache
 // slots they need are on their way while the one before is written.
 #include "geometry/pov_mesh_internal.h"
-#include "scene/pov_text.h"
+#include "base/pov_text.h"
 
 #include <charconv>
 #include <cmath>

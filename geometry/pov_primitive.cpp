@@ -1,8 +1,8 @@
 // The shape statement of an object: its part's identifier, or a primitive
 // built from the host's shape parameters, centred or based at the object's
 // own origin so that the pivot, rotation and translation place it like a mesh.
+#include "base/pov_print.h"
 #include "geometry/pov_mesh_internal.h"
-#include "scene/pov_print.h"
 
 #include <cmath>
 #include <cstdint>

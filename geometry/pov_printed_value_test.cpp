@@ -1,8 +1,8 @@
 // The value that POV-Ray reads back from a printed number decides whether a
 // triangle is kept; the quick reading must agree with a correctly rounding
 // reader for every float.
+#include "base/pov_text.h"
 #include "geometry/pov_mesh_internal.h"
-#include "scene/pov_text.h"
 
 #include <gtest/gtest.h>
 

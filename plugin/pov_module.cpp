@@ -1,8 +1,8 @@
 // The module-level objects. They live in this one file so that they are
 // constructed in this order at load and destroyed in the reverse order.
+#include "base/pov_state.h"
 #include "plugin/pov_plugin.h"
 #include "preview/pov_preview.h"
-#include "scene/pov_state.h"
 
 ASSOC parts_cache;
 LIST texture_list;

@@ -1,6 +1,6 @@
+#include "base/pov_state.h"
 #include "oku/scene_db.h"
 #include "plugin/pov_plugin.h"
-#include "scene/pov_state.h"
 
 #include <gtest/gtest.h>
 

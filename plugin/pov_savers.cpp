@@ -1,7 +1,7 @@
 // The two scene savers and their factories: the same scene writer, with and
 // without writing the part include files.
 #include "plugin/pov_plugin.h"
-#include "scene/pov_state.h"
+#include "scene/pov_save.h"
 
 #include <new>
 

@@ -3,7 +3,7 @@
 #include "preview/pov_preview_surface.h"
 
 #include "geometry/pov_parts.h"
-#include "scene/pov_state.h"
+#include "scene/pov_save.h"
 #include "texture/pov_texture.h"
 #include "win32.h"
 

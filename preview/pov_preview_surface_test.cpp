@@ -4,7 +4,7 @@
 #include "geometry/pov_parts.h"
 #include "hostlib/oku/scene_db.h"
 #include "hostlib/vy/mesh.h"
-#include "scene/pov_state.h"
+#include "scene/pov_save.h"
 #include "texture/pov_texture.h"
 
 #include <memory>

@@ -3,10 +3,10 @@
 #include "preview/pov_preview_surface.h"
 #include "preview/preview_test_support.h"
 
+#include "base/pov_state.h"
 #include "geometry/pov_parts.h"
 #include "hostlib/oku/scene_db.h"
 #include "hostlib/vy/mesh.h"
-#include "scene/pov_state.h"
 #include "texture/pov_texture.h"
 #include "win32/spawn_control.h"
 

@@ -1,7 +1,7 @@
 // The camera: placed at the node's midpoint, turned by its orientation; the
 // view angle sets the length of the direction vector.
-#include "scene/pov_finite.h"
-#include "scene/pov_print.h"
+#include "base/pov_finite.h"
+#include "base/pov_print.h"
 #include "scene/pov_writers.h"
 
 #include <cmath>

@@ -74,6 +74,55 @@ TEST_F(CameraTest, LookAtCameraLooksAtItsTarget) {
   EXPECT_NEAR(dx, 0, 1e-6);
 }
 
+TEST_F(CameraTest, TurnedCamerasWriteTheColumnsOfTheirRotation) {
+  // right is R's first column, up its second negated, direction its third
+  // times 0.5 / tan(V / 2); right and up stay perpendicular unit vectors.
+  struct Case {
+    const char *label;
+    ZAL_VECT3 rotation;
+    bool has_look_at;
+    ZAL_VECT3 look_at;
+    float view_angle;
+    const char *lines;
+  } cases[] = {
+      {"rolled 30 degrees about its view axis",
+       {0, 0, 30},
+       false,
+       {},
+       90,
+       "  right <0.866025, 0.5, 0> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n"
+       "  up <0.5, -0.866025, 0>\n" // zero signs as the host's quaternion gives them
+       "  direction <-0, 0, 0.5>\n"},
+      {"turned about x, y and z",
+       {40, 30, 60},
+       false,
+       {},
+       90,
+       "  right <0.433013, 0.824111, 0.365159> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n"
+       "  up <0.75, -0.104687, -0.653101>\n"
+       "  direction <0.25, -0.278335, 0.331707>\n"},
+      {"looking at a target off the axes",
+       {},
+       true,
+       {3, 4, 7},
+       90,
+       "  right <-0.948683, 0, 0.316228> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n"
+       "  up <-0.135526, 0.903508, -0.406579>\n"
+       "  direction <0.142857, 0.214286, 0.428571>\n"},
+  };
+  for (const Case &c : cases) {
+    scene_reset();
+    _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
+    camera->position = ZAL_VECT3{1, 1, 1};
+    camera->rotation = c.rotation;
+    camera->has_look_at = c.has_look_at;
+    camera->look_at = c.look_at;
+    camera->view_angle = c.view_angle;
+    std::string t = text(camera, 0);
+    EXPECT_EQ(t.substr(t.find("  right")), std::string(c.lines) + "}\n") << c.label;
+  }
+}
+
 TEST_F(CameraTest, WalkWritesEveryCameraAndItsChildren) {
   _object *a = add_node(nullptr, OBJECT_TYPE_CAMERA, "A");
   a->active = 0; // cameras are never commented out

@@ -1,7 +1,7 @@
 // The frame every scene file opens with: it declares the identifiers that the
 // statements after it use (image size, shadow switch, colours).
-#include "geometry/pov_backdrop.h"
-#include "scene/pov_print.h"
+#include "base/pov_print.h"
+#include "scene/pov_backdrop.h"
 #include "scene/pov_writers.h"
 
 float pov_ambient_level() {

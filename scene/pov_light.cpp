@@ -1,6 +1,6 @@
 // Light sources: a distant light far away along its direction, a spotlight
 // pointing one unit along its axis, or a point light.
-#include "scene/pov_print.h"
+#include "base/pov_print.h"
 #include "scene/pov_writers.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Materials: the pigment with colour and transmission, and the finish with
 // ambient, emission, highlight and reflection terms.
-#include "scene/pov_print.h"
+#include "base/pov_print.h"
 #include "scene/pov_writers.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // Geometry objects: one object statement, or one per mesh colour of a part
 // without a colour of its own, each placed with its own global transform.
-#include "scene/pov_print.h"
-#include "scene/pov_text.h"
+#include "base/pov_print.h"
+#include "base/pov_text.h"
 #include "scene/pov_writers.h"
 #include "texture/pov_texture.h"
 

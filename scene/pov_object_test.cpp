@@ -1,5 +1,5 @@
+#include "base/pov_print.h"
 #include "hostlib/vy/mesh.h"
-#include "scene/pov_print.h"
 #include "scene/pov_writers.h"
 #include "scene/scene_test_util.h"
 

@@ -1,6 +1,7 @@
 // A saved scene renders in the real POV-Ray 3.7: the camera shows what lies
-// to its right on the right of the picture and its up at the top, every kind
-// of light lights, and hidden objects with hostile names stay hidden.
+// to its right on the right of the picture and its up at the top (also when
+// rolled about its view axis), every kind of light lights, and hidden objects
+// with hostile names stay hidden.
 #include "scene/scene_test_util.h"
 #include "vy/mesh.h"
 
@@ -112,6 +113,33 @@ TEST_F(RenderTest, CameraLightsAndHiddenObjects) {
   // The hidden spheres are not there: the centre and the bottom are background.
   EXPECT_LT(mean(*picture, 1, 24, 18, 40, 30), 2);
   EXPECT_LT(mean(*picture, 1, 24, 34, 40, 48), 2);
+}
+
+TEST_F(RenderTest, RolledCameraTiltsThePicture) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  // Looking along +z with -y up and +x right; rolled 30 degrees about z, its
+  // right turns towards +y and its up towards +x. The scene's +x axis then
+  // lies 30 degrees below the picture's right, so the picture shows it rising:
+  // a sphere on it appears above the middle, about 1.5 units up, 2.6 right.
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Camera");
+  camera->position = {0, 0, -10};
+  camera->rotation = {0, 0, 30};
+  camera->view_angle = 45;
+  sphere("Red on +x", {1, 0, 0}, {3, 0, 0}, 1);
+  _object *lamp = add_node(nullptr, OBJECT_TYPE_LIGHT, "Lamp");
+  lamp->position = {0, 0, -10};
+  lamp->color = {1, 1, 1};
+
+  std::string messages;
+  std::unique_ptr<VYbitmap> picture = save_and_render(messages);
+  ASSERT_NE(picture, nullptr) << messages;
+  // About 5.8 pixels a unit: the sphere is centred near (47, 15), and nothing
+  // is at its mirror image below the middle (where a roll the other way, or a
+  // right vector off its row, would put it).
+  EXPECT_GT(mean(*picture, 0, 43, 11, 51, 19), 40);
+  EXPECT_LT(mean(*picture, 0, 43, 29, 51, 37), 2);
+  EXPECT_LT(mean(*picture, 0, 0, 0, 32, 48), 2);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The tree walk: each node by its type, then its children one level deeper.
 // The written scene is flat; the tree shows in the indentation and in the
 // opacity that groups pass down to their subtree.
+#include "scene/pov_save.h"
 #include "scene/pov_writers.h"
 
 void pov_write_node(FILE *file, _object *node, const SceneOptions *options) {

@@ -2,8 +2,8 @@
 // writes at the depth it is given; none changes the module state.
 #pragma once
 
+#include "base/pov_state.h"
 #include "geometry/pov_parts.h"
-#include "scene/pov_state.h"
 
 #include <cstdio>
 

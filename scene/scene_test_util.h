@@ -3,7 +3,7 @@
 #pragma once
 
 #include "oku/scene_db.h"
-#include "scene/pov_state.h"
+#include "scene/pov_save.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // order and stays the module's LIST (the preview reads it); beside it a hash
 // index answers "is an equal record listed?" in constant time, since a scene
 // may hold thousands of textured objects.
-#include "scene/pov_state.h"
+#include "base/pov_state.h"
 #include "texture/pov_texture_internal.h"
 #include "win32.h"
 

@@ -1,7 +1,7 @@
 // The texture record: filling it from a host object, the derived Targa file
 // name, comparison, and finding or making its Targa file.
-#include "scene/pov_state.h"
-#include "scene/pov_text.h"
+#include "base/pov_state.h"
+#include "base/pov_text.h"
 #include "texture/pov_texture_internal.h"
 
 #include <cstdarg>

@@ -3,7 +3,7 @@
 // of the texture method, then the texture's own finish. The texture activity
 // bits decide which of the two passes is live; the other stays visible in the
 // scene text inside a comment.
-#include "scene/pov_print.h"
+#include "base/pov_print.h"
 #include "texture/pov_texture_internal.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 // text, textured objects, and pixel access to images on disk.
 #pragma once
 
-#include "scene/scene_test_util.h"
+#include "base/pov_state.h"
 #include "oku/scene_db.h"
-#include "scene/pov_state.h"
+#include "scene/scene_test_util.h"
 #include "texture/pov_texture_internal.h"
 
 #include <cstdio>

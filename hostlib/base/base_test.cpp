@@ -106,6 +106,9 @@ TEST(Paths, SimpleNameSplitAndExtensions) {
   EXPECT_STREQ(dir, "/x/y/");
   EXPECT_STREQ(name, "my part-2");
   EXPECT_STREQ(ext, "obj");
+  split_path("/x/y/wedge.v2.obj", dir, name, ext); // the last dot starts the extension
+  EXPECT_STREQ(name, "wedge.v2");
+  EXPECT_STREQ(ext, "obj");
   split_path("$$povuds.pov", nullptr, name, nullptr);
   EXPECT_STREQ(name, "$$povuds");
   EXPECT_EQ(with_ext("/out/scene.pov", "Bracket", "inc"), "/out/Bracket.inc");
@@ -117,6 +120,7 @@ TEST(Paths, SimpleNameSplitAndExtensions) {
 TEST(Paths, NumbersInDerivedNamesAreNeverExtensions) {
   // Only a trailing run of letters and digits that starts with a letter counts.
   EXPECT_EQ(with_ext("oku_wood.png", nullptr, "tga"), "oku_wood.tga");
+  EXPECT_EQ(with_ext("oku_wood.v2.png", nullptr, "tga"), "oku_wood.v2.tga");
   EXPECT_EQ(with_ext("oku_wood.png_ck   0.25   1", nullptr, "tga"), "oku_wood.png_ck   0.25   1.tga");
   EXPECT_NE(with_ext("oku_wood.png_ck   20.25", nullptr, "tga"),
             with_ext("oku_wood.png_ck   20.75", nullptr, "tga"));

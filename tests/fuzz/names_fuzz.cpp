@@ -6,9 +6,9 @@
 #include "fuzz_support.h"
 #include "pov_text_check.h"
 
+#include "base/pov_state.h"
+#include "base/pov_text.h"
 #include "geometry/pov_parts.h"
-#include "scene/pov_state.h"
-#include "scene/pov_text.h"
 #include "texture/pov_texture_internal.h"
 
 #include <climits>

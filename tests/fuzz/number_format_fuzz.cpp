@@ -4,7 +4,7 @@
 // as raw float and double bits.
 #include "fuzz_support.h"
 
-#include "scene/pov_text.h"
+#include "base/pov_text.h"
 
 #include <cstdio>
 

@@ -7,7 +7,7 @@
 
 #include "app/scene_loader.h"
 #include "oku/scene_db.h"
-#include "scene/pov_state.h"
+#include "scene/pov_save.h"
 
 #include <dirent.h>
 

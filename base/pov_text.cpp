@@ -1,5 +1,5 @@
 // Number formatting and the sanitising of names that end up in scene text.
-#include "scene/pov_text.h"
+#include "base/pov_text.h"
 
 #include <charconv>
 #include <cmath>

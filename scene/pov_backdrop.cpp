@@ -3,8 +3,8 @@
 // so the plane is placed four times the scene's reach ahead of the camera and
 // its image is sized partly with scene-language expressions over IMAGE_WIDTH
 // and IMAGE_HEIGHT, so the renderer fits it to whatever picture size it makes.
-#include "geometry/pov_backdrop.h"
-#include "scene/pov_print.h"
+#include "scene/pov_backdrop.h"
+#include "base/pov_print.h"
 #include "texture/pov_texture.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 // pov_printf formats its lines itself; whatever the format, the text must be
 // what fprintf writes.
-#include "scene/pov_print.h"
+#include "base/pov_print.h"
 #include "scene/scene_test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "scene/pov_text.h"
+#include "base/pov_text.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // hundreds of thousands of lines, and a stream call per piece (or printf's
 // parsing of every number) would cost more than the writing itself. Formats
 // with conversions other than the few that scene text uses go to vfprintf.
-#include "scene/pov_print.h"
-#include "scene/pov_text.h"
+#include "base/pov_print.h"
+#include "base/pov_text.h"
 
 #include <charconv>
 #include <cstdarg>

@@ -1,4 +1,4 @@
-#include "scene/pov_print.h"
+#include "base/pov_print.h"
 #include "scene/scene_test_util.h"
 
 #include <gtest/gtest.h>

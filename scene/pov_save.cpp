@@ -1,18 +1,8 @@
-// Module state shared by the savers and the preview, and the two roads into
-// the scene writer: the file save and the preview's scene write.
-#include "scene/pov_state.h"
+// The two roads into the scene writer: the file save and the preview's
+// scene write.
+#include "scene/pov_save.h"
 #include "geometry/pov_parts.h"
 #include "texture/pov_texture.h"
-
-// parts_cache and texture_list are defined with the factories, so that the
-// module-level objects are constructed in one fixed order.
-FILE *scene_file = nullptr;
-const char *scene_path = nullptr;
-int parts_mode = 0;
-float inherited_opacity = 1.0f;
-int indent_depth = 0;
-int next_object_id = 1;
-int next_part_number = 1;
 
 namespace {
 

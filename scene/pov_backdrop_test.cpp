@@ -1,6 +1,6 @@
 // The backdrop plane: golden texts for the fitted and tiled layouts, and the
 // cases that comment it out or leave it away.
-#include "geometry/pov_backdrop.h"
+#include "scene/pov_backdrop.h"
 #include "texture/texture_test_util.h"
 
 #include <gtest/gtest.h>
