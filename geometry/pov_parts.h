@@ -28,4 +28,7 @@ char *pov_make_part_name(const char *name, char *out);
 void pov_release_part(void *record);
 
 void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record);
+// Whether pov_write_shape writes a shape for the object: POV-Ray refuses an
+// object statement without one.
+int pov_has_shape(_object *object, PartRecord *record);
 void pov_write_primitive(FILE *file, int depth, const GeomParams *params);
