@@ -6,10 +6,13 @@
 // surface writes its fixed temporary files into the current directory, so
 // the render runs in a private temporary directory, removed afterwards.
 #include "commands.h"
+#include "dead_runs.h"
 #include "module.h"
+#include "output_check.h"
 #include "render_watch.h"
 #include "scene_loader.h"
 
+#include "base/atomic_file.h"
 #include "oku/scene_db.h"
 #include "win32/registry_file.h"
 #include "win32/spawn_control.h"
@@ -18,12 +21,15 @@
 #include <stb_image_write.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -103,12 +109,16 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
   return true;
 }
 
+constexpr const char *kWorkPrefix = "brightfold-render-";
+
 // A private directory, removed with its contents; the current directory
 // while it is entered.
 class WorkDirectory {
 public:
   WorkDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "brightfold-render-XXXXXX").string();
+    const fs::path temp = fs::temp_directory_path();
+    sweep_dead_runs(temp.string(), kWorkPrefix, ""); // folders of killed renders
+    std::string pattern = (temp / (kWorkPrefix + std::to_string(getpid()) + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()))
       path_ = pattern;
   }
@@ -141,15 +151,34 @@ private:
 };
 
 // Looks at what POV-Ray left before the surface deletes it: a failed render
-// reads back as a blank picture, which must not pass for the real one.
+// reads back as a blank picture, which must not pass for the real one; nor
+// may a cut-off one (a full disk, a renderer that stopped half-way and still
+// exited 0), whose missing rows would read as black.
 struct ImageCheck {
   int width = 0, height = 0;
-  bool found = false; // a readable image of the surface's size
+  bool found = false; // a whole image of the surface's size
   static void look(void *user) {
     auto *check = static_cast<ImageCheck *>(user);
     int w = 0, h = 0, channels = 0;
-    check->found = stbi_info("$$povuds.tga", &w, &h, &channels) && w == check->width && h == check->height;
+    check->found = stbi_info(kRendered, &w, &h, &channels) && w == check->width && h == check->height &&
+                   whole_picture(w, h);
   }
+  // POV-Ray writes uncompressed Targa files: whole when the file holds every
+  // pixel. Any other kind is read through the host's reader, which refuses
+  // cut-off files.
+  static bool whole_picture(int w, int h) {
+    unsigned char header[18] = {};
+    struct stat info;
+    FILE *file = std::fopen(kRendered, "rb");
+    const bool got = file && std::fread(header, 1, sizeof header, file) == sizeof header;
+    if (file)
+      std::fclose(file);
+    if (got && header[1] == 0 && header[2] == 2 && stat(kRendered, &info) == 0)
+      return info.st_size >= 18 + header[0] + static_cast<off_t>(w) * h * ((header[16] + 7) / 8);
+    std::unique_ptr<VYbitmap> image(image_reader_invoke(kRendered));
+    return image && image->width() == w && image->height() == h;
+  }
+  static constexpr const char *kRendered = "$$povuds.tga";
 };
 
 int not_registered() {
@@ -184,8 +213,15 @@ int povray_failed(const RenderRequest &request, const PovrayOutput &output, cons
   return kExitRenderFailed;
 }
 
+// A failed write is remembered, and the commit answers it.
+void append_bytes(void *context, void *data, int size) {
+  if (size > 0)
+    static_cast<zal::AtomicFile *>(context)->write(data, static_cast<size_t>(size));
+}
+
 // The picture's red, green and blue bytes (a 32-bit picture's fourth byte
-// carries nothing from the render).
+// carries nothing from the render), written whole before it replaces the
+// earlier picture.
 bool write_picture(const std::string &out, int width, int height, int bytes_per_pixel,
                    const std::vector<unsigned char> &pixels) {
   std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
@@ -193,8 +229,28 @@ bool write_picture(const std::string &out, int width, int height, int bytes_per_
     std::memcpy(&rgb[i * 3], &pixels[i * bytes_per_pixel], 3);
   std::string ext = fs::path(out).extension().string();
   bool png = ext.size() == 4 && std::tolower(static_cast<unsigned char>(ext[1])) == 'p';
-  return png ? stbi_write_png(out.c_str(), width, height, 3, rgb.data(), width * 3) != 0
-             : stbi_write_tga(out.c_str(), width, height, 3, rgb.data()) != 0;
+  zal::AtomicFile file;
+  if (!file.open(out))
+    return false;
+  const bool encoded =
+      png ? stbi_write_png_to_func(append_bytes, &file, width, height, 3, rgb.data(), width * 3) != 0
+          : stbi_write_tga_to_func(append_bytes, &file, width, height, 3, rgb.data()) != 0;
+  if (!encoded) {
+    file.discard();
+    errno = ENOMEM;
+    return false;
+  }
+  return file.commit();
+}
+
+bool keep_scene(const std::string &path) {
+  std::ifstream in("$$povuds.pov", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  errno = 0;
+  if (!in.bad() && zal::write_whole_file(path, text.data(), text.size()))
+    return true;
+  report("cannot keep the scene as " + path + ": " + std::strerror(errno ? errno : EIO));
+  return false;
 }
 
 int interrupted_exit() {
@@ -218,12 +274,8 @@ int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &req
     surface->draw();
   if (RenderGuard::interrupted())
     return interrupted_exit();
-  if (!request.keep_scene.empty()) {
-    std::error_code error;
-    fs::copy_file("$$povuds.pov", request.keep_scene, fs::copy_options::overwrite_existing, error);
-    if (error)
-      report("cannot keep the scene as " + request.keep_scene + ": " + error.message());
-  }
+  if (!request.keep_scene.empty() && !keep_scene(request.keep_scene))
+    return kExitRenderFailed;
   ImageCheck check{request.width, request.height};
   win32_spawn_set_finished(ImageCheck::look, &check);
   PovrayOutput output(true);
@@ -273,6 +325,12 @@ int run_render(const Args &args) {
     report(error);
     return kExitUsage;
   }
+  for (const std::string *out : {&request.out, &request.keep_scene})
+    if (const std::string why = out->empty() ? "" : output_refusal(*out, request.scene); !why.empty()) {
+      report("cannot write " + *out + ": " + why);
+      return kExitRenderFailed;
+    }
+  sweep_dead_runs(fs::path(request.out).parent_path().string(), ".bf-", ".partial");
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
   if (!factory)
     return not_registered();

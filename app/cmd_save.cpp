@@ -1,6 +1,8 @@
 // brightfold save SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]
 #include "commands.h"
+#include "dead_runs.h"
 #include "module.h"
+#include "output_check.h"
 #include "scene_loader.h"
 
 #include "oku/scene_db.h"
@@ -8,10 +10,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include <filesystem>
 #include <memory>
@@ -22,46 +20,11 @@ namespace {
 
 constexpr const char *kDefaultSaver = "POV scene and parts files";
 
-// A regular file (or none yet) is saved under a temporary name beside it and
-// renamed over it only when the save succeeded, so a failed save (a full
-// disk) never leaves the earlier scene file cut short. Anything else (a
-// device such as /dev/full, a FIFO, a symbolic link) is written directly.
-bool replace_by_rename(const std::string &name) {
-  struct stat info;
-  if (lstat(name.c_str(), &info) != 0)
-    return errno == ENOENT;
-  return S_ISREG(info.st_mode);
-}
-
-// The mode a new file gets from fopen (0666 less the umask), or the mode of
-// the file being replaced.
-mode_t mode_for(const std::string &name) {
-  struct stat info;
-  if (stat(name.c_str(), &info) == 0)
-    return info.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-int save_file(Saver &saver, const std::string &name) {
-  std::string temporary = std::filesystem::path(name).parent_path() /
-                          ("." + std::filesystem::path(name).filename().string() + ".XXXXXX");
-  int fd = replace_by_rename(name) ? mkstemp(temporary.data()) : -1;
-  if (fd < 0) // not a regular file, or no temporary file possible there
-    return saver.save(nullptr, db_get_root(), name.c_str());
-  close(fd);
-  int result = saver.save(nullptr, db_get_root(), temporary.c_str());
-  if (result == 1 &&
-      (chmod(temporary.c_str(), mode_for(name)) != 0 || std::rename(temporary.c_str(), name.c_str()) != 0)) {
-    report("cannot replace " + name + ": " + std::strerror(errno));
-    result = 0;
-  }
-  if (result != 1)
-    unlink(temporary.c_str());
-  return result;
-}
-
+// The module writes the scene file whole under a temporary name and
+// renames it into place, so a full disk leaves the earlier file as it was.
+// An output that the scene reads, or a read-only one, is refused before
+// any output is written.
+//
 // Saves with the output's directory as the current directory, so that the
 // files the module writes beside the scene (parts, converted textures) land
 // there, and the saved scene renders in place. The module is given the bare
@@ -72,14 +35,14 @@ int save_in_directory(Saver &saver, const std::string &out) {
   const std::filesystem::path path(out);
   const std::string directory = path.parent_path().string();
   if (directory.empty())
-    return save_file(saver, out);
+    return saver.save(nullptr, db_get_root(), out.c_str());
   const int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (home < 0 || chdir(directory.c_str()) != 0) {
     if (home >= 0)
       close(home);
     return saver.save(nullptr, db_get_root(), out.c_str());
   }
-  const int result = save_file(saver, path.filename().string());
+  const int result = saver.save(nullptr, db_get_root(), path.filename().string().c_str());
   const bool back = fchdir(home) == 0;
   close(home);
   if (!back)
@@ -115,9 +78,18 @@ int run_save(const Args &args) {
   if (factory == nullptr)
     return usage_error("no saver is named \"" + saver_name + "\" ('brightfold list' shows them)");
 
+  for (size_t i = 1; i < parsed.operands.size(); ++i)
+    if (const std::string why = output_refusal(parsed.operands[i], parsed.operands.front()); !why.empty()) {
+      report("cannot save to " + parsed.operands[i] + ": " + why);
+      return kExitSaveFailed;
+    }
   int result = kExitOk;
   for (size_t i = 1; i < parsed.operands.size(); ++i) {
     const std::string &out = parsed.operands[i];
+    // Temporary files of saves (and renders) that were killed outright.
+    const std::string directory = std::filesystem::path(out).parent_path().string();
+    for (const char *prefix : {".oku-", ".bf-"})
+      sweep_dead_runs(directory, prefix, ".partial");
     std::unique_ptr<Saver> saver(factory->create_saver());
     if (!saver || save_in_directory(*saver, out) != 1) {
       report("saving " + out + " failed");

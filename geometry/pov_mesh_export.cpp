@@ -7,17 +7,17 @@
 // polygons of one colour (a cursor and a count each), which is little memory
 // for meshes grouped by material and one entry per polygon at worst. The
 // file is written as it goes, a large block of text at a time.
+#include "base/pov_file_check.h"
+#include "base/pov_file_out.h"
 #include "base/pov_text.h"
 #include "geometry/pov_mesh_internal.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -155,50 +155,37 @@ int write_contents(PovTextOut *out, VYobject *mesh, PartRecord *record) {
 
 } // namespace
 
-// A regular file (or none yet) is written under a temporary name beside it
-// and renamed into place only when it is whole, so a full disk never leaves
-// a cut-off include file where an earlier save's good one stood. Anything
-// else (a device, a pipe) is written directly.
-static bool replace_atomically(const char *path) {
-  std::error_code error;
-  std::filesystem::file_status status = std::filesystem::status(path, error);
-  return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
-}
-
-// A short temporary name in the target's directory: the target's own name
-// may already be as long as a file name can be.
-static std::string partial_name(const std::string &target) {
-  static unsigned long serial = std::random_device()();
-  size_t slash = target.rfind('/');
-  std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  return dir + ".oku_include_" + std::to_string(++serial) + ".partial";
-}
-
+// The file is written whole under a temporary name and put in place with
+// the scene file that includes it (pov_file_out.h). A file that must not be
+// written, or cannot be, is reported by name and fails the scene write.
 int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
   if (!path || !record || !record->colours)
     return 0;
-  const bool atomic = replace_atomically(path);
-  std::string target = path;
-  std::string written = atomic ? partial_name(target) : target;
-  FILE *file = fopen(written.c_str(), "w");
-  if (!file)
+  if (const char *refusal = pov_file_refusal(path, 1)) {
+    pov_file_report(path, refusal);
     return 0;
+  }
+  PovFileOut file;
+  if (!pov_file_open(&file, path)) {
+    pov_file_report(path, std::strerror(errno));
+    return 0;
+  }
   PovTextOut out;
-  int ok = pov_text_out_open(&out, file, nullptr, 0);
+  int ok = pov_text_out_open(&out, file.file, nullptr, 0);
   if (ok) {
     ok = write_contents(&out, mesh, record);
     pov_text_out_close(&out);
   }
-  ok = !ferror(file) && ok;
-  ok = fclose(file) == 0 && ok;
-  if (atomic) {
-    ok = ok && std::rename(written.c_str(), target.c_str()) == 0;
-    if (!ok)
-      std::remove(written.c_str());
+  ok = pov_file_close(&file) && ok;
+  if (!ok) {
+    pov_file_report(path, "error writing the file");
+    pov_file_discard(&file);
+    return 0;
   }
-  // The preview deletes only include files that this module put in place
-  // (never a device or pipe that stood under the name).
-  if (ok && atomic)
-    record->wrote_file = 1;
-  return ok;
+  // The preview deletes only include files that this module created.
+  if (!pov_file_stage(&file, &record->wrote_file)) {
+    pov_file_report(path, std::strerror(errno));
+    return 0;
+  }
+  return 1;
 }

@@ -8,10 +8,10 @@
 struct PartColourIndex; // fast colour -> mesh number lookup, owned by the record
 
 struct PartRecord {
-  char *name;        // scene-language identifier, e.g. oku_Bracket_3
-  LIST *colours;     // of ZAL_COLOR *, mesh i is position i + 1
-  int written;       // the scene file being written already declares the part
-  int wrote_file;    // this module wrote the include file (the preview may delete it)
+  char *name;     // scene-language identifier, e.g. oku_Bracket_3
+  LIST *colours;  // of ZAL_COLOR *, mesh i is position i + 1
+  int written;    // the scene file being written already declares the part
+  int wrote_file; // this module wrote the include file (the preview may delete it)
   PartColourIndex *index;
 };
 
@@ -23,6 +23,9 @@ int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record);
 void pov_write_polygon(FILE *file, const VYpolygon &polygon);
 
 PartRecord *pov_declare_part(FILE *file, int depth, _object *object);
+// At the start of a scene write: the ids that objects hold are gathered
+// afresh when an id is next handed out.
+void pov_forget_held_names();
 void pov_part_base_name(_geometry *geometry, char *out);
 char *pov_make_part_name(const char *name, char *out);
 void pov_release_part(void *record);

@@ -4,6 +4,7 @@
 // Every include file declares the same generic names (OKU_MESH_i and
 // OKU_OBJECT); the scene binds them to the part's own identifier right after
 // including the file, so an include file does not depend on the scene.
+#include "base/pov_file_check.h"
 #include "base/pov_print.h"
 #include "base/pov_state.h"
 #include "base/pov_text.h"
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -45,18 +47,11 @@ bool is_identifier_char(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// Base name of a mesh held by the object itself: its name and its id, which
-// this module hands out when the object has none yet. The characters that
-// the path functions would read as a directory or an extension are replaced,
-// so that the id always stays part of the file name: "Part.A" and "Part.B"
-// must not end up in one include file.
-void object_base_name(_object *object, char *out) {
-  int id = obj_get_id(object);
-  if (id == 0) {
-    id = next_object_id;
-    next_object_id = count_up(next_object_id);
-    obj_set_id(object, id);
-  }
+// Base name of a mesh held by the object itself: its name and its id. The
+// characters that the path functions would read as a directory or an
+// extension are replaced, so that the id always stays part of the file
+// name: "Part.A" and "Part.B" must not end up in one include file.
+void name_with_id(_object *object, int id, char *out) {
   char digits[16];
   int length = snprintf(digits, sizeof digits, "%d", id);
   zal_narrow(out, obj_get_name(object));
@@ -65,6 +60,48 @@ void object_base_name(_object *object, char *out) {
       *p = '_';
   cut_text(out, kMaxFileName - length);
   std::strcat(out, digits);
+}
+
+// The base names that objects holding an id already give, so that an id
+// handed out never makes a second object's include file name ("Knob" with
+// id 1 and a "Knob" without one must not share Knob1.inc). Gathered once per
+// scene write, when the first object without an id is met.
+std::unordered_set<std::string> held_names;
+bool held_names_known = false;
+
+void note_held_names(_object *node) {
+  if (!node)
+    return;
+  if (int id = obj_get_id(node)) {
+    char name[kBuffer];
+    name_with_id(node, id, name);
+    held_names.insert(name);
+  }
+  if (LIST *children = obj_get_children(node)) {
+    LIST_ITER it(children);
+    while (it.next())
+      note_held_names(static_cast<_object *>(it.getdata()));
+  }
+}
+
+// An object without an id gets one from this module, which stays on it.
+void object_base_name(_object *object, char *out) {
+  int id = obj_get_id(object);
+  if (id != 0) {
+    name_with_id(object, id, out);
+    return;
+  }
+  if (!held_names_known) {
+    note_held_names(db_get_root());
+    held_names_known = true;
+  }
+  do {
+    id = next_object_id;
+    next_object_id = count_up(next_object_id);
+    name_with_id(object, id, out);
+  } while (held_names.count(out));
+  obj_set_id(object, id);
+  held_names.insert(out);
 }
 
 int is_parametric(_object *object) {
@@ -105,9 +142,9 @@ PartRecord *record_part(const char *name, const char *path, _geometry *entry) {
     pov_release_part(record);
     return nullptr;
   }
-  // A failed include file is not reported: the scene still includes it,
-  // and the renderer names the missing file.
-  if (parts_mode)
+  // A failed include file is reported and fails the save; nothing is
+  // written beside a scene file that is not a regular file.
+  if (parts_mode && pov_derived_files)
     pov_write_part_file(entry->handle(), path, record);
   else
     pov_collect_part_colours(entry->handle(), record);
@@ -205,6 +242,11 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
 }
 
 } // namespace
+
+void pov_forget_held_names() {
+  held_names.clear();
+  held_names_known = false;
+}
 
 PartRecord *pov_declare_part(FILE *file, int depth, _object *object) {
   try {

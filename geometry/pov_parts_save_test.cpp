@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 namespace {
 
 const ZAL_COLOR kRed{1, 0, 0}, kGreen{0, 1, 0}, kBlue{0, 0, 1};
@@ -90,6 +92,17 @@ TEST_F(PartsSaveTest, MeshObjectKeepsItsIncludeFileAcrossSavesButNotItsIdentifie
   EXPECT_EQ(knob->id, 1);
   EXPECT_EQ(next_object_id, 2);
   EXPECT_EQ(read_file(path("Knob1.inc")).rfind("/* Object oku_Knob1_2 */\n", 0), 0u);
+}
+
+TEST_F(PartsSaveTest, AnIdHandedOutIsNoneThatAnObjectOfTheSameNameHolds) {
+  _object *held = add_mesh_object(nullptr, "Knob", triangle_mesh(kRed));
+  held->id = 1;
+  _object *fresh = add_mesh_object(nullptr, "Knob", triangle_mesh(kBlue));
+  std::string text = save("panel.pov", 1);
+  EXPECT_EQ(fresh->id, 2) << "Knob1.inc belongs to the Knob that holds id 1";
+  EXPECT_EQ(count_of(text, "#include \"Knob1.inc\""), 1);
+  EXPECT_EQ(count_of(text, "#include \"Knob2.inc\""), 1);
+  EXPECT_TRUE(exists("Knob1.inc") && exists("Knob2.inc"));
 }
 
 TEST_F(PartsSaveTest, BracketWithItsOwnColourIsOneStatementNamingTheWholePart) {
@@ -199,16 +212,16 @@ TEST_F(PartsSaveTest, DeepSceneDirectoryGetsItsIncludeFileBesideTheScene) {
   EXPECT_EQ(access((deep + "/Gear.inc").c_str(), F_OK), 0);
 }
 
-TEST_F(PartsSaveTest, IncludeFileThatCannotBeWrittenLeavesTheSceneWhole) {
+TEST_F(PartsSaveTest, IncludeFileThatCannotBeWrittenFailsTheSaveAndWritesNothing) {
   ASSERT_EQ(mkdir(path("Bolt.inc").c_str(), 0755), 0); // in the way of the file
+  { std::ofstream(path("scene.pov")) << "the earlier scene\n"; }
   add_part_object(nullptr, "Own colour", "Bolt.obj", triangle_mesh())->color = kBlue;
-  add_part_object(nullptr, "Part colours", "Bolt.obj", triangle_mesh());
-  std::string text = save("scene.pov", 1);
-  EXPECT_NE(
-      text.find("  #include \"Bolt.inc\"\n  #declare oku_Bolt_1 = OKU_OBJECT\n  object { // Own colour\n"),
-      std::string::npos)
-      << text;
-  EXPECT_EQ(text.find("Part colours"), std::string::npos) << "no colours were collected";
+  MessageLog log;
+  EXPECT_EQ(pov_save(path("scene.pov").c_str(), nullptr, 1), 0);
+  EXPECT_EQ(log.messages, std::vector<std::string>{"POV Save: Cannot write " + path("Bolt.inc") +
+                                                   ": it is not a regular file."});
+  EXPECT_EQ(read_file(path("scene.pov")), "the earlier scene\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "no temporary file is left";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // write of every draw, and the clean-up when the host lets go of it.
 #include "preview/pov_preview_surface.h"
 
+#include "base/pov_file_out.h"
 #include "geometry/pov_parts.h"
 #include "scene/pov_save.h"
 #include "texture/pov_texture.h"
@@ -28,8 +29,10 @@ PovPreviewSurface::PovPreviewSurface(void *context_arg, int width, int height, i
 static void delete_preview_files() {
   for (int i = 1; i <= parts_cache.count(); ++i) {
     const PartRecord *record = static_cast<const PartRecord *>(parts_cache.getvalue(i));
-    if (record && record->wrote_file)
+    if (record && record->wrote_file) {
       _unlink(parts_cache.getkey(i));
+      pov_file_disown(parts_cache.getkey(i));
+    }
   }
   parts_cache.clear(pov_release_part);
   LIST_ITER it(texture_list);

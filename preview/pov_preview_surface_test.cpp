@@ -158,6 +158,15 @@ TEST_F(SurfaceTest, DestructionDeletesOnlyTheFilesThePreviewMade) {
   EXPECT_EQ(texture_list.count(), 0);
 }
 
+TEST_F(SurfaceTest, AnIncludeFileOfASavedSceneOutlivesTheDrawThatRewroteIt) {
+  mesh_object("Saved", 7);
+  ASSERT_EQ(pov_save("saved.pov", nullptr, 1), 1);
+  auto s = surface();
+  s->draw(); // writes Saved7.inc anew
+  s.reset();
+  EXPECT_TRUE(exists("Saved7.inc"));
+}
+
 TEST_F(SurfaceTest, TwoSurfacesShareTheModulesListsAndKeepTheirScenesWhole) {
   mesh_object("Knob", 5);
   textured_ball(image("own.tga", {255, 0, 0, 255}));

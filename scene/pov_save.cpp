@@ -2,6 +2,8 @@
 // scene write.
 #include "scene/pov_save.h"
 #include "geometry/pov_parts.h"
+#include "base/pov_file_check.h"
+#include "base/pov_file_out.h"
 #include "texture/pov_texture.h"
 
 namespace {
@@ -10,25 +12,31 @@ const char *const kCannotOpen = "POV Save: Cannot open file for writing.";
 const char *const kWriteError = "POV Save: Error writing file.";
 
 // Walks the tree from root (the database root when null) into the open
-// scene_file, then closes it. A full disk shows only at the flush, so both
-// the stream's error flag and the close are checked.
-int write_and_close(const char *path, _object *root, const SceneOptions *options) {
+// scene_file. Scenes of thousands of objects: the text goes to the system
+// in large blocks rather than the stream's default few kilobytes.
+void write_scene(const char *path, _object *root, const SceneOptions *options) {
   scene_path = path;
   if (!root)
     root = db_get_root();
-  // Scenes of thousands of objects: hand the text to the system in large
-  // blocks rather than the stream's default few kilobytes.
   setvbuf(scene_file, nullptr, _IOFBF, 1 << 20);
   pov_write_node(scene_file, root, options);
-  bool failed = ferror(scene_file) != 0;
-  if (fclose(scene_file) != 0)
-    failed = true;
-  scene_file = nullptr;
-  if (failed) {
+}
+
+// The scene file and the include files staged beside it go into place
+// together, and only when all of it was written and nothing was refused.
+// A full disk shows only at the flush, so the close is checked too.
+int finish_save(PovFileOut *out) {
+  const int whole = pov_file_close(out);
+  if (!whole)
     esd_send(kWriteError);
-    return 0;
+  int ok = whole && !pov_check_failed();
+  ok = pov_files_end(ok) && ok;
+  if (ok && !pov_file_commit(out)) {
+    esd_send(kWriteError);
+    ok = 0;
   }
-  return 1;
+  pov_file_discard(out);
+  return ok;
 }
 
 } // namespace
@@ -37,22 +45,37 @@ int pov_save(const char *path, _object *root, int mode) {
   parts_mode = mode;
   parts_cache.clear(pov_release_part);
   inherited_opacity = 1.0f;
+  pov_check_begin(root, path);
+  pov_forget_held_names();
   int result = 0;
-  scene_file = path ? fopen(path, "w") : nullptr;
-  if (!scene_file) {
+  PovFileOut out;
+  const char *refusal = pov_file_refusal(path, 0);
+  if (refusal) {
+    pov_file_report(path, refusal);
+  } else if (!pov_file_open(&out, path)) {
     esd_send(kCannotOpen);
   } else {
+    // Nothing is written beside a device such as /dev/null.
+    pov_derived_files = out.temp != nullptr;
+    pov_files_begin(0);
+    scene_file = out.file;
     SceneOptions options = {640, 480, 1, 1};
-    result = write_and_close(path, root, &options);
+    write_scene(path, root, &options);
+    scene_file = nullptr;
+    result = finish_save(&out);
   }
-  // The converted Targa files stay: the saved scene refers to them.
+  pov_derived_files = 1;
+  // The converted Targa files stay when the saved scene refers to them; a
+  // failed save takes back the ones it made.
   parts_cache.clear(pov_release_part);
-  texture_list_clear(0);
+  texture_list_clear(result ? 0 : 1);
   return result;
 }
 
 int pov_write_preview_scene(const char *path, _object *root, const SceneOptions *options) {
   inherited_opacity = 1.0f;
+  pov_check_begin(root, path);
+  pov_forget_held_names();
   scene_file = path ? fopen(path, "w") : nullptr;
   if (!scene_file) {
     esd_send(kCannotOpen);
@@ -65,7 +88,16 @@ int pov_write_preview_scene(const char *path, _object *root, const SceneOptions 
     if (auto *record = static_cast<PartRecord *>(parts_cache.getvalue(i)))
       record->written = 0;
   }
-  int result = write_and_close(path, root, options);
+  pov_files_begin(1);
+  write_scene(path, root, options);
+  int result = ferror(scene_file) == 0;
+  result = fclose(scene_file) == 0 && result;
+  scene_file = nullptr;
+  if (!result)
+    esd_send(kWriteError);
+  // Later draws reuse the include files, so they go into place even when
+  // this scene file failed.
+  result = pov_files_end(1) && result && !pov_check_failed();
   parts_mode = 0;
   return result;
 }

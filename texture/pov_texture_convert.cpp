@@ -4,6 +4,7 @@
 // image, since the scene wraps the whole image once around the object: the
 // source is laid side by side as often as the scale asks, reduced by an
 // integer box filter so the output never exceeds twice the source size.
+#include "base/pov_file_check.h"
 #include "texture/pov_texture_internal.h"
 #include "win32.h"
 
@@ -197,15 +198,18 @@ int write_targa(TextureRecord *record, const TextureLayout &l, const VYbitmap *o
     return 0;
   VYimageWriterInfo info = {record->file_name, l.out_width, l.out_height, l.depth, 300, 0, 0, 15, 2};
   VYimageWriter *writer = factory->create_writer(info);
-  if (!writer)
+  if (!writer) {
+    pov_file_warn(record->file_name, "the texture is written commented out");
     return 0;
+  }
   int wrote = writer->write(output) == 0;
   int closed = writer->close() == 0;
   delete writer;
   if (wrote && closed)
     return 1;
-  // A partial file would be taken for a finished one by the next save.
-  _unlink(record->file_name);
+  // The writer left no partial file, which the next save would take for a
+  // finished one.
+  pov_file_warn(record->file_name, "the texture is written commented out");
   return 0;
 }
 

@@ -1,8 +1,11 @@
 // The texture record: filling it from a host object, the derived Targa file
 // name, comparison, and finding or making its Targa file.
+#include "base/pov_file_check.h"
 #include "base/pov_state.h"
 #include "base/pov_text.h"
 #include "texture/pov_texture_internal.h"
+
+#include <sys/stat.h>
 
 #include <cstdarg>
 #include <cstdint>
@@ -183,8 +186,13 @@ int TextureRecord::ensure_file() {
   derive_file_name();
   if (!file_name)
     return 0;
-  // Only a file that can be read counts as found: a directory of that name
-  // opens too, but is no picture.
+  // Something other than a file at the name is refused before it is opened:
+  // a FIFO would never answer, and a directory or device is no picture.
+  struct stat info;
+  if (stat(file_name, &info) == 0 && !S_ISREG(info.st_mode)) {
+    pov_file_report(file_name, "it is not a regular file");
+    return 0;
+  }
   FILE *file = fopen(file_name, "rb");
   bool readable = false;
   if (file) {
@@ -197,6 +205,13 @@ int TextureRecord::ensure_file() {
     converted = 0;
     texture_list_add(this);
     return 1;
+  }
+  // Nothing is written beside a scene file that is not a regular file.
+  if (!pov_derived_files)
+    return 0;
+  if (const char *refusal = pov_file_refusal(file_name, 1)) {
+    pov_file_report(file_name, refusal);
+    return 0;
   }
   if (!convert_to_targa())
     return 0;

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -50,7 +51,13 @@ void say(const std::string &text) {
   (void)ignored;
 }
 
-[[noreturn]] void run_povray(const std::string &povray, const std::string &dir, const std::string &ini) {
+[[noreturn]] void run_povray(const std::string &povray, const std::string &dir, const std::string &ini,
+                             pid_t launcher) {
+  // POV-Ray dies with the launcher, which dies with the host (fork and exec
+  // rather than posix_spawn, which cannot ask for this).
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != launcher)
+    _exit(127);
   if (!dir.empty() && chdir(dir.c_str()) != 0) {
     say("cannot enter " + dir + ": " + std::strerror(errno));
     _exit(126);
@@ -112,13 +119,14 @@ int main(int argc, char **argv) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGHUP, &action, nullptr);
 
+  const pid_t launcher = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     say(std::string("cannot start POV-Ray: ") + std::strerror(errno));
     return 126;
   }
   if (pid == 0)
-    run_povray(povray, dir, name);
+    run_povray(povray, dir, name, launcher);
   child_pid = pid;
   if (forwarded_signal) // arrived before the child's id was known
     kill(pid, forwarded_signal);

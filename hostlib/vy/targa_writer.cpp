@@ -6,6 +6,8 @@
 
 #include "pixel_order.h"
 
+#include "base/atomic_file.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -55,39 +57,12 @@ void fill_footer(unsigned char footer[VY_TARGA_FOOTER_SIZE]) {
   std::memcpy(footer + 8, "TRUEVISION-XFILE.", 18); // with its terminating NUL
 }
 
-// Creates a fresh file beside `target` (same directory, so the final rename
-// stays within one file system) and answers its descriptor, or -1.
-int create_temporary(const std::string &target, std::string &temp) {
-  const size_t slash = target.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = dir + ".vy-targa-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".tmp";
-    // 0666 less the umask: the same permissions fopen would have given.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST)
-      return fd;
-  }
-  return -1;
-}
-
 class TargaWriter final : public VYimageWriter {
 public:
   TargaWriter(const Layout &layout, std::string target) : layout_(layout), target_(std::move(target)) {}
   ~TargaWriter() override { discard(); }
 
-  bool open() {
-    const int fd = create_temporary(target_, temp_);
-    if (fd < 0)
-      return false;
-    file_ = ::fdopen(fd, "wb");
-    if (file_ == nullptr) {
-      ::close(fd);
-      ::unlink(temp_.c_str());
-      return false;
-    }
-    return true;
-  }
+  bool open() { return file_.open(target_); }
 
   int write(const VYbitmap *bitmap) override {
     if (state_ != State::open)
@@ -103,12 +78,8 @@ public:
       discard();
       return 1;
     }
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!flushed || !closed || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    if (!file_.commit()) {
       state_ = State::failed;
-      discard();
       return 1;
     }
     state_ = State::closed;
@@ -123,19 +94,9 @@ private:
     return 1;
   }
 
-  // Drops an unfinished file: nothing appears under the target name.
-  void discard() {
-    if (file_ != nullptr) {
-      std::fclose(file_);
-      file_ = nullptr;
-    }
-    if (state_ != State::closed && !temp_.empty()) {
-      ::unlink(temp_.c_str());
-      temp_.clear();
-    }
-  }
+  void discard() { file_.discard(); }
 
-  bool put(const void *bytes, size_t size) { return std::fwrite(bytes, 1, size, file_) == size; }
+  bool put(const void *bytes, size_t size) { return file_.write(bytes, size); }
 
   bool write_image(const VYbitmap *bitmap) {
     if (bitmap == nullptr || bitmap->data() == nullptr || bitmap->width() != layout_.width ||
@@ -178,8 +139,7 @@ private:
 
   Layout layout_;
   std::string target_;
-  std::string temp_;
-  FILE *file_ = nullptr;
+  zal::AtomicFile file_;
   State state_ = State::open;
 };
 

@@ -1,6 +1,8 @@
 // _spawnl and _unlink. Programs are started directly with execv, never
 // through a shell: the module's arguments hold "$$", which a shell would
-// replace by its process id.
+// replace by its process id. fork and exec rather than posix_spawn: the
+// child must ask to die with its parent (PR_SET_PDEATHSIG), which
+// posix_spawn has no setting for.
 #include "spawn_control.h"
 #include "win32.h"
 
@@ -10,6 +12,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -23,10 +26,15 @@ WIN32_SPAWN_HOOK finished_hook = nullptr;
 void *finished_user = nullptr;
 
 // In the child between fork and exec: only async-signal-safe calls.
-[[noreturn]] void exec_child(const char *path, char *const *argv, int report_fd, int out) {
+[[noreturn]] void exec_child(const char *path, char *const *argv, int report_fd, int out, pid_t parent) {
   // The program and everything it starts form a process group of their own,
   // so that stopping it (win32_spawn_running) reaches its children too.
   setpgid(0, 0);
+  // It dies with the host, even one that is killed outright (the setting
+  // is kept across exec). A host gone before the setting took is seen here.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent)
+    _exit(127);
   if (out >= 0) {
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
@@ -87,6 +95,7 @@ intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
     last_result.error = errno;
     return -1;
   }
+  const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     last_result.error = errno;
@@ -95,7 +104,7 @@ intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
     return -1;
   }
   if (pid == 0)
-    exec_child(program.c_str(), argv.data(), report[1], output_fd.load());
+    exec_child(program.c_str(), argv.data(), report[1], output_fd.load(), parent);
   setpgid(pid, pid); // also here, so the group exists before anyone signals it
   running.store(pid);
   close(report[1]);

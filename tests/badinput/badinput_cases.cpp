@@ -90,6 +90,34 @@ void make_cut_tga(const std::string &dir) {
 }
 void make_text_png(const std::string &dir) { write(dir + "/text.png", "this is not a picture"); }
 void make_old_output(const std::string &dir) { write(dir + "/out.pov", "an earlier scene\n"); }
+const std::string kTriangleObj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+void make_okudefs_part(const std::string &dir) {
+  write(dir + "/okudefs.obj", kTriangleObj);
+  write(dir + "/okudefs.inc", "// the user's definitions\n");
+}
+void make_user_defs(const std::string &dir) { write(dir + "/okudefs.inc", "// the user's definitions\n"); }
+void make_part_obj(const std::string &dir) { write(dir + "/part.obj", kTriangleObj); }
+void make_bracket_inc(const std::string &dir) { write(dir + "/bracket.inc", kTriangleObj); }
+void make_read_only(const std::string &path) {
+  write(path, "an earlier file\n");
+  chmod(path.c_str(), 0444);
+}
+void make_read_only_output(const std::string &dir) { make_read_only(dir + "/out.pov"); }
+void make_read_only_include(const std::string &dir) { make_read_only(dir + "/Knob1.inc"); }
+void make_read_only_picture(const std::string &dir) { make_read_only(dir + "/out.png"); }
+void make_include_fifo(const std::string &dir) { mkfifo((dir + "/Knob1.inc").c_str(), 0600); }
+void make_include_dir(const std::string &dir) { mkdir((dir + "/Knob1.inc").c_str(), 0755); }
+void make_targa_fifo(const std::string &dir) { mkfifo((dir + "/oku_test.tga").c_str(), 0600); }
+void make_image_copy(const std::string &dir) { write(dir + "/img.png", read(kImage)); }
+
+// A mesh object named Knob holding id 1: its include file is Knob1.inc.
+const std::string kKnob =
+    object(R"("name": "Knob", "id": 1, "geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]],)"
+           R"( "polygons": [{"v": [0, 1, 2]}]}})");
+std::string cannot_write(const std::string &file, const std::string &why,
+                         const std::string &out = "out.pov") {
+  return "POV Save: Cannot write " + file + ": " + why + ".\nbrightfold: saving " + out + " failed\n";
+}
 
 } // namespace
 
@@ -450,6 +478,65 @@ std::vector<Case> cases() {
        image_warning(std::string(10000, 'i') + ".png", "File name too long")});
   add({"ImageNameWithQuotes", save(), with_image("say \\\"hi\\\".png"), 0,
        image_warning("say \"hi\".png", "no such file")});
+
+  // ---- files a save or render never writes: refused before anything is
+  // written, naming the file
+  add({"PartFileNamedOkudefs", save(), with_part("okudefs.obj"), 1,
+       cannot_write("okudefs.inc", "it is the user's definitions file, which is only read"), Match::Exact,
+       make_okudefs_part});
+  add({"PartLabelledOkudefs", save(),
+       object(R"("geometry": {"part": ")" + kBox + R"(", "part_label": "okudefs"})"), 1,
+       cannot_write("okudefs.inc", "it is the user's definitions file, which is only read"), Match::Exact,
+       make_user_defs});
+  add({"SaveOverTheSceneFile",
+       {"save", "scene.json", "scene.json"},
+       "{}",
+       1,
+       "brightfold: cannot save to scene.json: it is the scene file being read\n"});
+  add({"SaveOverAPartFile",
+       {"save", "scene.json", "part.obj"},
+       with_part("part.obj"),
+       1,
+       "brightfold: cannot save to part.obj: it is a file that the scene reads\n",
+       Match::Exact,
+       make_part_obj});
+  add({"PartFileAtItsOwnIncludeName", save(),
+       object(R"("geometry": {"part": "bracket.inc", "part_type": "obj"})"), 1,
+       cannot_write("bracket.inc", "it is an input of the scene"), Match::Exact, make_bracket_inc});
+  add({"SaveAsAPartsIncludeFile",
+       {"save", "scene.json", "Knob1.inc"},
+       kKnob,
+       1,
+       cannot_write("Knob1.inc", "it is the scene file being saved", "Knob1.inc")});
+  add({"ReadOnlyOutput", save(), kKnob, 1, "brightfold: cannot save to out.pov: it is read-only\n",
+       Match::Exact, make_read_only_output});
+  add({"ReadOnlyIncludeFile", save(), kKnob, 1, cannot_write("Knob1.inc", "it is read-only"), Match::Exact,
+       make_read_only_include});
+  add({"FifoAtAnIncludeName", save(), kKnob, 1, cannot_write("Knob1.inc", "it is not a regular file"),
+       Match::Exact, make_include_fifo});
+  add({"DirectoryAtAnIncludeName", save(), kKnob, 1, cannot_write("Knob1.inc", "it is not a regular file"),
+       Match::Exact, make_include_dir});
+  add({"FifoAtATargaName", save(), with_image(kImage), 1,
+       cannot_write("oku_test.tga", "it is not a regular file"), Match::Exact, make_targa_fifo});
+  add({"ReadOnlyPicture",
+       {"render", "scene.json", "out.png"},
+       "{}",
+       1,
+       "brightfold: cannot write {dir}/out.png: it is read-only\n",
+       Match::Exact,
+       make_read_only_picture});
+  add({"RenderOverATextureImage",
+       {"render", "scene.json", "img.png"},
+       with_image("img.png"),
+       1,
+       "brightfold: cannot write {dir}/img.png: it is a file that the scene reads\n",
+       Match::Exact,
+       make_image_copy});
+  add({"KeepSceneOverTheSceneFile",
+       {"render", "scene.json", "out.png", "--keep-scene", "scene.json"},
+       "{}",
+       1,
+       "brightfold: cannot write {dir}/scene.json: it is the scene file being read\n"});
   return t;
 }
 

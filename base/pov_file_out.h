@@ -1,0 +1,50 @@
+// The files the module writes (scene files, part include files): each is
+// written whole under a temporary name in the target's own folder (the
+// folder of a symbolic link's final target) and renamed into place only
+// when complete, so a failed write leaves the earlier file as it was. A
+// device or FIFO given as the scene file is written directly.
+//
+// During a scene write the include files are staged: written and closed,
+// then renamed together with the scene file when the whole write succeeded,
+// or removed when any part of it failed. Ctrl-C or SIGTERM while temporary
+// files exist removes them before the signal takes its usual course.
+#pragma once
+
+#include "zaloku.h"
+
+#include <cstdio>
+
+struct PovFileOut {
+  FILE *file;    // open for writing until pov_file_close
+  char *target;  // where the file goes: the path, symbolic links followed
+  char *temp;    // the temporary name; null when written directly
+  int existed;   // a file stood at the target when it was opened
+  void *cleanup; // the temporary name's entry in the signal clean-up list
+};
+
+// Opens path for writing. A regular file (or none yet) gets a temporary
+// file beside its final target; anything else is opened directly. 0 when
+// nothing could be opened (errno says why).
+int pov_file_open(PovFileOut *out, const char *path);
+// Flushes and closes the stream: 1 when every byte was written.
+int pov_file_close(PovFileOut *out);
+// Renames the closed temporary file onto its target: 1 when it is in place.
+int pov_file_commit(PovFileOut *out);
+// Removes what is left of the temporary file and frees the names.
+void pov_file_discard(PovFileOut *out);
+
+// A scene write's staged files. Between pov_files_begin and
+// pov_files_end, pov_file_stage keeps a closed file for the end; outside
+// them it renames at once. For the preview's draws (owner 1), *created
+// (may be null) is set to 1 once a staged file is in place that did not
+// exist before or that an earlier draw made: the preview deletes only
+// those. A save's write (owner 0) takes a file out of the preview's hands.
+void pov_files_begin(int owner);
+// The preview has deleted the file.
+void pov_file_disown(const char *path);
+// The file is closed first if it is still open; 0 (and it is removed) when
+// it was not written whole or could not be put in place.
+int pov_file_stage(PovFileOut *out, int *created);
+// commit 1: renames every staged file (answers 1 when all went in);
+// commit 0: removes them (answers 0).
+int pov_files_end(int commit);
