@@ -105,7 +105,8 @@ TEST(TextureRender, ShiftedBackdropMeetsThePictureEdge) {
     for (int x = 0; x < 64; x++) {
       const bool frame = x == 0 || y == 0 || x == 63 || y == 47;
       const unsigned char *c = quarters[(y < 24 ? 0 : 2) + (x < 32 ? 0 : 1)];
-      rgba.insert(rgba.end(), {frame ? 255 : c[0], frame ? 255 : c[1], frame ? 255 : c[2], 255});
+      const unsigned char white = 255;
+      rgba.insert(rgba.end(), {frame ? white : c[0], frame ? white : c[1], frame ? white : c[2], white});
     }
   // The edge pixel shows the frame, the one 8 pixels further in the quarter.
   struct Case {
