@@ -24,6 +24,19 @@ double pov_printed_value(float v);
 // render with "No triangles in triangle mesh" when a mesh keeps none.
 int pov_triangle_kept(const double p1[3], const double p2[3], const double p3[3]);
 
+// Corner i's position, `stride` bytes after corner i - 1's.
+inline const float *pov_corner(const float *position, size_t stride, int i) {
+  return reinterpret_cast<const float *>(reinterpret_cast<const char *>(position) + stride * size_t(i));
+}
+// The two axes of the plane a polygon of n corners is seen in: the pair
+// that its (Newell) normal is most nearly square to. False when the normal
+// has no length or is not a number: the polygon has no area to cover then.
+bool pov_polygon_axes(const float *position, size_t stride, int n, int &u, int &v);
+// Whether the fan around corner 0 covers the polygon exactly (see below); a
+// polygon without area or with corners that are not numbers counts as
+// covered: nothing could draw it better.
+bool pov_fan_covers(const float *position, size_t stride, int n);
+
 // Working space of pov_split_polygon, kept from polygon to polygon.
 struct PovSplitScratch {
   std::vector<double> x, y; // the corners in the polygon's plane

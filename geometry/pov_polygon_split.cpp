@@ -16,90 +16,11 @@
 
 namespace {
 
-// Turns whose sine is below this either way count as going straight on: the
-// float corners of a straight edge are rarely exactly in line.
-const double kStraightSine = 1e-5;
 // A polygon whose area is below this times the square of its size is a
 // line whose float corners happen to enclose a sliver; it keeps its fan.
 const double kThinnest = 1e-6;
 // Cells of the search grid along one axis at most.
 const double kMaxCells = 4096;
-
-inline const float *corner(const float *position, size_t stride, int i) {
-  return reinterpret_cast<const float *>(reinterpret_cast<const char *>(position) + stride * size_t(i));
-}
-
-// The two axes of the plane the polygon is seen in: the pair that its
-// (Newell) normal is most nearly square to. False when the normal has no
-// length or is not a number: the polygon has no area to cover then.
-bool plane_axes(const float *position, size_t stride, int n, int &u, int &v) {
-  double normal[3] = {0, 0, 0};
-  const float *a = corner(position, stride, n - 1);
-  for (int i = 0; i < n; ++i) {
-    const float *b = corner(position, stride, i);
-    for (int k = 0; k < 3; ++k) {
-      const int k1 = (k + 1) % 3, k2 = (k + 2) % 3;
-      normal[k] += (double(a[k1]) - b[k1]) * (double(a[k2]) + b[k2]);
-    }
-    a = b;
-  }
-  const double x = std::fabs(normal[0]), y = std::fabs(normal[1]), z = std::fabs(normal[2]);
-  if (!(std::isfinite(x + y + z) && x + y + z > 0))
-    return false;
-  const int axis = x >= y && x >= z ? 0 : y >= z ? 1 : 2;
-  u = (axis + 1) % 3;
-  v = (axis + 2) % 3;
-  return true;
-}
-
-// Whether direction (x, y) lies in the upper half turn, angles [0, 180).
-inline bool upper(double x, double y) { return y > 0 || (y == 0 && x > 0); }
-
-// Whether the fan around corner 0, (0, k - 1, k) for k from 2, covers the
-// polygon exactly, seen in its own plane: its corners turn one way only and
-// go round once. A polygon without area or with corners that are not
-// numbers counts as covered: nothing could draw it better.
-bool fan_covers(const float *position, size_t stride, int n) {
-  int u, v;
-  if (n <= 3 || !plane_axes(position, stride, n, u, v))
-    return true;
-  auto edge = [&](int i, double &x, double &y) {
-    const float *a = corner(position, stride, i), *b = corner(position, stride, i + 1 < n ? i + 1 : 0);
-    x = double(b[u]) - a[u];
-    y = double(b[v]) - a[v];
-    return x != 0 || y != 0;
-  };
-  double px = 0, py = 0;
-  int last = n - 1;
-  while (last >= 0 && !edge(last, px, py))
-    --last;
-  if (last < 0)
-    return true;
-  // Every turn between edges (repeated corners left out) goes the same way
-  // or straight on, and the edges' direction goes round exactly once.
-  int sign = 0, winding = 0;
-  for (int i = 0; i < n; ++i) {
-    double ex, ey;
-    if (!edge(i, ex, ey))
-      continue;
-    const double cross = px * ey - py * ex, dot = px * ex + py * ey;
-    const double room = kStraightSine * kStraightSine * (px * px + py * py) * (ex * ex + ey * ey);
-    if (cross * cross <= room) {
-      if (dot < 0)
-        return false; // turning back on itself
-    } else {
-      const int turn = cross > 0 ? 1 : -1;
-      if (sign != 0 && turn != sign)
-        return false;
-      sign = turn;
-    }
-    const bool was_upper = upper(px, py), is_upper = upper(ex, ey);
-    winding += !was_upper && is_upper && cross > 0 ? 1 : was_upper && !is_upper && cross < 0 ? -1 : 0;
-    px = ex;
-    py = ey;
-  }
-  return (winding == 1 || winding == -1) && (sign == 0 || sign == winding);
-}
 
 // The polygon being cut: its corners in the plane, turned so that they go
 // round counter-clockwise, as a ring that ears are taken out of.
@@ -396,7 +317,7 @@ int Ring::finish_quickly(int p) {
 // so little against its size that its corners' rounding decides its shape.
 bool load(Ring &ring, const float *position, size_t stride, int n) {
   int u, v;
-  if (!plane_axes(position, stride, n, u, v))
+  if (!pov_polygon_axes(position, stride, n, u, v))
     return false;
   PovSplitScratch &s = ring.s;
   s.x.resize(size_t(n));
@@ -411,7 +332,7 @@ bool load(Ring &ring, const float *position, size_t stride, int n) {
   s.wait_prev.resize(size_t(n));
   double x0 = HUGE_VAL, x1 = -HUGE_VAL, y0 = HUGE_VAL, y1 = -HUGE_VAL;
   for (int i = 0; i < n; ++i) {
-    const float *p = corner(position, stride, i);
+    const float *p = pov_corner(position, stride, i);
     s.x[i] = p[u];
     s.y[i] = p[v];
     s.prev[i] = i > 0 ? i - 1 : n - 1;
@@ -437,7 +358,7 @@ bool load(Ring &ring, const float *position, size_t stride, int n) {
 int pov_split_polygon(const float *position, size_t stride, int n, PovSplitScratch *scratch,
                       std::vector<int> *triangles) {
   triangles->clear();
-  if (fan_covers(position, stride, n))
+  if (pov_fan_covers(position, stride, n))
     return 0;
   Ring ring{*scratch, *triangles};
   ring.budget = 1024 * long(n) + 4000000;
