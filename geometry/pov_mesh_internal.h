@@ -4,6 +4,7 @@
 
 #include "geometry/pov_parts.h"
 
+#include <cmath>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -27,6 +28,25 @@ int pov_triangle_kept(const double p1[3], const double p2[3], const double p3[3]
 // Corner i's position, `stride` bytes after corner i - 1's.
 inline const float *pov_corner(const float *position, size_t stride, int i) {
   return reinterpret_cast<const float *>(reinterpret_cast<const char *>(position) + stride * size_t(i));
+}
+// The common case, settled in single precision: a quad whose four turns all
+// go the same way (not straight on), seen along its normal (the cross
+// product of its diagonals), is convex; a quad cannot go round twice. False
+// when that does not settle it.
+inline bool pov_convex_quad(const float *position, size_t stride) {
+  const float *p0 = position, *p1 = pov_corner(position, stride, 1), *p2 = pov_corner(position, stride, 2),
+              *p3 = pov_corner(position, stride, 3);
+  const float a0 = p2[0] - p0[0], a1 = p2[1] - p0[1], a2 = p2[2] - p0[2];
+  const float b0 = p3[0] - p1[0], b1 = p3[1] - p1[1], b2 = p3[2] - p1[2];
+  const float x = std::fabs(a1 * b2 - a2 * b1), y = std::fabs(a2 * b0 - a0 * b2),
+              z = std::fabs(a0 * b1 - a1 * b0);
+  const int u = x >= y && x >= z ? 1 : y >= z ? 2 : 0, v = u == 2 ? 0 : u + 1;
+  const float x0 = p0[u], y0 = p0[v], x1 = p1[u], y1 = p1[v], x2 = p2[u], y2 = p2[v], x3 = p3[u], y3 = p3[v];
+  const float c0 = (x0 - x3) * (y1 - y0) - (y0 - y3) * (x1 - x0);
+  const float c1 = (x1 - x0) * (y2 - y1) - (y1 - y0) * (x2 - x1);
+  const float c2 = (x2 - x1) * (y3 - y2) - (y2 - y1) * (x3 - x2);
+  const float c3 = (x3 - x2) * (y0 - y3) - (y3 - y2) * (x0 - x3);
+  return (c0 > 0 && c1 > 0 && c2 > 0 && c3 > 0) || (c0 < 0 && c1 < 0 && c2 < 0 && c3 < 0);
 }
 // The two axes of the plane a polygon of n corners is seen in: the pair
 // that its (Newell) normal is most nearly square to. False when the normal

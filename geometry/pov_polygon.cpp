@@ -238,7 +238,7 @@ void write_fan(PovTextOut *out, const Corner *corners, int n) {
 }
 
 void write_triangles(PovTextOut *out, const Corner *corners, int n, PovPolygonScratch *scratch) {
-  if (n > 3) {
+  if (n > 3 && !(n == 4 && pov_convex_quad(corners[0].position, sizeof(Corner)))) {
     try {
       std::vector<int> &t = scratch->triangles;
       if (pov_split_polygon(corners[0].position, sizeof(Corner), n, &scratch->split, &t) > 0) {

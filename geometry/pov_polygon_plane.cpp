@@ -35,32 +35,9 @@ bool pov_polygon_axes(const float *position, size_t stride, int n, int &u, int &
   return true;
 }
 
-namespace {
-
-// The common case first: a quad whose four turns all go the same way (not
-// straight on) is convex, and a quad cannot go round twice. Its normal is
-// the cross product of its diagonals. False when that does not settle it.
-bool convex_quad(const float *position, size_t stride) {
-  const float *p0 = position, *p1 = pov_corner(position, stride, 1), *p2 = pov_corner(position, stride, 2),
-              *p3 = pov_corner(position, stride, 3);
-  const double a0 = double(p2[0]) - p0[0], a1 = double(p2[1]) - p0[1], a2 = double(p2[2]) - p0[2];
-  const double b0 = double(p3[0]) - p1[0], b1 = double(p3[1]) - p1[1], b2 = double(p3[2]) - p1[2];
-  const double x = std::fabs(a1 * b2 - a2 * b1), y = std::fabs(a2 * b0 - a0 * b2),
-               z = std::fabs(a0 * b1 - a1 * b0);
-  const int u = x >= y && x >= z ? 1 : y >= z ? 2 : 0, v = u == 2 ? 0 : u + 1;
-  const double x0 = p0[u], y0 = p0[v], x1 = p1[u], y1 = p1[v], x2 = p2[u], y2 = p2[v], x3 = p3[u], y3 = p3[v];
-  const double c0 = (x0 - x3) * (y1 - y0) - (y0 - y3) * (x1 - x0);
-  const double c1 = (x1 - x0) * (y2 - y1) - (y1 - y0) * (x2 - x1);
-  const double c2 = (x2 - x1) * (y3 - y2) - (y2 - y1) * (x3 - x2);
-  const double c3 = (x3 - x2) * (y0 - y3) - (y3 - y2) * (x0 - x3);
-  return (c0 > 0 && c1 > 0 && c2 > 0 && c3 > 0) || (c0 < 0 && c1 < 0 && c2 < 0 && c3 < 0);
-}
-
-} // namespace
-
 bool pov_fan_covers(const float *position, size_t stride, int n) {
   int u, v;
-  if (n <= 3 || (n == 4 && convex_quad(position, stride)) || !pov_polygon_axes(position, stride, n, u, v))
+  if (n <= 3 || (n == 4 && pov_convex_quad(position, stride)) || !pov_polygon_axes(position, stride, n, u, v))
     return true;
   auto edge = [&](int i, double &x, double &y) {
     const float *a = pov_corner(position, stride, i),
