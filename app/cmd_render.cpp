@@ -7,6 +7,7 @@
 // the render runs in a private temporary directory, removed afterwards.
 #include "commands.h"
 #include "dead_runs.h"
+#include "model_import.h"
 #include "module.h"
 #include "output_check.h"
 #include "render_watch.h"
@@ -314,7 +315,7 @@ int run_render(const Args &args) {
   if (!read_request(args, request, code))
     return code;
   try {
-    load_scene_file(request.scene);
+    load_scene_input(request.scene);
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;

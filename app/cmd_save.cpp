@@ -1,6 +1,7 @@
 // brightfold save SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]
 #include "commands.h"
 #include "dead_runs.h"
+#include "model_import.h"
 #include "module.h"
 #include "output_check.h"
 #include "scene_loader.h"
@@ -63,7 +64,7 @@ int run_save(const Args &args) {
   const std::string saver_name = chosen != nullptr ? *chosen : kDefaultSaver;
 
   try {
-    load_scene_file(parsed.operands.front());
+    load_scene_input(parsed.operands.front());
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;

@@ -11,6 +11,7 @@ namespace bf {
 int run_save(const Args &args);
 int run_list(const Args &args);
 int run_render(const Args &args);
+int run_import(const Args &args);
 
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
@@ -22,6 +23,10 @@ const std::vector<Command> &commands() {
        "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG or Targa\n"
        "      file (default 640 x 480, depth 24)",
        run_render},
+      {"import", "MODEL OUT.json [--up y|z] [--camera NAME]",
+       "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"
+       "      refers to the model's meshes; save and render also take a model file directly",
+       run_import},
       {"list", "", "show the registered savers and display surfaces", run_list},
   };
   return table;

@@ -3,6 +3,7 @@
 
 #include "json_value.h"
 #include "oku/scene_db.h"
+#include "scene_loader.h"
 
 #include <filesystem>
 #include <map>
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace bf {
+
+class LoadProgress;
 
 struct MeshDeleter {
   void operator()(VYobject *mesh) const;
@@ -31,6 +34,18 @@ struct LoadContext {
   std::map<std::pair<std::string, std::string>, std::vector<SharedPart>> parts;
   // Texture images checked so far (absolute paths): each is read once.
   std::set<std::string> checked_images;
+  // Model files read so far (absolute paths), the meshes built from them
+  // (by file, mesh, shape and pivot) and how many polygons those hold.
+  ModelCache models;
+  std::map<std::string, VYobject *> model_parts;
+  // Parts still to build per model file (absolute path) and mesh: a mesh
+  // whose last part is built is freed.
+  std::map<std::pair<std::string, int>, long> model_uses;
+  long long model_polygons = 0;
+  // Parts of model files to build in all, built so far, and the terminal
+  // progress of building them (made with the first).
+  long model_parts_total = 0, model_parts_built = 0;
+  std::shared_ptr<LoadProgress> model_progress;
 
   // A path of the scene file made absolute.
   std::string absolute(const std::string &path) const;
@@ -45,6 +60,12 @@ OBJECT_TYPE read_node_type(const JsonRef &ref, bool top);
 // Adds the geometry entries of `ref` (one entry or a list) to `node`, each
 // with the node's pivot.
 void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
+// Counts the parts that the document's entries build from each mesh of a
+// model file.
+void count_model_parts(const json &document, LoadContext &context);
+// Adds the geometry entry `ref` that names a mesh of a model file
+// ("part_mesh") to `node`.
+void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
 // Sets the texture of `node` from `ref`.
 // An image that cannot be read is no load error (the scene stays usable and
 // the module writes that texture commented out), but it is reported as a

@@ -106,6 +106,10 @@ VYobject *part_mesh(LoaderFactory &factory, const std::string &type, const std::
 }
 
 void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
+  if (ref.get("part_mesh")) {
+    load_model_part(ref, node, pivot, context);
+    return;
+  }
   ref.expect_object({"part", "part_type", "part_label", "part_params"});
   const JsonRef file_ref = ref.member("part");
   const std::string file = read_string(file_ref);

@@ -46,7 +46,7 @@ void set_viewpoint(const JsonRef &ref) {
   scene_set_viewpoint(found.front());
 }
 
-void load_document(const json &document, const std::string &path) {
+void load_document(const json &document, const std::string &path, const ModelCache *models) {
   const JsonRef top(document, path);
   if (!document.is_object())
     top.fail("expected an object at the top level");
@@ -54,6 +54,9 @@ void load_document(const json &document, const std::string &path) {
   LoadContext context;
   std::error_code ec;
   context.directory = fs::absolute(fs::path(path), ec).parent_path();
+  if (models != nullptr)
+    context.models = *models;
+  count_model_parts(document, context);
   if (auto env = top.get("environment"))
     load_environment(*env);
   if (auto root = top.get("root")) {
@@ -74,10 +77,10 @@ std::string LoadContext::absolute(const std::string &path) const {
   return (p.is_absolute() ? p : directory / p).lexically_normal().string();
 }
 
-void load_scene_text(const std::string &text, const std::string &path) {
+void load_scene_text(const std::string &text, const std::string &path, const ModelCache *models) {
   scene_reset();
   try {
-    load_document(parse_scene_text(text, path), path);
+    load_document(parse_scene_text(text, path), path, models);
   } catch (...) {
     scene_reset(); // never leave half a scene behind
     throw;

@@ -3,9 +3,16 @@
 
 #include "json_value.h"
 
+#include <map>
+#include <memory>
 #include <string>
 
 namespace bf {
+
+class ModelFile;
+// Model files already read, by absolute path: a scene that refers to their
+// meshes takes them from here instead of reading the files again.
+using ModelCache = std::map<std::string, std::shared_ptr<ModelFile>>;
 
 // Deepest tree of nodes accepted: the root's children are level 1.
 constexpr int kMaxTreeDepth = 256;
@@ -16,6 +23,6 @@ constexpr int kMaxTreeDepth = 256;
 // value, its JSON pointer; the database is then left empty.
 void load_scene_file(const std::string &path);
 // The same for scene text that comes from `path`.
-void load_scene_text(const std::string &text, const std::string &path);
+void load_scene_text(const std::string &text, const std::string &path, const ModelCache *models = nullptr);
 
 } // namespace bf

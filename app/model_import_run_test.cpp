@@ -1,0 +1,189 @@
+// Scene import through the built program: a model saved directly and its
+// imported scene file saved give the same bytes, and POV-Ray's picture of
+// an imported scene is neither mirrored nor upside down.
+#include "import_test_support.h"
+
+#include "zalvy.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using importtest::Gltf;
+
+namespace {
+
+const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
+
+std::string slurp(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs brightfold with `args`; answers the exit code, standard error in `err`.
+int run(const std::vector<std::string> &args, const fs::path &log, std::string *err = nullptr) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int e = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (e < 0 || dup2(e, 2) < 0)
+      _exit(127);
+    std::vector<char *> argv{const_cast<char *>(kProgram.c_str())};
+    for (const std::string &a : args)
+      argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(kProgram.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (err)
+    *err = slurp(log);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class ImportRun : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) / ("bf_import_run_" + std::to_string(::getpid()));
+    fs::create_directories(dir_ / "direct");
+    fs::create_directories(dir_ / "scenes" / "saved");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  int brightfold(const std::vector<std::string> &args) { return run(args, dir_ / "log", &err_); }
+
+  // A red cube right of the scene's middle and a green one above it; a
+  // camera on +z looking down -z with +y up and a light beside it, or no
+  // camera and no light.
+  fs::path scene(bool with_views) {
+    Gltf g;
+    const int red = g.material({{"pbrMetallicRoughness", {{"baseColorFactor", {1, 0, 0, 1}}}}});
+    const int green = g.material({{"pbrMetallicRoughness", {{"baseColorFactor", {0, 1, 0, 1}}}}});
+    g.node({{"name", "Red"}, {"mesh", g.cube(red)}, {"translation", {3, 0, 0}}});
+    g.node({{"name", "Green"}, {"mesh", g.cube(green)}, {"translation", {0, 3, 0}}});
+    if (with_views) {
+      g.doc()["cameras"] = {{{"type", "perspective"},
+                             {"perspective", {{"yfov", 0.9}, {"aspectRatio", 4.0 / 3}, {"znear", 0.1}}}}};
+      g.node({{"name", "Eye"}, {"camera", 0}, {"translation", {0, 0, 12}}});
+      g.light({{"type", "directional"}, {"intensity", 1}});
+      g.node({{"name", "Sun"}, {"extensions", {{"KHR_lights_punctual", {{"light", 0}}}}}});
+    }
+    const fs::path path = dir_ / (with_views ? "viewed.gltf" : "bare.gltf");
+    g.write(path);
+    return path;
+  }
+
+  // Pixels of colour `channel` (0 red, 1 green) in a rendered picture.
+  struct Spots {
+    long count = 0, on_border = 0;
+    double mean_x = 0, mean_y = 0;
+  };
+  static Spots spots(const VYbitmap &picture, int channel) {
+    Spots s;
+    const int bpp = picture.bytes_per_pixel();
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) {
+        const unsigned char *p = picture.data() + (static_cast<size_t>(y) * picture.width() + x) * bpp;
+        if (p[channel] < 80 || p[1 - channel] > p[channel] / 2 || p[2] > p[channel] / 2)
+          continue;
+        ++s.count, s.mean_x += x, s.mean_y += y;
+        s.on_border += x == 0 || y == 0 || x == picture.width() - 1 || y == picture.height() - 1;
+      }
+    if (s.count > 0)
+      s.mean_x /= s.count, s.mean_y /= s.count;
+    return s;
+  }
+  std::unique_ptr<VYbitmap> render(const fs::path &model) {
+    const fs::path out = dir_ / (model.stem().string() + ".tga");
+    EXPECT_EQ(brightfold({"render", model.string(), out.string(), "--width", "160", "--height", "120"}), 0)
+        << err_;
+    return std::unique_ptr<VYbitmap>(image_reader_invoke(out.c_str()));
+  }
+
+  fs::path dir_;
+  std::string err_;
+};
+
+TEST_F(ImportRun, SavingTheModelOrItsImportedSceneGivesTheSameBytes) {
+  const fs::path model = scene(true);
+  const fs::path imported = dir_ / "scenes" / "viewed.json";
+  ASSERT_EQ(brightfold({"save", model.string(), (dir_ / "direct" / "out.pov").string()}), 0) << err_;
+  ASSERT_EQ(brightfold({"import", model.string(), imported.string()}), 0) << err_;
+  EXPECT_NE(slurp(imported).find("\"part\": \"../viewed.gltf\""), std::string::npos) << slurp(imported);
+  ASSERT_EQ(brightfold({"save", imported.string(), (dir_ / "scenes" / "saved" / "out.pov").string()}), 0)
+      << err_;
+  size_t files = 0;
+  for (const auto &entry : fs::directory_iterator(dir_ / "direct")) {
+    const fs::path twin = dir_ / "scenes" / "saved" / entry.path().filename();
+    EXPECT_EQ(slurp(entry.path()), slurp(twin)) << entry.path().filename();
+    ++files;
+  }
+  EXPECT_EQ(files, 3u); // the scene and the include files of its two parts
+}
+
+TEST_F(ImportRun, TheFilesCameraSeesRedRightAndGreenUp) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  auto picture = render(scene(true));
+  ASSERT_TRUE(picture);
+  const Spots red = spots(*picture, 0), green = spots(*picture, 1);
+  ASSERT_GT(red.count, 20);
+  ASSERT_GT(green.count, 20);
+  EXPECT_GT(red.mean_x, 80 + 15);   // right of the middle
+  EXPECT_NEAR(red.mean_y, 60, 10);  // level with it
+  EXPECT_LT(green.mean_y, 60 - 15); // above the middle
+  EXPECT_NEAR(green.mean_x, 80, 10);
+}
+
+TEST_F(ImportRun, TheDefaultCameraFramesEverything) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  auto picture = render(scene(false));
+  ASSERT_TRUE(picture);
+  const Spots red = spots(*picture, 0), green = spots(*picture, 1);
+  ASSERT_GT(red.count, 20);
+  ASSERT_GT(green.count, 20);
+  EXPECT_EQ(red.on_border + green.on_border, 0);
+  EXPECT_GT(red.mean_x, green.mean_x); // seen from the front, right and above
+  EXPECT_LT(green.mean_y, red.mean_y);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ImportRun, ImportCommandRefusals) {
+  const std::string model = scene(true).string(), out = (dir_ / "out.json").string();
+  std::ofstream(dir_ / "locked.json") << "{}";
+  fs::permissions(dir_ / "locked.json", fs::perms::owner_read);
+  const struct {
+    std::vector<std::string> args;
+    int exit;
+    std::string message;
+  } cases[] = {
+      {{"import", model}, 2, "import needs a model file and one scene file to write"},
+      {{"import", model, (dir_ / "out.pov").string()}, 2, "the scene file to write must end in .json"},
+      {{"import", model, out, "--up", "x"}, 2, "--up takes y or z, not \"x\""},
+      {{"import", model, out, "--camera", "Nobody"},
+       2,
+       "no camera is named \"Nobody\" (its cameras: \"Eye\")"},
+      {{"import", model, (dir_ / "locked.json").string()}, 1, "locked.json: it is read-only"},
+      {{"import", (dir_ / "none.glb").string(), out}, 2, "none.glb: cannot read: No such file or directory"},
+      {{"import", model, out, "--up", "z", "--camera", "Eye"}, 0, ""},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(brightfold(c.args), c.exit) << c.args.back() << ": " << err_;
+    EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+  }
+  EXPECT_EQ(slurp(dir_ / "locked.json"), "{}");
+  EXPECT_NE(slurp(out).find("\"viewpoint\": \"Eye\""), std::string::npos);
+}
+
+} // namespace
