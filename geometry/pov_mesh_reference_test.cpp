@@ -28,8 +28,8 @@ void rescue_overflow(const float p[3][3], float face[3]) {
   }
   const double d[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
   const double largest = std::max(std::fabs(d[0]), std::max(std::fabs(d[1]), std::fabs(d[2])));
-  for (int i = 0; i < 3; ++i)
-    face[i] = static_cast<float>(d[i] * (1e30 / largest));
+  for (int i = 0; i < 3; ++i) // corners in one place have no direction: 0
+    face[i] = largest > 0 ? static_cast<float>(d[i] * (1e30 / largest)) : 0.0f;
 }
 
 // The corners of the polygon's triangles: its fan, or its split when the

@@ -136,7 +136,11 @@ void face_normal(const float *p0, const float *p1, const float *p2, float n[3]) 
   const double db[3] = {double(p0[0]) - p1[0], double(p0[1]) - p1[1], double(p0[2]) - p1[2]};
   const double d[3] = {db[1] * da[2] - db[2] * da[1], db[2] * da[0] - db[0] * da[2], db[0] * da[1] - db[1] * da[0]};
   const double largest = std::fmax(std::fabs(d[0]), std::fmax(std::fabs(d[1]), std::fabs(d[2])));
-  const double scale = 1e30 / largest; // largest is finite and above 0 here
+  if (!(largest > 0)) { // two corners in one place: no direction to rescue
+    n[0] = n[1] = n[2] = 0;
+    return;
+  }
+  const double scale = 1e30 / largest; // largest is finite here
   for (int i = 0; i < 3; ++i)
     n[i] = static_cast<float>(d[i] * scale);
 }
