@@ -2,10 +2,11 @@
 # make test   install what is missing, build, run every test
 # make demo   install, build, export and render the demo scene
 # make bench  build optimised and print the benchmark table
+# make test-corpus  every model of assimp-testmodels through save and render
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all build test test-asan demo bench bootstrap clean format
+.PHONY: all build test test-corpus test-asan demo bench bootstrap clean format
 
 all: build
 
@@ -21,6 +22,11 @@ build: $(BUILD)/CMakeCache.txt
 test: bootstrap
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every model file of Debian's assimp-testmodels saved (every fourth rendered), each
+# under a time and memory limit; prints a table per format.
+test-corpus: build
+	$(BUILD)/bin/corpus_run --render 4 --log $(BUILD)/corpus.log
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: bootstrap

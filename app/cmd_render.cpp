@@ -1,5 +1,6 @@
 // brightfold render SCENE.json OUT.png [--width W] [--height H] [--depth D]
 //   [--no-antialias] [--no-shadows] [--draws N] [--keep-scene FILE.pov] [--timeout SECONDS]
+//   [--watch]
 //
 // Renders the scene through the module's "Photo-realistic (POVRay)" display
 // surface, as the host's view would: draws, then asks for the bitmap. The
@@ -10,7 +11,7 @@
 #include "model_import.h"
 #include "module.h"
 #include "output_check.h"
-#include "render_watch.h"
+#include "render_request.h"
 #include "scene_loader.h"
 
 #include "base/atomic_file.h"
@@ -26,6 +27,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -44,13 +46,6 @@ namespace fs = std::filesystem;
 
 constexpr const char *kSurfaceName = "Photo-realistic (POVRay)";
 constexpr int kExitRenderFailed = 1;
-
-struct RenderRequest {
-  std::string scene, out, keep_scene;
-  int width = 640, height = 480, depth = 24, draws = 1;
-  bool antialias = true, shadows = true;
-  double timeout = 0;
-};
 
 bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int &value, int &code) {
   const std::string *text = parsed.find(name);
@@ -71,13 +66,14 @@ bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int
 bool read_request(const Args &args, RenderRequest &request, int &code) {
   ParsedArgs parsed;
   if (!parse_args(args, {"--width", "--height", "--depth", "--draws", "--keep-scene", "--timeout"},
-                  {"--no-antialias", "--no-shadows"}, parsed, code))
+                  {"--no-antialias", "--no-shadows", "--watch"}, parsed, code))
     return false;
   if (parsed.operands.size() != 2) {
     code = usage_error("render needs a scene file and one output file (.png or .tga)");
     return false;
   }
   request.scene = parsed.operands[0];
+  request.scene_path = fs::absolute(request.scene).lexically_normal().string();
   request.out = fs::absolute(parsed.operands[1]).string();
   std::string ext = fs::path(request.out).extension().string();
   for (char &c : ext)
@@ -107,6 +103,7 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
   }
   request.antialias = !parsed.find("--no-antialias");
   request.shadows = !parsed.find("--no-shadows");
+  request.watch = parsed.find("--watch") != nullptr;
   return true;
 }
 
@@ -220,6 +217,8 @@ void append_bytes(void *context, void *data, int size) {
     static_cast<zal::AtomicFile *>(context)->write(data, static_cast<size_t>(size));
 }
 
+} // namespace
+
 // The picture's red, green and blue bytes (a 32-bit picture's fourth byte
 // carries nothing from the render), written whole before it replaces the
 // earlier picture.
@@ -244,6 +243,8 @@ bool write_picture(const std::string &out, int width, int height, int bytes_per_
   return file.commit();
 }
 
+namespace {
+
 bool keep_scene(const std::string &path) {
   std::ifstream in("$$povuds.pov", std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -259,20 +260,12 @@ int interrupted_exit() {
   return 128 + RenderGuard::interrupted();
 }
 
-// Draws, keeps the scene if asked, renders; the picture's pixels are
-// copied out so that the surface (and its files) can go.
-int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &request,
-              std::vector<unsigned char> &pixels, int &bytes_per_pixel) {
-  RenderGuard guard(request.timeout);
-  VYsurfaceOptions options{request.shadows ? 1 : 0, request.antialias ? 1 : 0};
-  std::unique_ptr<VYuniverseDisplaySurface> surface(
-      factory.create_surface(nullptr, request.width, request.height, request.depth, &options));
-  if (!surface) {
-    report("the preview surface could not be created");
-    return kExitRenderFailed;
-  }
+} // namespace
+
+int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const RenderRequest &request,
+              RenderedPicture &result) {
   for (int i = 0; i < request.draws && !RenderGuard::interrupted(); ++i)
-    surface->draw();
+    surface.draw();
   if (RenderGuard::interrupted())
     return interrupted_exit();
   if (!request.keep_scene.empty() && !keep_scene(request.keep_scene))
@@ -281,7 +274,9 @@ int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &req
   win32_spawn_set_finished(ImageCheck::look, &check);
   PovrayOutput output(true);
   guard.start_clock();
-  const VYbitmap *picture = surface->bitmap();
+  auto began = std::chrono::steady_clock::now();
+  const VYbitmap *picture = surface.bitmap();
+  result.render_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   guard.stop_clock();
   output.stop();
   win32_spawn_set_finished(nullptr, nullptr);
@@ -302,9 +297,26 @@ int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &req
     report("out of memory for the picture");
     return kExitRenderFailed;
   }
-  bytes_per_pixel = picture->bytes_per_pixel();
-  pixels.assign(picture->data(), picture->data() + picture->data_size());
+  result.bytes_per_pixel = picture->bytes_per_pixel();
+  result.pixels.assign(picture->data(), picture->data() + picture->data_size());
   return kExitOk;
+}
+
+namespace {
+
+// Creates the surface and renders on it; the picture's pixels are copied
+// out so that the surface (and its files) can go.
+int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &request,
+              RenderedPicture &picture) {
+  RenderGuard guard(request.timeout);
+  VYsurfaceOptions options{request.shadows ? 1 : 0, request.antialias ? 1 : 0};
+  std::unique_ptr<VYuniverseDisplaySurface> surface(
+      factory.create_surface(nullptr, request.width, request.height, request.depth, &options));
+  if (!surface) {
+    report("the preview surface could not be created");
+    return kExitRenderFailed;
+  }
+  return render_on(*surface, guard, request, picture);
 }
 
 } // namespace
@@ -337,8 +349,7 @@ int run_render(const Args &args) {
     return not_registered();
 
   const fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
-  std::vector<unsigned char> pixels;
-  int bytes_per_pixel = 3;
+  RenderedPicture picture;
   {
     WorkDirectory work;
     if (!work.enter()) {
@@ -349,11 +360,14 @@ int run_render(const Args &args) {
     std::error_code ignored;
     if (fs::exists(defs, ignored))
       fs::copy_file(defs, work.path() / "okudefs.inc", ignored);
-    code = render_in(*factory, request, pixels, bytes_per_pixel);
+    if (request.watch)
+      return run_render_watch(*factory, request, work.path(),
+                              [](const std::string &path) { load_scene_input(path); });
+    code = render_in(*factory, request, picture);
   }
   if (code != kExitOk)
     return code;
-  if (!write_picture(request.out, request.width, request.height, bytes_per_pixel, pixels)) {
+  if (!write_picture(request.out, request.width, request.height, picture.bytes_per_pixel, picture.pixels)) {
     report("cannot write " + request.out + ": " + std::strerror(errno));
     return kExitRenderFailed;
   }

@@ -1,6 +1,6 @@
 // brightfold render, run as the user runs it: the built program, with a
 // stand-in pvengine.exe that the test controls, and once with POV-Ray.
-#include "preview/preview_test_support.h"
+#include "app/render_test_support.h"
 
 #include "zalvy.h"
 
@@ -17,66 +17,6 @@ extern char **environ;
 namespace {
 
 using namespace pvtest;
-
-class RenderCommandTest : public PreviewFixture {
-protected:
-  void SetUp() override {
-    PreviewFixture::SetUp();
-    fs::create_directories(root_ / "tmp");
-    tmp_env_ = std::make_unique<ScopedEnv>("TMPDIR", (root_ / "tmp").string());
-    use_stand_in();
-    // A camera looking down -z with +y up, a red ball to the right.
-    write_text(work_ / "scene.json",
-               R"({ "root": { "children": [
-                 { "type": "camera", "name": "Camera", "position": [0, 0, 10], "look_at": [0, 0, 0] },
-                 { "type": "light", "name": "Light", "position": [0, 0, 10] },
-                 { "type": "object", "name": "Ball", "position": [3, 0, 0], "color": [1, 0, 0],
-                   "geometry": { "primitive": "sphere", "radius": 1 } } ] } })");
-  }
-  void TearDown() override {
-    tmp_env_.reset();
-    PreviewFixture::TearDown();
-  }
-  pid_t start(std::vector<std::string> args) {
-    std::string program = (fs::path(BF_BINARY_DIR) / "bin" / "brightfold").string();
-    args.insert(args.begin(), "render");
-    args.insert(args.begin(), program);
-    std::vector<char *> argv;
-    for (std::string &arg : args)
-      argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::string log = (root_ / "stderr.txt").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-  }
-  // Runs the command; answers its exit code (128 + signal when killed).
-  int run(const std::vector<std::string> &args) { return wait_for(start(args)); }
-  static int wait_for(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  std::string messages() const { return read_text(root_ / "stderr.txt"); }
-  bool tmp_is_empty() const { return fs::is_empty(root_ / "tmp"); }
-  // A stand-in that starts, then waits up to ten seconds to be stopped.
-  void slow_stand_in() {
-    write_text(home_ / "bin" / "pvengine.exe",
-               "#!/bin/sh\ntrap 'exit 3' INT TERM\ntouch '" + (home_ / "started").string() +
-                   "'\ni=0; while [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n");
-  }
-  void wait_started() {
-    for (int i = 0; i < 250 && !fs::exists(home_ / "started"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::exists(home_ / "started"));
-  }
-
-  std::unique_ptr<ScopedEnv> tmp_env_;
-};
 
 TEST_F(RenderCommandTest, RendersThroughThePreviewInAPrivateDirectory) {
   write_tga(home_ / "render.tga", 8, 6, 24, pattern);

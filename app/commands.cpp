@@ -19,9 +19,10 @@ const std::vector<Command> &commands() {
        "export the scene to each OUT (saver default: \"POV scene and parts files\")", run_save},
       {"render",
        "SCENE.json OUT.png [--width W] [--height H] [--depth D] [--no-antialias] [--no-shadows] [--draws N]\n"
-       "         [--keep-scene FILE.pov] [--timeout SECONDS]",
+       "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch]",
        "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG or Targa\n"
-       "      file (default 640 x 480, depth 24)",
+       "      file (default 640 x 480, depth 24); --watch draws again whenever the scene or a file it\n"
+       "      names changes, until Ctrl-C",
        run_render},
       {"import", "MODEL OUT.json [--up y|z] [--camera NAME]",
        "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"

@@ -160,9 +160,16 @@ RenderGuard::~RenderGuard() {
 
 int RenderGuard::interrupted() { return stop_signal; }
 
+// Each render of a --watch run starts the clock again.
 void RenderGuard::start_clock() {
-  if (timeout_ > 0 && !watchdog_.joinable())
-    watchdog_ = std::thread([this] { watch(); });
+  if (timeout_ <= 0 || watchdog_.joinable())
+    return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = false;
+  }
+  timed_out_ = false;
+  watchdog_ = std::thread([this] { watch(); });
 }
 
 void RenderGuard::stop_clock() {

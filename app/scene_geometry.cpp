@@ -2,6 +2,7 @@
 // textures.
 #include "scene_build.h"
 
+#include "vy/image_bounds.h"
 #include "vy/mesh.h"
 
 #include <array>
@@ -137,9 +138,13 @@ void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadCo
     info.params_ = read_string(*v);
 
   std::string error;
+  const bool first_use = context.parts.count({lower(type), path}) == 0;
   VYobject *mesh = part_mesh(*factory, type, path, info.params_, pivot, context, error);
   if (mesh == nullptr)
     file_ref.fail("cannot load \"" + path + "\": " + error);
+  if (first_use && !VYobject_has_area(mesh))
+    file_ref.warn("\"" + path +
+                  "\" holds no polygon with an area; the part is saved empty and draws nothing");
   _geometry *geometry = scene_add_geometry(node);
   geometry->set_mesh(mesh);
   geometry->set_part_file(path);
@@ -300,7 +305,11 @@ std::string image_problem(const std::string &path) {
     return std::strerror(errno);
   // The reader that the module's conversion uses; it refuses cut-off files.
   std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
-  return picture ? "" : "not a picture that can be read (empty, cut off or of an unknown format)";
+  if (picture)
+    return "";
+  return vy_image_reader_out_of_memory()
+             ? "out of memory"
+             : "not a picture that can be read (empty, cut off or of an unknown format)";
 }
 
 void check_image(const JsonRef &ref, const std::string &path) {

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unordered_set>
 
@@ -143,8 +144,14 @@ PartRecord *record_part(const char *name, const char *path, _geometry *entry) {
     return nullptr;
   }
   // A failed include file is reported and fails the save; nothing is
-  // written beside a scene file that is not a regular file.
-  if (parts_mode && pov_derived_files)
+  // written beside a scene file that is not a regular file. Only the file's
+  // name is examined when nothing may be replaced: a pipe there is never
+  // opened.
+  std::error_code error;
+  bool write = parts_mode == kPartsWriteMissing
+                   ? !std::filesystem::exists(std::filesystem::symlink_status(path, error))
+                   : parts_mode != 0;
+  if (write && pov_derived_files)
     pov_write_part_file(entry->handle(), path, record);
   else
     pov_collect_part_colours(entry->handle(), record);

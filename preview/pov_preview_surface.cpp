@@ -15,7 +15,7 @@ const char *const pov_preview_image_file = "$$povuds.tga";
 PovPreviewSurface::PovPreviewSurface(void *context_arg, int width, int height, int depth,
                                      const VYsurfaceOptions *options)
     : picture(nullptr), first_draw_pending(1), antialias(options ? options->antialias : 1),
-      no_shadows(options && options->shadows == 0 ? 1 : 0), draw_count(0) {
+      no_shadows(options && options->shadows == 0 ? 1 : 0), draw_count(0), scene_changed(0) {
   info = vy_bitmap_info(width, height, depth);
   context = context_arg;
   // A new surface writes every part's include file afresh in its first draw.
@@ -26,7 +26,7 @@ PovPreviewSurface::PovPreviewSurface(void *context_arg, int width, int height, i
 // Deletes only what the preview's own scene writes made: an include file or
 // a Targa file of the same name may belong to a scene saved earlier beside
 // them, which would lose its parts or textures.
-static void delete_preview_files() {
+static void delete_include_files() {
   for (int i = 1; i <= parts_cache.count(); ++i) {
     const PartRecord *record = static_cast<const PartRecord *>(parts_cache.getvalue(i));
     if (record && record->wrote_file) {
@@ -35,6 +35,10 @@ static void delete_preview_files() {
     }
   }
   parts_cache.clear(pov_release_part);
+}
+
+static void delete_preview_files() {
+  delete_include_files();
   LIST_ITER it(texture_list);
   while (it.next()) {
     const TextureRecord *record = static_cast<const TextureRecord *>(it.getdata());
@@ -66,7 +70,7 @@ void PovPreviewSurface::resize(int, int, int) {}
 
 void PovPreviewSurface::begin_draw() {}
 void PovPreviewSurface::end_draw() {}
-void PovPreviewSurface::refresh() {}
+void PovPreviewSurface::refresh() { scene_changed = 1; }
 void PovPreviewSurface::repaint() { redraw(); }
 void PovPreviewSurface::redraw() { draw(); }
 
@@ -87,11 +91,23 @@ void PovPreviewSurface::render_scene() {
   options.height = height();
   options.antialias = antialias;
   options.shadows = no_shadows == 0 ? 1 : 0;
-  // With the parts cache emptied since this surface's last draw (another
-  // surface was created or destroyed, or a save ran), the include files its
-  // scene needs may be gone: write them afresh, as in a first draw.
-  if (parts_cache.count() == 0)
+  if (scene_changed) {
+    // Any mesh may differ from the one in its include file, and the part's
+    // colours with it: the files are made again from the meshes as they are
+    // now. Images are converted again only where they changed.
+    delete_include_files();
+    texture_list_drop_changed();
+    parts_mode = kPartsWriteMissing;
+    scene_changed = 0;
+  } else if (parts_cache.count() == 0) {
+    // With the parts cache emptied since this surface's last draw (another
+    // surface was created or destroyed, or a save ran), the include files
+    // its scene needs may be gone: write them afresh, as in a first draw.
     parts_mode = 1;
+  } else {
+    // A part first met now gets its include file unless one stands there.
+    parts_mode = kPartsWriteMissing;
+  }
   pov_write_preview_scene(pov_preview_scene_file, nullptr, &options);
   first_draw_pending = 0;
   draw_count = draw_count + 1;

@@ -24,6 +24,9 @@ public:
   void resize(int width, int height, int depth) override;
   void begin_draw() override;
   void end_draw() override;
+  // The host's word that the scene changed (a part's mesh, an image): the
+  // next draw writes the include files anew and converts the changed images
+  // again. Writes nothing itself.
   void refresh() override;
   void repaint() override;
   void redraw() override;
@@ -43,6 +46,7 @@ private:
   int antialias;          // non-zero: POV-Ray anti-aliases
   int no_shadows;         // non-zero: objects cast no shadows
   int draw_count;         // scene writes since creation
+  int scene_changed;      // refresh() was called: the next draw reads parts and images anew
 };
 
 // The render run's pieces, shared with the tests.

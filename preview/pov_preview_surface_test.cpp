@@ -7,6 +7,7 @@
 #include "scene/pov_save.h"
 #include "texture/pov_texture.h"
 
+#include <chrono>
 #include <memory>
 
 namespace {
@@ -15,13 +16,13 @@ using namespace pvtest;
 
 // A one-triangle mesh object held in the scene itself (its include file is
 // named after the object and its id).
-_object *mesh_object(const char *name, int id) {
+_object *mesh_object(const char *name, int id, float x = 1) {
   _object *o = scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY);
   o->name = name;
   o->id = id;
   VYobject *mesh = VYobject_create();
   int a = VYobject_add_position(mesh, 0, 0, 0);
-  int b = VYobject_add_position(mesh, 1, 0, 0);
+  int b = VYobject_add_position(mesh, x, 0, 0);
   int c = VYobject_add_position(mesh, 0, 1, 0);
   VYobject_begin_polygon(mesh, ZAL_COLOR{1, 0.5f, 0});
   VYobject_add_corner(mesh, a, -1);
@@ -191,6 +192,75 @@ TEST_F(SurfaceTest, TwoSurfacesShareTheModulesListsAndKeepTheirScenesWhole) {
   b.reset();
   fs::remove(work_ / "$$povuds.pov");
   EXPECT_TRUE(work_entries().empty());
+}
+
+TEST_F(SurfaceTest, APartFirstMetInALaterDrawGetsItsIncludeFile) {
+  mesh_object("Knob", 5);
+  auto s = surface();
+  s->draw();
+  mesh_object("Late", 6);
+  s->draw();
+  EXPECT_NE(scene_text().find("#include \"Late6.inc\""), std::string::npos);
+  EXPECT_TRUE(exists("Late6.inc"));
+  s.reset();
+  fs::remove(work_ / "$$povuds.pov");
+  EXPECT_TRUE(work_entries().empty());
+}
+
+// After refresh() the next draw writes the include files from the meshes as
+// they are now, and converts again only the images that changed. Each
+// converted Targa file is spoiled on disk first: a file that was not made
+// again stays spoiled.
+TEST_F(SurfaceTest, AfterRefreshADrawReadsChangedMeshesAndImages) {
+  struct Case {
+    const char *what;
+    float vertex_x;     // of the mesh after the change
+    Rgba image;         // of the image after the change
+    bool image_changed; // its file written again
+    bool refresh;
+  };
+  const Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+  const Case cases[] = {
+      {"nothing", 1, red, false, true},
+      {"a mesh", 7, red, false, true},
+      {"an image", 1, blue, true, true},
+      {"an image, without refresh", 1, blue, true, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    scene_reset();
+    mesh_object("Knob", 5);
+    std::string path = image("wood.tga", red);
+    textured_ball(path);
+    auto s = surface();
+    s->draw();
+    std::vector<std::string> targas = targa_files();
+    ASSERT_EQ(targas.size(), 1u);
+    write_text(work_ / targas[0], "spoiled");
+
+    scene_reset();
+    mesh_object("Knob", 5, c.vertex_x);
+    textured_ball(path);
+    if (c.image_changed) {
+      auto before = fs::last_write_time(path);
+      image("wood.tga", c.image);
+      fs::last_write_time(path, before + std::chrono::seconds(2));
+    }
+    if (c.refresh)
+      s->refresh();
+    s->draw();
+    std::string include = read_text(work_ / "Knob5.inc");
+    EXPECT_EQ(include.find("< 7, 0, 0 >") != std::string::npos, c.vertex_x == 7) << include;
+    std::string targa = read_text(work_ / targas[0]);
+    bool converted_again = targa != "spoiled";
+    EXPECT_EQ(converted_again, c.image_changed && c.refresh);
+    if (converted_again) { // a 24-bit Targa: blue, green, red from byte 18
+      EXPECT_EQ(static_cast<unsigned char>(targa[18]), c.image.b);
+    }
+    s.reset();
+    fs::remove(work_ / "$$povuds.pov");
+    EXPECT_TRUE(work_entries().empty());
+  }
 }
 
 } // namespace

@@ -18,7 +18,8 @@ struct TextureRecord {
   float angle;
   int width; // starts at 1 so that a failed conversion never divides by 0
   int height;
-  int converted; // 1 when this module made the Targa file (the preview deletes only those)
+  int converted;         // 1 when this module made the Targa file (the preview deletes only those)
+  long long image_stamp; // the image file's size and time when the record was listed
 
   TextureRecord *fill(_object *object);
   void derive_file_name();
@@ -33,6 +34,10 @@ struct TextureRecord {
 TextureRecord *texture_acquire(_object *object, int *usable);
 void texture_release(TextureRecord *record);
 void texture_list_clear(int delete_files);
+// Drops the listed records whose image file changed since they were listed
+// (deleting the Targa files this module made for them) and those whose Targa
+// file is gone, so that the next scene write converts them again.
+void texture_list_drop_changed();
 
 // Answers 1 when it wrote the texture's own finish.
 int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_COLOR &colour, float opacity);

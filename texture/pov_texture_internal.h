@@ -12,6 +12,9 @@ void texture_record_free(TextureRecord *record);
 
 // The listed record that compares equal to record (constant time), or null.
 TextureRecord *texture_list_find(TextureRecord *record);
+// The size and modification time of an image file folded into one number;
+// 0 when the file cannot be examined.
+long long texture_image_stamp(const char *path);
 // Appends a record whose file exists to texture_list and its index.
 void texture_list_add(TextureRecord *record);
 

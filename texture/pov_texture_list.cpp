@@ -7,6 +7,7 @@
 #include "texture/pov_texture_internal.h"
 #include "win32.h"
 
+#include <filesystem>
 #include <string>
 #include <unordered_map>
 
@@ -92,6 +93,54 @@ TextureRecord *texture_acquire(_object *object, int *usable) {
 void texture_release(TextureRecord *record) {
   if (record && texture_list_find(record) != record)
     texture_record_free(record);
+}
+
+long long texture_image_stamp(const char *path) {
+  if (!path || !*path)
+    return 0;
+  std::error_code error;
+  auto time = std::filesystem::last_write_time(path, error);
+  if (error)
+    return 0;
+  auto size = std::filesystem::file_size(path, error);
+  if (error)
+    return 0;
+  unsigned long long stamp = static_cast<unsigned long long>(time.time_since_epoch().count());
+  stamp ^= static_cast<unsigned long long>(size) * 0x9e3779b97f4a7c15ull;
+  return static_cast<long long>(stamp | 1); // never 0, the stamp of no file
+}
+
+namespace {
+
+bool targa_exists(TextureRecord *record) {
+  record->derive_file_name();
+  std::error_code error;
+  return record->file_name && std::filesystem::exists(record->file_name, error);
+}
+
+// Removes the records that `stale` picks, deleting the Targa files that
+// this module made for them.
+template <class Stale> void drop_records(Stale stale) {
+  for (int i = texture_list.count(); i >= 1; i--) {
+    TextureRecord *record = static_cast<TextureRecord *>(texture_list.get(i));
+    if (!record || !stale(record))
+      continue;
+    if (record->converted && record->file_name)
+      _unlink(record->file_name);
+    texture_record_free(record);
+    texture_list.remove(i);
+  }
+  index().clear();
+  indexed_count = -1; // rebuilt at the next search
+}
+
+} // namespace
+
+void texture_list_drop_changed() {
+  drop_records(
+      [](TextureRecord *record) { return texture_image_stamp(record->texture_name) != record->image_stamp; });
+  // A record that found another record's file on disk loses it with it.
+  drop_records([](TextureRecord *record) { return !targa_exists(record); });
 }
 
 void texture_list_clear(int delete_files) {

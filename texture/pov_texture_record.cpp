@@ -203,6 +203,7 @@ int TextureRecord::ensure_file() {
   if (readable) {
     read_targa_size();
     converted = 0;
+    image_stamp = texture_image_stamp(texture_name);
     texture_list_add(this);
     return 1;
   }
@@ -213,9 +214,13 @@ int TextureRecord::ensure_file() {
     pov_file_report(file_name, refusal);
     return 0;
   }
+  // The stamp is taken before the image is read: an image that changes
+  // while it is converted then counts as changed at the next check.
+  long long stamp = texture_image_stamp(texture_name);
   if (!convert_to_targa())
     return 0;
   converted = 1;
+  image_stamp = stamp;
   texture_list_add(this);
   return 1;
 }

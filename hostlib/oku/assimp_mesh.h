@@ -19,6 +19,11 @@ namespace oku {
 // materials. The meshes of the file are placed by its node hierarchy, as
 // the file's author sees the model; formats without nodes (OBJ, STL, PLY,
 // OFF) have identity transforms, and their numbers pass through unchanged.
+//
+// Pointers, counts and indices that Assimp hands back are checked before
+// use. A file whose nodes place more than kMaxPlacedPolygons polygons in
+// all, or more than kMaxPlacedNodes nodes (node_graph.h), is refused.
+constexpr long long kMaxPlacedPolygons = 50000000;
 VYobject *load_part_mesh(const std::string &path, const std::string &type, std::string &error);
 
 // True when Assimp reads files of the part type (lower case, no dot).

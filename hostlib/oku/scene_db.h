@@ -9,8 +9,8 @@
 #include <vector>
 
 struct SceneTexture {
-  std::string image;      // the texture name as obj_get_texturename answers it
-  int active = 1;         // activity bits: 1 image map, 2 bump map
+  std::string image; // the texture name as obj_get_texturename answers it
+  int active = 1;    // activity bits: 1 image map, 2 bump map
   int type = 0;
   int method = 0;
   int quality = 0;
@@ -63,7 +63,7 @@ struct _object {
   float radius = 0;
 
   std::vector<std::unique_ptr<_geometry>> geometries;
-  LIST geolist; // views of geometries, for obj_get_geolist
+  LIST geolist;                       // views of geometries, for obj_get_geolist
   std::unique_ptr<GeomParams> params; // stored in vars under "_GEOM_PARAMS"
   ASSOC vars;
 

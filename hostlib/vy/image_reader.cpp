@@ -2,14 +2,18 @@
 // implementation, so only the declarations are included here).
 #include "zalvy.h"
 
+#include "image_bounds.h"
 #include "targa_reader.h"
 
 #include <stb_image.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -47,6 +51,53 @@ long file_size(FILE *file) {
 
 // Grey becomes RGB and grey with alpha becomes RGBA: host bitmaps are colour.
 int colour_channels(int file_channels) { return file_channels == 2 || file_channels == 4 ? 4 : 3; }
+
+// Grey (1 channel) to RGB, grey and alpha (2) to RGBA.
+void grey_to_colour(const unsigned char *in, int channels, unsigned char *out, size_t pixels) {
+  for (size_t i = 0; i < pixels; ++i, in += channels) {
+    *out++ = in[0];
+    *out++ = in[0];
+    *out++ = in[0];
+    if (channels == 2)
+      *out++ = in[1];
+  }
+}
+
+// Set when the last read failed for want of memory.
+thread_local bool out_of_memory = false;
+
+// A bitmap of the given size, or null with out_of_memory set.
+std::unique_ptr<VYbitmap> new_bitmap(int width, int height, int depth) {
+  std::unique_ptr<VYbitmap> bitmap(new (std::nothrow) VYbitmap(width, height, depth, nullptr));
+  if (!bitmap || bitmap->data() == nullptr) {
+    out_of_memory = true;
+    return nullptr;
+  }
+  return bitmap;
+}
+
+// 16-bit PNM samples, most significant byte first, scaled to 8 bits (the
+// stb_image at hand reads them in the wrong byte order).
+VYbitmap *read_pnm16(FILE *file, const PnmHeader &h) {
+  const size_t pixels = static_cast<size_t>(h.width) * h.height;
+  std::vector<unsigned char> samples(pixels * h.channels * 2);
+  std::fseek(file, h.start, SEEK_SET);
+  if (std::fread(samples.data(), 1, samples.size(), file) != samples.size())
+    return nullptr;
+  std::vector<unsigned char> eight(pixels * h.channels);
+  for (size_t i = 0; i < eight.size(); ++i) {
+    const unsigned value = std::min<unsigned>((samples[2 * i] << 8) | samples[2 * i + 1], h.max_value);
+    eight[i] = static_cast<unsigned char>((value * 255 + h.max_value / 2) / h.max_value);
+  }
+  std::unique_ptr<VYbitmap> bitmap = new_bitmap(h.width, h.height, 24);
+  if (!bitmap)
+    return nullptr;
+  if (h.channels == 3)
+    std::memcpy(bitmap->data(), eight.data(), bitmap->data_size());
+  else
+    grey_to_colour(eight.data(), 1, bitmap->data(), pixels);
+  return bitmap.release();
+}
 
 // Whether the run-length packets after `start` cover `pixels` pixels of
 // `bytes` bytes each before the file ends.
@@ -107,11 +158,7 @@ bool plain_targa(FILE *file) {
   return got && vy_plain_targa(h);
 }
 
-} // namespace
-
-VYbitmap *image_reader_invoke(const char *path) {
-  if (path == nullptr || *path == '\0')
-    return nullptr;
+VYbitmap *read_image(const char *path) {
   // Only regular files: opening a FIFO would wait for a writer for ever, and
   // a device such as /dev/zero never ends.
   struct stat info;
@@ -128,16 +175,51 @@ VYbitmap *image_reader_invoke(const char *path) {
     return nullptr;
   if (plain_targa(file.get()))
     return vy_read_plain_targa(file.get(), file_size(file.get()));
-  const int wanted = colour_channels(channels);
-  std::unique_ptr<unsigned char, StbFree> pixels(
-      stbi_load_from_file(file.get(), &width, &height, &channels, wanted));
-  if (!pixels || !sane_size(width, height))
+  if (!vy_image_holds_its_pixels(file.get(), file_size(file.get())))
     return nullptr;
-  std::unique_ptr<VYbitmap> bitmap(new (std::nothrow) VYbitmap(width, height, wanted * 8, nullptr));
-  if (!bitmap || bitmap->data() == nullptr)
+  PnmHeader pnm;
+  if (vy_read_pnm_header(file.get(), pnm) && pnm.max_value > 255)
+    return read_pnm16(file.get(), pnm);
+  std::rewind(file.get());
+  // The file's own channels: stb_image's conversion of 16-bit grey reads
+  // past its buffer, so grey becomes colour here.
+  std::unique_ptr<unsigned char, StbFree> pixels(
+      stbi_load_from_file(file.get(), &width, &height, &channels, 0));
+  if (!pixels) {
+    // This libstb keeps no failure reasons: a file whose header was fine
+    // failed for memory when its pixels alone do not fit in it now.
+    void *probe = std::malloc(static_cast<size_t>(width) * height * channels);
+    out_of_memory = probe == nullptr;
+    std::free(probe);
+    return nullptr;
+  }
+  if (!sane_size(width, height) || channels < 1 || channels > 4)
+    return nullptr;
+  const int wanted = colour_channels(channels);
+  std::unique_ptr<VYbitmap> bitmap = new_bitmap(width, height, wanted * 8);
+  if (!bitmap)
     return nullptr;
   // stb_image delivers rows top first, channels in R, G, B, A order: the
-  // host's own layout, so one copy suffices.
-  std::memcpy(bitmap->data(), pixels.get(), bitmap->data_size());
+  // host's own layout, so colour pictures need one copy.
+  if (channels == wanted)
+    std::memcpy(bitmap->data(), pixels.get(), bitmap->data_size());
+  else
+    grey_to_colour(pixels.get(), channels, bitmap->data(), static_cast<size_t>(width) * height);
   return bitmap.release();
 }
+
+} // namespace
+
+VYbitmap *image_reader_invoke(const char *path) {
+  out_of_memory = false;
+  if (path == nullptr || *path == '\0')
+    return nullptr;
+  try {
+    return read_image(path);
+  } catch (const std::bad_alloc &) {
+    out_of_memory = true;
+  }
+  return nullptr;
+}
+
+bool vy_image_reader_out_of_memory() { return out_of_memory; }

@@ -340,4 +340,66 @@ TEST_F(ImageReader, AbsurdSizesAreRefusedBeforeDecoding) {
   EXPECT_EQ(read(dir.file("huge.tga")), nullptr);
 }
 
+// Files whose header announces more pixel bytes than follow it: the reader
+// refuses each before stb_image makes up the rest (or, for 16-bit grey,
+// reads past its own buffer). Each is made whole first, which must read.
+struct CutOff {
+  const char *name;
+  Bytes (*whole)(const vytest::ScratchDir &dir);
+  size_t keep; // bytes kept of the whole file; 0 keeps it whole but grows the header
+};
+
+Bytes text(const std::string &s) { return Bytes(s.begin(), s.end()); }
+Bytes pgm16(const vytest::ScratchDir &) { return text("P5 2 1 65535\n\x12\x34\xab\xcd"); }
+Bytes ppm(const vytest::ScratchDir &) {
+  return text(std::string("P6\n# made by hand\n3 2\n255\n") + std::string(kRgb, kRgb + 18));
+}
+Bytes stb_file(const vytest::ScratchDir &dir, bool jpeg) {
+  const std::string path = dir.file(jpeg ? "w.jpg" : "w.bmp");
+  const bool ok = jpeg ? write_jpg(path.c_str(), 3, 2, 3, kRgb, 95) : write_bmp(path.c_str(), 3, 2, 3, kRgb);
+  EXPECT_TRUE(ok);
+  return vytest::read_bytes(path);
+}
+Bytes bmp(const vytest::ScratchDir &dir) { return stb_file(dir, false); }
+Bytes jpeg(const vytest::ScratchDir &dir) { return stb_file(dir, true); }
+
+const CutOff kCutOff[] = {
+    {"16-bit PGM", pgm16, 15},
+    {"PPM", ppm, 30},
+    {"BMP", bmp, 60},
+    {"JPEG", jpeg, 0},
+};
+
+TEST_F(ImageReader, FilesHoldingFewerPixelsThanAnnouncedAreNotRead) {
+  for (const CutOff &c : kCutOff) {
+    Bytes bytes = c.whole(dir);
+    vytest::write_bytes(dir.file("whole"), bytes);
+    EXPECT_NE(read(dir.file("whole")), nullptr) << c.name;
+    bytes.resize(c.keep > 0 ? c.keep : bytes.size() - 4);
+    vytest::write_bytes(dir.file("cut"), bytes);
+    EXPECT_EQ(read(dir.file("cut")), nullptr) << c.name;
+  }
+  // 4,000 bytes announcing 4096 x 4096 16-bit grey pixels, and a 40 KB
+  // PPM file announcing 16384 x 16384.
+  Bytes big = text("P5 4096 4096 65535\n");
+  big.resize(4000, 0x55);
+  vytest::write_bytes(dir.file("big.pgm"), big);
+  EXPECT_EQ(read(dir.file("big.pgm")), nullptr);
+  big = text("P6 16384 16384 255\n");
+  big.resize(40000, 0x55);
+  vytest::write_bytes(dir.file("big.ppm"), big);
+  EXPECT_EQ(read(dir.file("big.ppm")), nullptr);
+}
+
+TEST_F(ImageReader, SixteenBitGreyKeepsItsHighBytes) {
+  vytest::write_bytes(dir.file("grey.pgm"), pgm16(dir));
+  const unsigned char expected[] = {0x12, 0x12, 0x12, 0xab, 0xab, 0xab};
+  std::unique_ptr<VYbitmap> bitmap = read(dir.file("grey.pgm"));
+  ASSERT_NE(bitmap, nullptr);
+  ASSERT_EQ(bitmap->width(), 2);
+  ASSERT_EQ(bitmap->depth(), 24);
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(bitmap->data()[i], expected[i]) << "byte " << i;
+}
+
 } // namespace

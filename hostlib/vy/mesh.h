@@ -21,3 +21,9 @@ void VYobject_set_pivot(VYobject *mesh, float x, float y, float z);
 // bounds of its positions.
 void VYobject_set_bounds(VYobject *mesh, const float min[3], const float max[3]);
 long VYobject_polygon_count(const VYobject *mesh);
+// Corners of all polygons: with the polygon count, how a builder sees that
+// a polygon or corner was not added (memory ran out).
+long VYobject_corner_count(const VYobject *mesh);
+// Whether some polygon of the mesh has an area (a corner off the line of
+// two others); false for a null mesh or one of points and lines alone.
+bool VYobject_has_area(const VYobject *mesh);

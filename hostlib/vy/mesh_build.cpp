@@ -93,3 +93,7 @@ void VYobject_set_bounds(VYobject *mesh, const float min[3], const float max[3])
 }
 
 long VYobject_polygon_count(const VYobject *mesh) { return mesh != nullptr ? mesh->polygon_count() : 0; }
+
+long VYobject_corner_count(const VYobject *mesh) {
+  return mesh != nullptr ? static_cast<long>(mesh->corners.size()) : 0;
+}

@@ -99,3 +99,30 @@ void VYobject_getextents(VYobject *mesh, float out[6]) {
     out[3 + k] = (low[k] + high[k]) * 0.5f;
   }
 }
+
+// A fan triangle of some polygon with a non-zero cross product, worked out
+// in double as the module's writer does (before it rounds the positions to
+// their printed digits, which can only lose triangles).
+bool VYobject_has_area(const VYobject *mesh) {
+  if (mesh == nullptr)
+    return false;
+  const auto at = [mesh](size_t corner, int axis) {
+    return static_cast<double>(
+        mesh->positions[3 * static_cast<size_t>(mesh->corners[corner].position) + axis]);
+  };
+  for (long p = 0; p < mesh->polygon_count(); ++p) {
+    const size_t begin = mesh->corner_begin(p), end = mesh->corner_end(p);
+    for (size_t k = begin + 2; k < end; ++k) {
+      double u[3], v[3];
+      for (int i = 0; i < 3; ++i) {
+        u[i] = at(begin, i) - at(k - 1, i);
+        v[i] = at(k, i) - at(k - 1, i);
+      }
+      const double x = u[1] * v[2] - u[2] * v[1], y = u[2] * v[0] - u[0] * v[2],
+                   z = u[0] * v[1] - u[1] * v[0];
+      if (x != 0 || y != 0 || z != 0)
+        return true;
+    }
+  }
+  return false;
+}

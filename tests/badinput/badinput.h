@@ -19,9 +19,13 @@ struct Case {
   Match match = Match::Exact;
   // Prepares more files in the directory before the run.
   void (*setup)(const std::string &dir) = nullptr;
+  // An address-space limit for the run in MiB (0: none), as `prlimit --as`.
+  long address_limit_mb = 0;
 };
 
 std::vector<Case> cases();
+// The rows for part files and images that the loaders must survive.
+std::vector<Case> loader_cases();
 
 // gtest shows a case by its name.
 inline void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,11 +29,11 @@ using badinput::slurp;
 
 struct Outcome {
   int status = -1;
-  std::string err;
+  std::string out, err;
 };
 
 // Runs brightfold in `dir`; its output goes to files outside it.
-Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs::path &logs) {
+Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs::path &logs, long limit_mb) {
   const fs::path out = logs / "stdout", err = logs / "stderr";
   const pid_t pid = fork();
   if (pid == 0) {
@@ -47,6 +48,9 @@ Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs:
       argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     alarm(60); // a hang fails the case instead of the whole suite
+    const rlimit as{static_cast<rlim_t>(limit_mb) << 20, static_cast<rlim_t>(limit_mb) << 20};
+    if (limit_mb > 0)
+      setrlimit(RLIMIT_AS, &as);
     execv(kProgram.c_str(), argv.data());
     _exit(127);
   }
@@ -54,6 +58,7 @@ Outcome run(const std::vector<std::string> &args, const fs::path &dir, const fs:
   int status = 0;
   if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
     result.status = WEXITSTATUS(status);
+  result.out = slurp(out);
   result.err = slurp(err);
   return result;
 }
@@ -90,8 +95,11 @@ TEST_P(BadInput, ExitCodeAndMessage) {
   if (c.setup)
     c.setup(dir.string());
   const auto before = badinput::snapshot(dir);
-  const Outcome outcome = run(c.args, dir, logs);
+  const Outcome outcome = run(c.args, dir, logs, c.address_limit_mb);
   EXPECT_EQ(outcome.status, c.exit_code);
+  if (!c.args.empty() && c.args[0] == "save") { // it speaks on standard error alone
+    EXPECT_EQ(outcome.out, "");
+  }
   const std::string want = substitute(c.message, dir.string());
   if (c.match == badinput::Match::Exact)
     EXPECT_EQ(outcome.err, want);
@@ -113,6 +121,11 @@ TEST_P(BadInput, ExitCodeAndMessage) {
   }
   badinput::expect_only_outputs_changed(before, after, written);
 }
+
+INSTANTIATE_TEST_SUITE_P(Loaders, BadInput, ::testing::ValuesIn(badinput::loader_cases()),
+                         [](const ::testing::TestParamInfo<badinput::Case> &info) {
+                           return info.param.name;
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Table, BadInput, ::testing::ValuesIn(badinput::cases()),
                          [](const ::testing::TestParamInfo<badinput::Case> &info) {

@@ -1,0 +1,156 @@
+// Announced element counts against file sizes, and the node graph scans.
+#include "oku/part_precheck.h"
+#include "oku/node_graph.h"
+#include "oku/utf16_text.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace oku {
+
+namespace {
+
+const char *const kTooMany = "the file is cut off or announces more elements than it holds";
+
+// Words of a header, with '#' comments left out.
+std::vector<std::string> header_words(const std::string &text, size_t limit) {
+  std::vector<std::string> words;
+  std::istringstream lines(text);
+  std::string line;
+  while (words.size() < limit && std::getline(lines, line)) {
+    line = line.substr(0, line.find('#'));
+    std::istringstream in(line);
+    std::string word;
+    while (in >> word)
+      words.push_back(word);
+  }
+  return words;
+}
+
+// A count as a header writes it; -1 when it is no count.
+long long count_of(const std::string &word) {
+  if (word.empty() || word.size() > 15 || word.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  return std::stoll(word);
+}
+
+// OFF: "[ST][C][N][4][n]OFF", the vertex, face and edge counts, then a
+// line per vertex (three numbers at least: 6 bytes) and per face (a count:
+// 2 bytes).
+std::string off_problem(const std::string &head, long long size) {
+  const std::vector<std::string> words = header_words(head, 3);
+  if (words.size() < 3 || words[0].find("OFF") == std::string::npos)
+    return "";
+  const long long vertices = count_of(words[1]), faces = count_of(words[2]);
+  if (vertices < 0 || faces < 0)
+    return "";
+  return vertices * 6 + faces * 2 > size ? kTooMany : "";
+}
+
+int ply_type_size(const std::string &type) {
+  static const char *const one[] = {"char", "uchar", "int8", "uint8"};
+  static const char *const two[] = {"short", "ushort", "int16", "uint16"};
+  static const char *const eight[] = {"double", "float64"};
+  for (const char *t : one)
+    if (type == t)
+      return 1;
+  for (const char *t : two)
+    if (type == t)
+      return 2;
+  for (const char *t : eight)
+    if (type == t)
+      return 8;
+  return 4;
+}
+
+// PLY: every element takes at least a byte, and in a binary file at least
+// the bytes of its properties (a list property at least its count); in a
+// text file two bytes per property.
+std::string ply_problem(const std::string &head, long long size) {
+  const size_t end = head.find("end_header");
+  if (head.rfind("ply", 0) != 0 || end == std::string::npos)
+    return "";
+  std::istringstream lines(head.substr(0, end));
+  std::string line;
+  bool binary = false;
+  long long need = 0, count = 0, element = 0;
+  const auto close_element = [&] { need += count * std::max<long long>(element, 1); };
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    std::string word, a, b;
+    in >> word >> a >> b;
+    if (word == "format") {
+      binary = a != "ascii";
+    } else if (word == "element") {
+      close_element();
+      count = std::max<long long>(count_of(b), 0);
+      element = 0;
+    } else if (word == "property") {
+      element += binary ? ply_type_size(a == "list" ? b : a) : 2;
+    }
+    if (need > size)
+      return kTooMany;
+  }
+  close_element();
+  const size_t data = head.find('\n', end); // the elements start on the next line
+  if (data == std::string::npos)
+    return "";
+  return need > size - static_cast<long long>(data + 1) ? kTooMany : "";
+}
+
+// The JSON chunk of a binary glTF file ("glTF", version, length; then
+// chunks of length, type and data, the first one JSON).
+std::string glb_json(const std::string &bytes) {
+  if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0 || bytes.compare(16, 4, "JSON") != 0)
+    return "";
+  uint32_t length = 0;
+  std::memcpy(&length, bytes.data() + 12, 4); // little endian, as the host
+  return bytes.substr(20, length);
+}
+
+} // namespace
+
+std::string part_bytes_problem(const std::string &bytes, const std::string &type, long long size) {
+  std::string text;
+  const std::string &b = utf16_to_utf8(bytes, text) ? text : bytes;
+  if (type == "off")
+    return off_problem(b.substr(0, 4096), size);
+  if (type == "ply")
+    return ply_problem(b.substr(0, 65536), size);
+  if (type == "gltf")
+    return gltf_graph_problem(b);
+  if (type == "glb")
+    return gltf_graph_problem(glb_json(b));
+  if (type == "dae")
+    return collada_graph_problem(b);
+  return "";
+}
+
+std::string part_file_problem(const std::string &path, const std::string &type) {
+  if (type != "off" && type != "ply" && type != "gltf" && type != "glb" && type != "dae")
+    return "";
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const long long size = in.tellg();
+  if (!in || size <= 0)
+    return "";
+  const bool whole = type == "gltf" || type == "dae";
+  std::string bytes(static_cast<size_t>(whole ? size : std::min<long long>(size, 65536)), '\0');
+  in.seekg(0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (type == "glb" && bytes.size() >= 16) {
+    // The JSON chunk may be longer than what was read.
+    uint32_t length = 0;
+    std::memcpy(&length, bytes.data() + 12, 4);
+    if (length <= size - 20) {
+      bytes.resize(20 + length);
+      in.clear();
+      in.seekg(0);
+      in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+  }
+  return part_bytes_problem(bytes, type, size);
+}
+
+} // namespace oku

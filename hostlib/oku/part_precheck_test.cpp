@@ -1,0 +1,111 @@
+// The checks made before Assimp reads a part file: each row is the file's
+// bytes, its type and the problem expected ("" for a file that must pass).
+#include "oku/node_graph.h"
+#include "oku/part_precheck.h"
+#include "oku/utf16_text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Row {
+  const char *name;
+  std::string bytes;
+  const char *type;
+  std::string problem;
+};
+
+const std::string kTooMany = "the file is cut off or announces more elements than it holds";
+const std::string kCycle = "a node of the file is placed inside itself";
+
+std::string ply_binary(int vertices, int data_bytes) {
+  return "ply\nformat binary_little_endian 1.0\nelement vertex " + std::to_string(vertices) +
+         "\nproperty float x\nproperty float y\nproperty float z\nelement face 0\n"
+         "property list uchar int vertex_indices\nend_header\n" +
+         std::string(static_cast<size_t>(data_bytes), '\0');
+}
+
+std::string glb(const std::string &json) {
+  std::string out = "glTF";
+  const auto le32 = [&out](uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+      out += static_cast<char>((v >> (8 * i)) & 0xff);
+  };
+  le32(2);
+  le32(static_cast<uint32_t>(20 + json.size()));
+  le32(static_cast<uint32_t>(json.size()));
+  out += "JSON" + json;
+  return out;
+}
+
+// Three nodes nested as a chain, the last placing the first.
+const std::string kGltfCycle = R"({"scenes": [{"nodes": [0]}], "nodes": [{"children": [1]}, {"children": [2]},
+                                   {"children": [0]}]})";
+std::string gltf_chain(int depth) {
+  std::string nodes;
+  for (int i = 0; i < depth; ++i)
+    nodes += "{\"children\": [" + std::to_string(i + 1) + "]}, ";
+  return R"({"scenes": [{"nodes": [0]}], "nodes": [)" + nodes + "{}]}";
+}
+
+const Row kRows[] = {
+    {"OffWithRoom", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "off", ""},
+    {"OffCountsOnTheFirstLine", "OFF 3 1 0\n# a comment\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "off", ""},
+    {"OffAnnouncingTooMuch", "OFF\n# comment\n1000 1 0\n0 0 0\n", "off", kTooMany},
+    {"PlyBinaryExactFit", ply_binary(2, 24), "ply", ""},
+    {"PlyBinaryOneByteShort", ply_binary(2, 23), "ply", kTooMany},
+    {"PlyWithoutHeaderEnd", "ply\nformat ascii 1.0\nelement vertex 99999999999\n", "ply", ""},
+    {"GltfTree", R"({"scenes": [{"nodes": [0]}], "nodes": [{"children": [1, 2]}, {}, {}]})", "gltf", ""},
+    {"GltfCycle", kGltfCycle, "gltf", kCycle},
+    {"GltfOneNameForManyNodes",
+     R"({"scenes": {"s": {"nodes": ["a"]}}, "nodes": {"a": {"children": ["b", "b"]}, "b": {}}})", "gltf", ""},
+    {"GltfTooDeep", gltf_chain(1001), "gltf", "the file nests its nodes more than 1000 levels deep"},
+    {"GlbCycle", glb(kGltfCycle), "glb", kCycle},
+    {"GltfNotJson", "{not json", "gltf", ""},
+    {"ColladaInstanceInComment",
+     R"(<visual_scene><node id="a"><!-- <instance_node url="#a"/> --></node></visual_scene>)", "dae", ""},
+    {"ColladaNestedCycle",
+     R"(<COLLADA><library_nodes><node id="a"><node id="b"><instance_node url='#a'/></node></node></library_nodes>)"
+     R"(<visual_scene><node><instance_node url="#a"/></node></visual_scene></COLLADA>)",
+     "dae", kCycle},
+    {"ColladaPrefixedNames",
+     R"(<c:COLLADA xmlns:c="x"><c:visual_scene><c:node id="a"><c:instance_node url="#a"/></c:node>)"
+     R"(</c:visual_scene></c:COLLADA>)",
+     "dae", kCycle},
+    {"ColladaNotXml", "<COLLADA><node id='a'><instance_node url='#a'/>", "dae", ""},
+    {"ObjIsNotChecked", "v 1 2 3\n", "obj", ""},
+};
+
+TEST(PartPrecheck, AnnouncedCountsAndNodeGraphs) {
+  for (const Row &row : kRows)
+    EXPECT_EQ(oku::part_bytes_problem(row.bytes, row.type, static_cast<long long>(row.bytes.size())),
+              row.problem)
+        << row.name;
+}
+
+TEST(PartPrecheck, Utf16TextBecomesUtf8) {
+  const struct {
+    std::string in, out;
+  } rows[] = {
+      {std::string("\xff\xfe"
+                   "a\0\xe9\0",
+                   6),
+       "a\xc3\xa9"},
+      {std::string("\xfe\xff\0a\x20\xac", 6), "a\xe2\x82\xac"},
+      {std::string("\xff\xfe\x3d\xd8\x00\xde", 6), "\xf0\x9f\x98\x80"}, // a surrogate pair
+      {std::string("\xff\xfe\x3d\xd8"
+                   "a\0",
+                   6),
+       "\xef\xbf\xbd"
+       "a"}, // a lone surrogate
+  };
+  for (const auto &row : rows) {
+    std::string out;
+    ASSERT_TRUE(oku::utf16_to_utf8(row.in, out));
+    EXPECT_EQ(out, row.out);
+  }
+  std::string out;
+  EXPECT_FALSE(oku::utf16_to_utf8("v 0 0 0\n", out));
+}
+
+} // namespace
