@@ -7,6 +7,7 @@
 #include "scene_loader.h"
 
 #include "oku/scene_db.h"
+#include "vy/targa.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,8 +93,13 @@ int run_save(const Args &args) {
     for (const char *prefix : {".oku-", ".bf-"})
       sweep_dead_runs(directory, prefix, ".partial");
     std::unique_ptr<Saver> saver(factory->create_saver());
+    const unsigned lost_textures = vy_targa_failed_writes();
     if (!saver || save_in_directory(*saver, out) != 1) {
       report("saving " + out + " failed");
+      result = kExitSaveFailed;
+    } else if (vy_targa_failed_writes() != lost_textures) {
+      // The scene stands, with the texture left out; the module said which.
+      report("saving " + out + " failed: a texture could not be written");
       result = kExitSaveFailed;
     }
   }

@@ -18,3 +18,8 @@ constexpr int VY_TARGA_FLAG_FOOTER = 2;
 constexpr int VY_TARGA_HEADER_SIZE = 18;
 constexpr int VY_TARGA_FOOTER_SIZE = 26;
 constexpr int VY_TARGA_MAX_SIDE = 65535;
+
+// How many Targa files this process was asked to write and did not (no
+// writer could be made, a write or the final rename failed). A caller that
+// compares it before and after a save learns that the save lost a texture.
+unsigned vy_targa_failed_writes();

@@ -24,6 +24,10 @@ namespace {
 
 constexpr size_t kChunkBytes = size_t{1} << 20;
 
+// Writes that were asked for and did not reach their file, for the host
+// program to learn that a command lost a picture.
+std::atomic<unsigned> failed_writes{0};
+
 struct Layout {
   int width, height, depth;
   bool footer;
@@ -76,10 +80,12 @@ public:
   int close() override {
     if (state_ != State::written) {
       discard();
+      ++failed_writes;
       return 1;
     }
     if (!file_.commit()) {
       state_ = State::failed;
+      ++failed_writes;
       return 1;
     }
     state_ = State::closed;
@@ -161,19 +167,25 @@ public:
   const char *name() const override { return VY_TARGA_FORMAT_NAME; }
 
   VYimageWriter *create_writer(const VYimageWriterInfo &info) override {
-    if (!acceptable(info))
+    if (!acceptable(info)) {
+      ++failed_writes;
       return nullptr;
+    }
     const Layout layout{info.width, info.height, info.depth, (info.flags & VY_TARGA_FLAG_FOOTER) != 0};
     try {
       auto writer = std::make_unique<TargaWriter>(layout, info.file_name);
-      return writer->open() ? writer.release() : nullptr;
+      if (writer->open())
+        return writer.release();
     } catch (const std::bad_alloc &) {
-      return nullptr;
     }
+    ++failed_writes;
+    return nullptr;
   }
 };
 
 } // namespace
+
+unsigned vy_targa_failed_writes() { return failed_writes.load(); }
 
 VYimageWriterFactory *still_writer_get_factory(const char *name) {
   static TargaWriterFactory targa;

@@ -220,7 +220,7 @@ TEST_F(Faults, ASymbolicLinkOutputIsWrittenAtItsTarget) {
   EXPECT_EQ(std::distance(fs::directory_iterator(work / "real"), {}), 1) << "no temporary file is left";
 }
 
-TEST_F(Faults, ATextureThatCannotBeWrittenIsLeftOutWithoutAPartialFile) {
+TEST_F(Faults, ATextureThatCannotBeWrittenIsLeftOutAndFailsTheSave) {
   // The converted Targa file (192 KiB) does not fit; the scene does.
   if (!small_disk("64k"))
     GTEST_SKIP() << "cannot mount a small file system here";
@@ -231,8 +231,9 @@ TEST_F(Faults, ATextureThatCannotBeWrittenIsLeftOutWithoutAPartialFile) {
           R"({"type": "object", "name": "Textured", "geometry": {"primitive": "box"}, "texture": {"image": ")" +
               std::string(kImage) + R"("}})"));
   const auto before = snapshot(work);
-  EXPECT_EQ(run({"save", "scene.json", "out.pov"}), 0) << messages();
-  EXPECT_EQ(messages(), "POV Save: Cannot write oku_test.tga: the texture is written commented out.\n");
+  EXPECT_EQ(run({"save", "scene.json", "out.pov"}), 1) << messages();
+  EXPECT_EQ(messages(), "POV Save: Cannot write oku_test.tga: the texture is written commented out.\n"
+                        "brightfold: saving out.pov failed: a texture could not be written\n");
   const std::string scene = slurp(work / "out.pov");
   EXPECT_NE(scene.find("/*"), std::string::npos) << scene; // the texture is commented out
   expect_only_outputs_changed(before, snapshot(work), {"out.pov"});
