@@ -1,6 +1,7 @@
 // The include file of a large random mesh against the plain reading of its
 // format: one pass over all polygons per colour, every number with printf.
 #include "geometry/geometry_test_util.h"
+#include "geometry/pov_mesh_internal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,16 +28,33 @@ void rescue_overflow(const float p[3][3], float face[3]) {
   }
   const double d[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
   const double largest = std::max(std::fabs(d[0]), std::max(std::fabs(d[1]), std::fabs(d[2])));
-  for (int i = 0; i < 3; ++i)
-    face[i] = static_cast<float>(d[i] * (1e30 / largest));
+  for (int i = 0; i < 3; ++i) // corners in one place have no direction: 0
+    face[i] = largest > 0 ? static_cast<float>(d[i] * (1e30 / largest)) : 0.0f;
+}
+
+// The corners of the polygon's triangles: its fan, or its split when the
+// fan would not cover it (the split itself is checked on its own).
+std::vector<int> triangle_corners(const VYpolygon &polygon) {
+  const int n = VYpolygon_nvertices(polygon);
+  std::vector<float> positions(size_t(std::max(n, 0)) * 3);
+  for (int k = 0; k < n; ++k)
+    VYvertex_getposition(VYpolygon_getvertex(polygon, k), &positions[size_t(k) * 3], 0);
+  std::vector<int> corners;
+  PovSplitScratch scratch;
+  if (n > 3 && pov_split_polygon(positions.data(), 3 * sizeof(float), n, &scratch, &corners) > 0)
+    return corners;
+  corners.clear();
+  for (int k = 2; k < n; ++k)
+    corners.insert(corners.end(), {0, k - 1, k});
+  return corners;
 }
 
 void reference_polygon(FILE *file, const VYpolygon &polygon) {
-  int n = VYpolygon_nvertices(polygon);
-  for (int k = 2; k < n; ++k) {
+  const std::vector<int> corners = triangle_corners(polygon);
+  for (size_t t = 0; t < corners.size(); t += 3) {
     float p[3][3], normal[3][3];
     int has[3];
-    const int corner[3] = {0, k - 1, k};
+    const int *corner = &corners[t];
     for (int j = 0; j < 3; ++j) {
       VYvertex *v = VYpolygon_getvertex(polygon, corner[j]);
       VYvertex_getposition(v, p[j], 0);

@@ -35,4 +35,7 @@ void pov_release_part(void *record);
 void pov_parts_clear(int delete_files);
 
 void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record);
+// Whether pov_write_shape writes a shape for the object: POV-Ray refuses an
+// object statement without one.
+int pov_has_shape(_object *object, PartRecord *record);
 void pov_write_primitive(FILE *file, int depth, const GeomParams *params);

@@ -1,4 +1,6 @@
-// One polygon of a part as a fan of smooth triangles, one line each.
+// One polygon of a part as smooth triangles, one line each: a fan around
+// its first corner, or the split of pov_polygon_split.cpp when the polygon
+// turns both ways and a fan would fill its notches.
 //
 // Include files of millions of triangles are normal. The lines are put
 // together in a large text block, and the text of a position or normal is
@@ -135,7 +137,11 @@ void face_normal(const float *p0, const float *p1, const float *p2, float n[3]) 
   const double d[3] = {db[1] * da[2] - db[2] * da[1], db[2] * da[0] - db[0] * da[2],
                        db[0] * da[1] - db[1] * da[0]};
   const double largest = std::fmax(std::fabs(d[0]), std::fmax(std::fabs(d[1]), std::fabs(d[2])));
-  const double scale = 1e30 / largest; // largest is finite and above 0 here
+  if (!(largest > 0)) { // two corners in one place: no direction to rescue
+    n[0] = n[1] = n[2] = 0;
+    return;
+  }
+  const double scale = 1e30 / largest; // largest is finite here
   for (int i = 0; i < 3; ++i)
     n[i] = static_cast<float>(d[i] * scale);
 }
@@ -157,6 +163,8 @@ struct PovPolygonScratch {
   int count[2] = {0, 0};
   int pending = -1;      // the buffer whose polygon waits to be written, or -1
   VectorCache caches[2]; // positions, normals
+  PovSplitScratch split;
+  std::vector<int> triangles;
 };
 
 namespace {
@@ -234,6 +242,24 @@ void write_fan(PovTextOut *out, const Corner *corners, int n) {
   }
 }
 
+void write_triangles(PovTextOut *out, const Corner *corners, int n, PovPolygonScratch *scratch) {
+  if (n > 3 && !(n == 4 && pov_convex_quad(corners[0].position, sizeof(Corner)))) {
+    try {
+      std::vector<int> &t = scratch->triangles;
+      if (pov_split_polygon(corners[0].position, sizeof(Corner), n, &scratch->split, &t) > 0) {
+        for (size_t i = 0; i + 2 < t.size(); i += 3) {
+          const Corner *triangle[3] = {&corners[t[i]], &corners[t[i + 1]], &corners[t[i + 2]]};
+          write_triangle(out, triangle);
+        }
+        return;
+      }
+    } catch (...) {
+      // Out of memory: the fan is still the polygon's outline.
+    }
+  }
+  write_fan(out, corners, n);
+}
+
 } // namespace
 
 int pov_write_polygon_with(PovTextOut *out, const VYpolygon &polygon, PovPolygonScratch *scratch) {
@@ -259,7 +285,7 @@ int pov_write_polygon_with(PovTextOut *out, const VYpolygon &polygon, PovPolygon
 void pov_polygon_flush(PovTextOut *out, PovPolygonScratch *scratch) {
   if (scratch->pending < 0)
     return;
-  write_fan(out, scratch->corners[scratch->pending].data(), scratch->count[scratch->pending]);
+  write_triangles(out, scratch->corners[scratch->pending].data(), scratch->count[scratch->pending], scratch);
   scratch->pending = -1;
 }
 
@@ -344,13 +370,30 @@ int pov_triangle_kept(const double p1[3], const double p2[3], const double p3[3]
 
 namespace {
 
-void read_printed_position(const VYpolygon &polygon, int index, double out[3]) {
-  float position[3] = {0, 0, 0};
+void read_position(const VYpolygon &polygon, int index, float out[3]) {
+  out[0] = out[1] = out[2] = 0;
   if (VYvertex *vertex = VYpolygon_getvertex(polygon, index))
-    VYvertex_getposition(vertex, position, 0);
-  for (int i = 0; i < 3; ++i)
-    out[i] = pov_printed_value(position[i]);
+    VYvertex_getposition(vertex, out, 0);
 }
+
+// The corners' positions as POV-Ray reads them back, worked out when first
+// asked for.
+struct PrintedCorners {
+  const float *positions;
+  std::vector<double> values;
+  std::vector<char> known;
+
+  const double *at(int k) {
+    double *value = &values[size_t(k) * 3];
+    if (!known[size_t(k)]) {
+      for (int i = 0; i < 3; ++i)
+        value[i] = pov_printed_value(positions[size_t(k) * 3 + size_t(i)]);
+      known[size_t(k)] = 1;
+    }
+    return value;
+  }
+  bool kept(int a, int b, int c) { return pov_triangle_kept(at(a), at(b), at(c)); }
+};
 
 } // namespace
 
@@ -358,14 +401,20 @@ int pov_polygon_has_triangle(const VYpolygon &polygon) {
   int n = VYpolygon_nvertices(polygon);
   if (n < 3)
     return 0;
-  double first[3], previous[3], current[3];
-  read_printed_position(polygon, 0, first);
-  read_printed_position(polygon, 1, previous);
-  for (int k = 2; k < n; ++k) {
-    read_printed_position(polygon, k, current);
-    if (pov_triangle_kept(first, previous, current))
-      return 1;
-    std::memcpy(previous, current, sizeof previous);
+  std::vector<float> positions(size_t(n) * 3);
+  for (int k = 0; k < n; ++k)
+    read_position(polygon, k, &positions[size_t(k) * 3]);
+  PrintedCorners corners{positions.data(), std::vector<double>(size_t(n) * 3), std::vector<char>(size_t(n))};
+  PovSplitScratch split;
+  std::vector<int> t;
+  if (n > 3 && pov_split_polygon(positions.data(), 3 * sizeof(float), n, &split, &t) > 0) {
+    for (size_t i = 0; i + 2 < t.size(); i += 3)
+      if (corners.kept(t[i], t[i + 1], t[i + 2]))
+        return 1;
+    return 0;
   }
+  for (int k = 2; k < n; ++k)
+    if (corners.kept(0, k - 1, k))
+      return 1;
   return 0;
 }

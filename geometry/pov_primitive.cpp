@@ -95,6 +95,26 @@ void pov_write_primitive(FILE *file, int depth, const GeomParams *params) {
   }
 }
 
+namespace {
+
+// The shape parameters of an object that has a geometry entry, or null.
+const GeomParams *shape_params(_object *object) {
+  LIST *geometries = object ? obj_get_geolist(object) : nullptr;
+  if (!geometries)
+    return nullptr;
+  LIST_ITER it(geometries);
+  if (!it.first())
+    return nullptr;
+  ASSOC *vars = obj_get_vars(object);
+  if (!vars)
+    return nullptr;
+  return static_cast<const GeomParams *>(vars->getvalue(vars->find("_GEOM_PARAMS")));
+}
+
+} // namespace
+
+int pov_has_shape(_object *object, PartRecord *record) { return record || shape_params(object); }
+
 void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record) {
   if (record) {
     char name[ZAL_NAME_SIZE];
@@ -102,16 +122,6 @@ void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record)
     pov_printf(file, depth, "%s\n", name);
     return;
   }
-  LIST *geometries = object ? obj_get_geolist(object) : nullptr;
-  if (!geometries)
-    return;
-  LIST_ITER it(geometries);
-  if (!it.first())
-    return;
-  ASSOC *vars = obj_get_vars(object);
-  if (!vars)
-    return;
-  const GeomParams *params = static_cast<const GeomParams *>(vars->getvalue(vars->find("_GEOM_PARAMS")));
-  if (params)
+  if (const GeomParams *params = shape_params(object))
     pov_write_primitive(file, depth, params);
 }

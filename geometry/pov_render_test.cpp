@@ -60,6 +60,16 @@ protected:
     return status;
   }
 
+  // Whether pixel (x, y) of the rendered picture is not the black background.
+  bool lit(const std::string &image, int x, int y) {
+    std::unique_ptr<VYbitmap> bitmap(image_reader_invoke(path(image).c_str()));
+    if (!bitmap || x >= bitmap->width() || y >= bitmap->height())
+      return false;
+    const unsigned char *p = bitmap->data() + (size_t(y) * size_t(bitmap->width()) + size_t(x)) *
+                                                  size_t(bitmap->bytes_per_pixel());
+    return (p[0] | p[1] | p[2]) != 0;
+  }
+
   // Pixels of the rendered picture that are not the black background.
   long lit_pixels(const std::string &image) {
     std::unique_ptr<VYbitmap> bitmap(image_reader_invoke(path(image).c_str()));
@@ -131,6 +141,29 @@ TEST_F(RenderTest, SavedSceneOfPartsAndPrimitivesRenders) {
   // The scene-only saver relies on the include files the first save left.
   ASSERT_EQ(pov_save(path("again.pov").c_str(), nullptr, 0), 1);
   EXPECT_EQ(render("again.pov", messages), 0) << messages;
+}
+
+// A ring drawn as one polygon whose seam joins the outer edge to the inner
+// one: the hole shows the background, the ring itself is drawn.
+TEST_F(RenderTest, ConcavePolygonKeepsItsHole) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  const std::string file = std::string(kModels) + "/OBJ/concave_polygon.obj";
+  if (access(file.c_str(), R_OK) != 0)
+    GTEST_SKIP() << file << " is not installed";
+  // The ring lies in the plane x = -1.146 around (y, z) = (2.4, 2.35),
+  // radii 0.69 and 0.74; the camera looks at it along +x.
+  _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Camera");
+  camera->position = {-4, 2.4f, 2.35f};
+  camera->has_look_at = true;
+  camera->look_at = {-1.146f, 2.4f, 2.35f};
+  add_node(nullptr, OBJECT_TYPE_LIGHT, "Sun")->position = {-10, 2.4f, 2.35f};
+  ASSERT_NE(add_model("Ring", file, "obj"), nullptr);
+  std::string messages;
+  ASSERT_EQ(pov_save(path("ring.pov").c_str(), nullptr, 1), 1);
+  ASSERT_EQ(render("ring.pov", messages), 0) << messages;
+  EXPECT_GT(lit_pixels("ring.tga"), 40) << "the ring is drawn";
+  EXPECT_FALSE(lit("ring.tga", 32, 24)) << "the hole shows the background";
 }
 
 } // namespace

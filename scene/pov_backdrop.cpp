@@ -56,6 +56,10 @@ void write_tiled(FILE *file, int width, int height, float view_height, float asp
 
 // The horizontal shift used when the image is wider than the picture (or the
 // vertical one when it is taller): -1 and 1 push it to one side or the other.
+// The shift comes before the scales, so it is measured in image widths
+// (heights): half of what the image reaches beyond the picture, which is
+// 1 - (picture aspect) / A of its width, so that its edge meets the
+// picture's edge exactly (and the repeated image never shows).
 void write_shift(FILE *file, int choice, const char *to_low, const char *to_high, double value) {
   if (choice == -1)
     pov_printf(file, 0, to_low, value);
@@ -69,15 +73,17 @@ void write_fitted(FILE *file, int depth, _object *root, float view_height, float
   pov_printf(file, 0, " translate <-0.5, -0.5>\n");
   pov_printf(file, 0, "#if ((IMAGE_WIDTH / IMAGE_HEIGHT) < %g)\n", static_cast<double>(aspect));
   pov_printf(file, depth + 2, "%s", "");
-  write_shift(file, obj_get_texturemethod(root), "translate <(%g - IMAGE_WIDTH / IMAGE_HEIGHT) / 2, 0, 0>",
-              "translate <(IMAGE_WIDTH / IMAGE_HEIGHT - %g) / 2, 0, 0>", aspect);
+  write_shift(file, obj_get_texturemethod(root),
+              "translate <(1 - IMAGE_WIDTH / IMAGE_HEIGHT / %g) / 2, 0, 0>",
+              "translate <(IMAGE_WIDTH / IMAGE_HEIGHT / %g - 1) / 2, 0, 0>", aspect);
   pov_printf(file, 0, " scale <%g, %g, 1>\n", static_cast<double>(view_height),
              static_cast<double>(view_height));
   pov_printf(file, 0, "#else\n");
   pov_printf(file, depth + 2, "%s", "");
   float inverse = 1.0f / aspect;
-  write_shift(file, obj_get_texturequality(root), "translate <0, (%g - IMAGE_HEIGHT / IMAGE_WIDTH) / 2, 0>",
-              "translate <0, (IMAGE_HEIGHT / IMAGE_WIDTH - %g) / 2, 0>", inverse);
+  write_shift(file, obj_get_texturequality(root),
+              "translate <0, (1 - IMAGE_HEIGHT / IMAGE_WIDTH / %g) / 2, 0>",
+              "translate <0, (IMAGE_HEIGHT / IMAGE_WIDTH / %g - 1) / 2, 0>", inverse);
   double narrowed = view_height / aspect;
   pov_printf(file, 0, " scale <%g, %g, 1> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n", narrowed, narrowed);
   pov_printf(file, 0, "#end\n");

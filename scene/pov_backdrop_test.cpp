@@ -93,19 +93,19 @@ TEST(Backdrop, FittedShifts) {
   root->texture.quality = 1;
   std::string text = backdrop(root);
   EXPECT_NE(text.find("#if ((IMAGE_WIDTH / IMAGE_HEIGHT) < 1)\n"
-                      "    translate <(1 - IMAGE_WIDTH / IMAGE_HEIGHT) / 2, 0, 0> scale <96, 96, 1>\n"
+                      "    translate <(1 - IMAGE_WIDTH / IMAGE_HEIGHT / 1) / 2, 0, 0> scale <96, 96, 1>\n"
                       "#else\n"
-                      "    translate <0, (IMAGE_HEIGHT / IMAGE_WIDTH - 1) / 2, 0>"
+                      "    translate <0, (IMAGE_HEIGHT / IMAGE_WIDTH / 1 - 1) / 2, 0>"
                       " scale <96, 96, 1> * (IMAGE_WIDTH / IMAGE_HEIGHT)\n"),
             std::string::npos)
       << text;
   root->texture.method = 1;
   root->texture.quality = -1;
   text = backdrop(root);
-  EXPECT_NE(text.find("    translate <(IMAGE_WIDTH / IMAGE_HEIGHT - 1) / 2, 0, 0> scale <96, 96, 1>\n"),
+  EXPECT_NE(text.find("    translate <(IMAGE_WIDTH / IMAGE_HEIGHT / 1 - 1) / 2, 0, 0> scale <96, 96, 1>\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("    translate <0, (1 - IMAGE_HEIGHT / IMAGE_WIDTH) / 2, 0> scale"), std::string::npos)
+  EXPECT_NE(text.find("    translate <0, (1 - IMAGE_HEIGHT / IMAGE_WIDTH / 1) / 2, 0> scale"), std::string::npos)
       << text;
 }
 

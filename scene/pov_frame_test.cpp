@@ -50,11 +50,14 @@ TEST_F(FrameTest, WalkFromAnotherNodeWritesNoFrame) {
   _object *group = add_node(nullptr, OBJECT_TYPE_GROUP, "Product");
   _object *ball = add_node(group, OBJECT_TYPE_GEOMETRY, "Ball");
   ball->color = ZAL_COLOR{0, 0, 1};
-  EXPECT_EQ(walk_text(group), "  object { // Ball\n"
+  // The ball has no shape: it is written inside a comment.
+  EXPECT_EQ(walk_text(group), "/*\n"
+                              "  object { // Ball\n"
                               "    pigment {color rgbt <0, 0, 1, 0>}\n"
                               "    finish {ambient <0, 0, 1> phong 0 phong_size 0}\n"
                               "    #if (NO_SHADOWS) no_shadow #end\n"
-                              "  }\n");
+                              "  }\n"
+                              "*/\n");
   EXPECT_EQ(walk_text(ball).find("Brightfold"), std::string::npos);
 }
 

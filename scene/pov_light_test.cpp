@@ -124,12 +124,14 @@ TEST_F(LightTest, InactiveLightIsCommentedOutAndChildrenFollow) {
                                               "    color rgb <1, 1, 1> * (5/3) * 1\n"
                                               "  }\n"
                                               "*/\n"
+                                              "/*\n" // the shade has no shape
                                               "    object { // Shade\n"
                                               "      pigment {color rgbt <1, 1, 1, 0>}\n"
                                               "      translate <0, 1, 0>\n"
                                               "      finish {ambient <1, 1, 1> phong 0 phong_size 0}\n"
                                               "      #if (NO_SHADOWS) no_shadow #end\n"
-                                              "    }\n");
+                                              "    }\n"
+                                              "*/\n");
 }
 
 } // namespace

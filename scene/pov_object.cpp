@@ -66,7 +66,9 @@ int pov_statement_count(const ZAL_COLOR &own, PartRecord *record) {
 void pov_write_object_body(FILE *file, int depth, _object *node, PartRecord *record) {
   PovObjectValues values;
   values.opacity = obj_get_transparency(node) * inherited_opacity;
-  bool hidden = obj_get_vis(node) != 1 || values.opacity == 0;
+  // An object without a shape (no geometry entry, no part) is written like
+  // a hidden one: POV-Ray would refuse the whole scene over its statement.
+  bool hidden = obj_get_vis(node) != 1 || values.opacity == 0 || !pov_has_shape(node, record);
   if (hidden)
     fputs("/*\n", file);
   pov_read_object_values(node, &values);

@@ -234,11 +234,13 @@ const char *const kHiddenTree = "  object { // Ghost\n"
                                 "    #if (NO_SHADOWS) no_shadow #end\n"
                                 "  }\n"
                                 "*/\n"
+                                "/*\n" // the kid has no shape
                                 "    object { // Kid\n"
                                 "      pigment {color rgbt <1, 1, 1, 0>}\n"
                                 "      finish {ambient <1, 1, 1> phong 0 phong_size 0}\n"
                                 "      #if (NO_SHADOWS) no_shadow #end\n"
-                                "    }\n";
+                                "    }\n"
+                                "*/\n";
 
 TEST_F(ObjectTest, HiddenObjectIsCommentedOutAndChildrenFollow) {
   _object *ghost = add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Ghost");
@@ -255,7 +257,7 @@ TEST_F(ObjectTest, ZeroOpacityHidesLikeInvisibility) {
   EXPECT_EQ(text.substr(0, text.find("/*\n  object")), default_frame());
   EXPECT_NE(text.find("rgbt <1, 1, 1, 1>}\n    finish {ambient <1, 1, 1> phong 0 phong_size 0}\n"),
             std::string::npos);
-  EXPECT_NE(text.find("  }\n*/\n    object { // Kid\n"), std::string::npos);
+  EXPECT_NE(text.find("  }\n*/\n/*\n    object { // Kid\n"), std::string::npos);
 
   // A group of opacity 0 hides everything below it.
   scene_reset();
@@ -272,11 +274,13 @@ TEST_F(ObjectTest, InactiveObjectWritesNothingButItsChildren) {
   off->active = 0;
   add_node(off, OBJECT_TYPE_GEOMETRY, "Kid");
   EXPECT_EQ(walk_text(db_get_root()), default_frame() +
+                                          "/*\n"
                                           "    object { // Kid\n"
                                           "      pigment {color rgbt <1, 1, 1, 0>}\n"
                                           "      finish {ambient <1, 1, 1> phong 0 phong_size 0}\n"
                                           "      #if (NO_SHADOWS) no_shadow #end\n"
-                                          "    }\n");
+                                          "    }\n"
+                                          "*/\n");
 }
 
 TEST_F(ObjectTest, OtherNodeTypesWriteOnlyTheirChildren) {
@@ -284,11 +288,13 @@ TEST_F(ObjectTest, OtherNodeTypesWriteOnlyTheirChildren) {
   _object *kid = add_node(odd, OBJECT_TYPE_GEOMETRY, "Kid");
   kid->color = ZAL_COLOR{0.25f, 0.5f, 0.75f};
   EXPECT_EQ(walk_text(db_get_root()), default_frame() +
+                                          "/*\n"
                                           "    object { // Kid\n"
                                           "      pigment {color rgbt <0.25, 0.5, 0.75, 0>}\n"
                                           "      finish {ambient <0.25, 0.5, 0.75> phong 0 phong_size 0}\n"
                                           "      #if (NO_SHADOWS) no_shadow #end\n"
-                                          "    }\n");
+                                          "    }\n"
+                                          "*/\n");
 }
 
 TEST_F(ObjectTest, NamesCannotEscapeTheirComment) {
@@ -306,6 +312,38 @@ TEST_F(ObjectTest, LongNamesAreTruncated) {
   add_node(nullptr, OBJECT_TYPE_GEOMETRY, long_name.c_str());
   std::string text = walk_text(db_get_root());
   EXPECT_NE(text.find("  object { // " + std::string(255, 'L') + "\n"), std::string::npos);
+}
+
+// An object that gets no shape statement (no geometry entry, or a mesh
+// whose part could not be declared) is written inside a comment, as a
+// hidden one is: POV-Ray refuses an object statement without a shape.
+TEST_F(ObjectTest, ObjectWithoutShapeIsCommentedOut) {
+  struct Case {
+    const char *name;
+    bool geometry, params, part, commented;
+  } cases[] = {
+      {"no geometry", false, false, false, true},
+      {"mesh without its part", true, false, false, true},
+      {"primitive", true, true, false, false},
+      {"part", true, false, true, false},
+  };
+  LIST colours;
+  ZAL_COLOR red{1, 0, 0};
+  colours.add(&red);
+  char part_name[] = "oku_Part_1";
+  PartRecord record{part_name, &colours, 1, 0, nullptr};
+  for (const Case &c : cases) {
+    scene_reset();
+    _object *node = add_node(nullptr, OBJECT_TYPE_GEOMETRY, c.name);
+    if (c.geometry)
+      scene_add_geometry(node)->set_mesh(VYobject_create());
+    if (c.params)
+      scene_set_params(node, GeomParams{3, 0, 0, 0, 0, 1, 0, 0});
+    std::string text =
+        capture_text([&](FILE *f) { pov_write_object_body(f, 0, node, c.part ? &record : nullptr); });
+    EXPECT_EQ(text.rfind("/*\nobject { // ", 0) == 0, c.commented) << c.name << "\n" << text;
+    EXPECT_EQ(text.size() > 3 && text.substr(text.size() - 3) == "*/\n", c.commented) << c.name;
+  }
 }
 
 } // namespace

@@ -100,6 +100,9 @@ TEST_F(RenderTest, CameraLightsAndHiddenObjects) {
 
   _object *evil = sphere("x */ #error \"escaped\"\n#error \"escaped\" /*", {1, 1, 1}, {0, 0, 0}, 4);
   evil->visible = 0;
+  // An object with no shape at all: POV-Ray would refuse the whole scene
+  // over its statement.
+  add_node(nullptr, OBJECT_TYPE_GEOMETRY, "No shape")->color = {0, 1, 0};
 
   std::string messages;
   std::unique_ptr<VYbitmap> picture = save_and_render(messages);

@@ -26,11 +26,14 @@ protected:
   std::string dir;
 };
 
-const char *const kBall = "  object { // Ball\n"
+// A ball without a shape, written inside a comment.
+const char *const kBall = "/*\n"
+                          "  object { // Ball\n"
                           "    pigment {color rgbt <0, 0, 1, 0>}\n"
                           "    finish {ambient <0, 0, 1> phong 0 phong_size 0}\n"
                           "    #if (NO_SHADOWS) no_shadow #end\n"
-                          "  }\n";
+                          "  }\n"
+                          "*/\n";
 
 TEST_F(SaveTest, WritesTheSceneAndLeavesTheStateEmpty) {
   add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Ball")->color = ZAL_COLOR{0, 0, 1};

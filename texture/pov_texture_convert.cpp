@@ -17,25 +17,27 @@
 
 namespace {
 
-// Reduction factors beyond this come only from absurd scales; they are
-// refused rather than looped over.
-const double kMaxReduce = 65536;
+// Reduction factors are held below this. A larger one (only absurd scales
+// give one) averages whole copies of the source instead: the largest
+// multiple of the source size within the limit, which gives the source's
+// mean along that axis, the value every larger factor tends to.
+const double kMaxReduce = 1 << 30;
 
 // How far the output spans on one axis (cover source sizes) and by how much it
 // is reduced; 0 when the axis cannot give an image.
-int resample_axis(int size, float cover, int *reduce, int *out_size) {
+int resample_axis(int size, double cover, int *reduce, int *out_size) {
   if (!std::isfinite(cover))
     return 0;
-  if (cover > 2) {
-    double r = ceil(cover * 0.5);
-    if (r > kMaxReduce)
-      return 0;
-    *reduce = static_cast<int>(r);
-  }
-  double out = ceil(size * static_cast<double>(cover) / *reduce);
+  double r = *reduce;
+  if (cover > 2)
+    r = ceil(cover * 0.5);
+  double out = ceil(size * cover / r);
   if (!(out >= 1) || out > 2.0 * size + 1)
     return 0; // a scale of 0 leaves nothing to write
   *out_size = static_cast<int>(out);
+  if (r > kMaxReduce)
+    r = std::max(1.0, floor(kMaxReduce / size)) * size;
+  *reduce = static_cast<int>(r);
   return 1;
 }
 
@@ -156,6 +158,72 @@ void fill_cell_reduced(const VYbitmap *source, const TextureLayout &l, const std
   }
 }
 
+// The source pixels (offsets along a row, or rows) that each cell column
+// (or row) averages, with how often each one counts. A factor above the
+// source size wraps round it whole several times: each pixel is counted once
+// per whole wrap plus once more if it is in the part left over, so the work
+// stays with the source's size whatever the factor.
+struct Taps {
+  std::vector<int64_t> at;
+  std::vector<uint64_t> weight;
+  std::vector<size_t> start; // per cell column (row), into at and weight
+};
+
+Taps axis_taps(int cells, int crop, int reduce, int size, int mirror) {
+  Taps t;
+  t.start.push_back(0);
+  for (int c = 0; c < cells; c++) {
+    const int64_t base = (static_cast<int64_t>(crop) + c) * reduce;
+    if (reduce <= size) {
+      for (int k = 0; k < reduce; k++) {
+        t.at.push_back(wrap(base + k, size, mirror));
+        t.weight.push_back(1);
+      }
+    } else {
+      const size_t first = t.at.size();
+      for (int i = 0; i < size; i++) {
+        t.at.push_back(i);
+        t.weight.push_back(static_cast<uint64_t>(reduce / size));
+      }
+      for (int k = 0; k < reduce % size; k++)
+        t.weight[first + static_cast<size_t>(wrap(base + k, size, mirror))]++;
+    }
+    t.start.push_back(t.at.size());
+  }
+  return t;
+}
+
+// Middle copy with a reduction larger than the source on some axis; the same
+// rounded means as fill_cell_reduced, summed through the taps.
+void fill_cell_folded(const VYbitmap *source, const TextureLayout &l, VYbitmap *output) {
+  const int bpp = output->bytes_per_pixel();
+  const size_t out_row = static_cast<size_t>(l.out_width) * bpp;
+  const size_t src_row = static_cast<size_t>(source->width()) * 4;
+  const Taps xs = axis_taps(l.cell_width, l.crop_x, l.reduce_x, source->width(), l.mirror_x);
+  const Taps ys = axis_taps(l.cell_height, l.crop_y, l.reduce_y, source->height(), l.mirror_y);
+  const unsigned __int128 n =
+      static_cast<unsigned __int128>(l.reduce_x) * static_cast<unsigned __int128>(l.reduce_y);
+  for (int r = 0; r < l.cell_height; r++) {
+    unsigned char *out = output->data() + (l.cell_y + r) * out_row + static_cast<size_t>(l.cell_x) * bpp;
+    for (int c = 0; c < l.cell_width; c++, out += bpp) {
+      unsigned __int128 sum[3] = {0, 0, 0};
+      for (size_t j = ys.start[r]; j < ys.start[r + 1]; j++) {
+        const unsigned char *line = source->data() + ys.at[j] * src_row;
+        uint64_t row_sum[3] = {0, 0, 0}; // at most 255 x 2^30 x 2
+        for (size_t i = xs.start[c]; i < xs.start[c + 1]; i++)
+          for (int k = 0; k < 3; k++)
+            row_sum[k] += xs.weight[i] * line[xs.at[i] * 4 + k];
+        for (int k = 0; k < 3; k++)
+          sum[k] += static_cast<unsigned __int128>(row_sum[k]) * ys.weight[j];
+      }
+      for (int k = 0; k < 3; k++)
+        out[k] = static_cast<unsigned char>((2 * sum[k] + n) / (2 * n));
+      if (bpp == 4)
+        out[3] = l.alpha;
+    }
+  }
+}
+
 // Repeats the middle copy across the rest of the output. Within a row the
 // part right of the cell is periodic, so it is filled by copying ever longer
 // runs; the left part equals a run of whole periods further right. Rows above
@@ -225,9 +293,11 @@ int texture_layout(const TextureRecord *record, int width, int height, TextureLa
   l->reduce_y = 1;
   l->depth = 24;
   if (!record->scene_root && record->method != 0) {
-    if (!resample_axis(width, 2.0f * fabsf(record->scale.x), &l->reduce_x, &l->out_width))
+    // In double: twice the largest float is still a finite cover.
+    if (!resample_axis(width, 2.0 * std::fabs(double(record->scale.x)), &l->reduce_x, &l->out_width))
       return 0;
-    if (record->method == 2 && !resample_axis(height, fabsf(record->scale.y), &l->reduce_y, &l->out_height))
+    if (record->method == 2 &&
+        !resample_axis(height, std::fabs(double(record->scale.y)), &l->reduce_y, &l->out_height))
       return 0;
   }
   if (record->opacity != 1.0f) {
@@ -250,6 +320,11 @@ int texture_layout(const TextureRecord *record, int width, int height, TextureLa
 }
 
 void texture_fill(const VYbitmap *source, const TextureLayout &l, VYbitmap *output) {
+  if (l.reduce_x > source->width() || l.reduce_y > source->height()) {
+    fill_cell_folded(source, l, output);
+    fill_repetitions(l, output);
+    return;
+  }
   // Byte offsets of the source columns that each output column reads.
   std::vector<int32_t> columns(static_cast<size_t>(l.cell_width) * l.reduce_x);
   size_t i = 0;

@@ -252,18 +252,20 @@ TEST(TextureConvert, EmptyOutputFails) {
     o->texture.scale = {NAN, 1};
   });
   EXPECT_EQ(nan.usable, 0);
+  // A huge scale is no reason to refuse: the image averages to its mean.
   Converted huge = convert(dir, "z.png", 4, 4, [](_object *o) {
     o->texture.method = 1;
     o->texture.scale = {1e30f, 1};
   });
-  EXPECT_EQ(huge.usable, 0);
+  EXPECT_EQ(huge.usable, 1);
+  EXPECT_EQ(huge.image.width, 8);
   // A zero vertical scale does not matter to the cylindrical method.
   Converted cylinder = convert(dir, "z.png", 4, 4, [](_object *o) {
     o->texture.method = 1;
     o->texture.scale = {1, 0};
   });
   EXPECT_EQ(cylinder.usable, 1);
-  EXPECT_EQ(dir.entries().size(), 2u); // z.png and the cylinder's file
+  EXPECT_EQ(dir.entries().size(), 3u); // z.png, the huge scale's and the cylinder's file
 }
 
 TEST(TextureConvert, UnreadableImageLeavesNothing) {

@@ -84,4 +84,50 @@ TEST(TextureFill, EveryPixelFollowsTheDefinition) {
   }
 }
 
+// Fills the output for the settings and checks every pixel with check(x, y, k, byte).
+template <class Check>
+void fill_and_check(const VYbitmap &source, int method, float sx, float sy, Check check) {
+  TextureRecord record = {};
+  record.method = method;
+  record.scale = {sx, sy};
+  record.opacity = 1;
+  TextureLayout l;
+  const std::string what = describe(source.width(), source.height(), method, sx, sy, 1);
+  ASSERT_TRUE(texture_layout(&record, source.width(), source.height(), &l)) << what;
+  ASSERT_LE(l.out_width, 2 * source.width() + 1) << what;
+  ASSERT_LE(l.out_height, 2 * source.height() + 1) << what;
+  VYbitmap output(l.out_width, l.out_height, l.depth, nullptr);
+  texture_fill(&source, l, &output);
+  for (int y = 0; y < l.out_height; ++y)
+    for (int x = 0; x < l.out_width; ++x)
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(output.data()[(static_cast<size_t>(y) * l.out_width + x) * 3 + k], check(l, x, y, k))
+            << what << " at " << x << "," << y;
+}
+
+// Scales past the source size: the same means as the definition, worked
+// out per whole wrap round the source; beyond a reduction of 2^30 the mean
+// of whole copies, the source's own mean.
+TEST(TextureFill, LargeScalesStayBoundedAndFollowTheDefinition) {
+  const int sizes[][2] = {{3, 2}, {5, 3}};
+  const float near[][3] = {{1, 70000, 1}, {1, -70001.5f, 1}, {2, 1, 70001}, {2, -3, -40000}};
+  const float far[] = {3e9f, -1e30f, 3.4028235e38f};
+  for (const auto &size : sizes) {
+    auto source = noise(size[0], size[1]);
+    for (const auto &s : near)
+      fill_and_check(*source, int(s[0]), s[1], s[2], [&](const TextureLayout &l, int x, int y, int k) {
+        return expected_byte(*source, l, x, y, k);
+      });
+    uint64_t total[3] = {0, 0, 0};
+    const uint64_t pixels = uint64_t(size[0]) * uint64_t(size[1]);
+    for (uint64_t i = 0; i < pixels; ++i)
+      for (int k = 0; k < 3; ++k)
+        total[k] += source->data()[i * 4 + k];
+    for (float scale : far)
+      fill_and_check(*source, 2, scale, scale, [&](const TextureLayout &, int, int, int k) {
+        return int((2 * total[k] + pixels) / (2 * pixels));
+      });
+  }
+}
+
 } // namespace

@@ -30,8 +30,8 @@ struct TextureLayout {
 };
 
 // Works out the output for a source of width x height pixels; answers 0 when
-// the settings give no usable image (an empty axis, a non-finite scale or an
-// absurd reduction), in which case no file may be written.
+// the settings give no usable image (an empty axis or a non-finite scale), in
+// which case no file may be written.
 int texture_layout(const TextureRecord *record, int width, int height, TextureLayout *layout);
 // Fills the output bitmap (out_width x out_height, depth bits) from the
 // 32-bit source: the box-filtered middle copy, then its repetitions.

@@ -88,4 +88,56 @@ TEST(TextureRender, TextureAndBackdropKeepTheirOrientation) {
   EXPECT_EQ(colour_name(picture.at(width - 9, height - 9)), "black");
 }
 
+// A fitted backdrop pushed to one side (method or quality -1 or 1): its
+// edge meets the picture's edge exactly, so neither a strip of the repeated
+// image shows there nor is the image's own edge cut off. The 64 x 48 image
+// has four coloured quarters in a white frame of one pixel; the picture is
+// narrower than the image for the methods and wider for the qualities.
+TEST(TextureRender, ShiftedBackdropMeetsThePictureEdge) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  const unsigned char quarters[4][3] = {{255, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 255, 0}};
+  std::vector<unsigned char> rgba;
+  for (int y = 0; y < 48; y++)
+    for (int x = 0; x < 64; x++) {
+      const bool frame = x == 0 || y == 0 || x == 63 || y == 47;
+      const unsigned char *c = quarters[(y < 24 ? 0 : 2) + (x < 32 ? 0 : 1)];
+      const unsigned char white = 255;
+      rgba.insert(rgba.end(), {frame ? white : c[0], frame ? white : c[1], frame ? white : c[2], white});
+    }
+  // The edge pixel shows the frame, the one 8 pixels further in the quarter.
+  struct Case {
+    int method, quality, width, height, x, y, dx, dy;
+    const char *inside;
+  } cases[] = {
+      {-1, 0, 240, 240, 0, 60, 8, 0, "red"},     // left edge
+      {1, 0, 240, 240, 239, 60, -8, 0, "blue"},  // right edge
+      {0, 1, 240, 120, 60, 0, 0, 8, "red"},      // top edge
+      {0, -1, 240, 120, 60, 119, 0, -8, "green"} // bottom edge
+  };
+  for (const Case &c : cases) {
+    ScratchCwd dir;
+    ASSERT_TRUE(textest::write_png(dir.file("sky.png"), 64, 48, rgba));
+    scene_environment().ambient = 1;
+    _object *root = db_get_root();
+    root->has_texture = true;
+    root->texture.image = dir.file("sky.png");
+    root->texture.method = c.method;
+    root->texture.quality = c.quality;
+    _object *camera = scene_add_object(root, OBJECT_TYPE_CAMERA);
+    camera->position = {0, 0, 10};
+    camera->has_look_at = true;
+    camera->look_at = {0, 0, 0};
+    camera->sky = {0, 1, 0};
+    // The scene is written for the picture's size, as the preview writes it.
+    const SceneOptions options = {c.width, c.height, 0, 1};
+    ASSERT_EQ(pov_write_preview_scene(dir.file("scene.pov").c_str(), nullptr, &options), 1);
+    textest::Image picture = render(dir, "scene.pov", c.width, c.height);
+    ASSERT_EQ(picture.width, c.width) << read_log(dir);
+    const std::string what = "method " + std::to_string(c.method) + ", quality " + std::to_string(c.quality);
+    EXPECT_EQ(colour_name(picture.at(c.x, c.y)), "white") << what;
+    EXPECT_EQ(colour_name(picture.at(c.x + c.dx, c.y + c.dy)), c.inside) << what;
+  }
+}
+
 } // namespace
