@@ -105,7 +105,8 @@ TEST(Backdrop, FittedShifts) {
   EXPECT_NE(text.find("    translate <(IMAGE_WIDTH / IMAGE_HEIGHT / 1 - 1) / 2, 0, 0> scale <96, 96, 1>\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("    translate <0, (1 - IMAGE_HEIGHT / IMAGE_WIDTH / 1) / 2, 0> scale"), std::string::npos)
+  EXPECT_NE(text.find("    translate <0, (1 - IMAGE_HEIGHT / IMAGE_WIDTH / 1) / 2, 0> scale"),
+            std::string::npos)
       << text;
 }
 
