@@ -155,28 +155,29 @@ private:
 struct ImageCheck {
   int width = 0, height = 0;
   bool found = false; // a whole image of the surface's size
+  // The picture is the one the renderer was told to write.
   static void look(void *user) {
     auto *check = static_cast<ImageCheck *>(user);
+    const std::string rendered = win32_last_spawn_files().output_file;
     int w = 0, h = 0, channels = 0;
-    check->found = stbi_info(kRendered, &w, &h, &channels) && w == check->width && h == check->height &&
-                   whole_picture(w, h);
+    check->found = !rendered.empty() && stbi_info(rendered.c_str(), &w, &h, &channels) && w == check->width &&
+                   h == check->height && whole_picture(rendered.c_str(), w, h);
   }
   // POV-Ray writes uncompressed Targa files: whole when the file holds every
   // pixel. Any other kind is read through the host's reader, which refuses
   // cut-off files.
-  static bool whole_picture(int w, int h) {
+  static bool whole_picture(const char *rendered, int w, int h) {
     unsigned char header[18] = {};
     struct stat info;
-    FILE *file = std::fopen(kRendered, "rb");
+    FILE *file = std::fopen(rendered, "rb");
     const bool got = file && std::fread(header, 1, sizeof header, file) == sizeof header;
     if (file)
       std::fclose(file);
-    if (got && header[1] == 0 && header[2] == 2 && stat(kRendered, &info) == 0)
+    if (got && header[1] == 0 && header[2] == 2 && stat(rendered, &info) == 0)
       return info.st_size >= 18 + header[0] + static_cast<off_t>(w) * h * ((header[16] + 7) / 8);
-    std::unique_ptr<VYbitmap> image(image_reader_invoke(kRendered));
+    std::unique_ptr<VYbitmap> image(image_reader_invoke(rendered));
     return image && image->width() == w && image->height() == h;
   }
-  static constexpr const char *kRendered = "$$povuds.tga";
 };
 
 int not_registered() {
@@ -268,15 +269,27 @@ bool write_picture(const std::string &out, int width, int height, int bytes_per_
 
 namespace {
 
-bool keep_scene(const std::string &path) {
-  std::ifstream in("$$povuds.pov", std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  errno = 0;
-  if (!in.bad() && zal::write_whole_file(path, text.data(), text.size()))
-    return true;
-  report("cannot keep the scene as " + path + ": " + std::strerror(errno ? errno : EIO));
-  return false;
-}
+// Copies the scene the renderer is about to read, just before it starts; a
+// copy that fails stops the start, and the command reports it.
+struct SceneKeeper {
+  std::string path;
+  int error = 0; // errno of a failed copy
+  static int take(void *user) {
+    auto *keeper = static_cast<SceneKeeper *>(user);
+    std::ifstream in(win32_last_spawn_files().input_file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    errno = 0;
+    if (!in.bad() && zal::write_whole_file(keeper->path, text.data(), text.size()))
+      return 1;
+    keeper->error = errno ? errno : EIO;
+    return 0;
+  }
+  bool failed() const {
+    if (error)
+      report("cannot keep the scene as " + path + ": " + std::strerror(error));
+    return error != 0;
+  }
+};
 
 int interrupted_exit() {
   report("render interrupted");
@@ -291,8 +304,9 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
     surface.draw();
   if (RenderGuard::interrupted())
     return interrupted_exit();
-  if (!request.keep_scene.empty() && !keep_scene(request.keep_scene))
-    return kExitRenderFailed;
+  SceneKeeper keeper{request.keep_scene};
+  if (!keeper.path.empty())
+    win32_spawn_set_starting(SceneKeeper::take, &keeper);
   ImageCheck check{request.width, request.height};
   win32_spawn_set_finished(ImageCheck::look, &check);
   PovrayOutput output(true);
@@ -303,8 +317,11 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
   guard.stop_clock();
   output.stop();
   win32_spawn_set_finished(nullptr, nullptr);
+  win32_spawn_set_starting(nullptr, nullptr);
   if (RenderGuard::interrupted())
     return interrupted_exit();
+  if (keeper.failed())
+    return kExitRenderFailed;
   if (guard.timed_out()) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%g", request.timeout);

@@ -22,8 +22,11 @@ namespace {
 std::atomic<pid_t> running{0};
 std::atomic<int> output_fd{-1};
 Win32SpawnResult last_result{};
+Win32SpawnFiles last_files;
 WIN32_SPAWN_HOOK finished_hook = nullptr;
 void *finished_user = nullptr;
+WIN32_SPAWN_START_HOOK starting_hook = nullptr;
+void *starting_user = nullptr;
 
 // In the child between fork and exec: only async-signal-safe calls.
 [[noreturn]] void exec_child(const char *path, char *const *argv, int report_fd, int out, pid_t parent) {
@@ -57,7 +60,17 @@ int wait_for(pid_t pid) {
 
 } // namespace
 
+// spawn_files.cpp
+Win32SpawnFiles win32_describe_spawn(const std::vector<std::string> &args);
+
 Win32SpawnResult win32_last_spawn() { return last_result; }
+
+Win32SpawnFiles win32_last_spawn_files() { return last_files; }
+
+void win32_spawn_set_starting(WIN32_SPAWN_START_HOOK hook, void *user) {
+  starting_hook = hook;
+  starting_user = user;
+}
 
 int win32_spawn_set_output(int fd) { return output_fd.exchange(fd); }
 
@@ -70,6 +83,7 @@ void win32_spawn_set_finished(WIN32_SPAWN_HOOK hook, void *user) {
 
 intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
   last_result = Win32SpawnResult{};
+  last_files = Win32SpawnFiles{};
   if (mode != _P_WAIT || !path) {
     last_result.error = errno = EINVAL;
     return -1;
@@ -87,6 +101,11 @@ intptr_t _spawnl(int mode, const char *path, const char *arg0, ...) {
       argv.push_back(const_cast<char *>(arg));
     va_end(args);
     argv.push_back(nullptr);
+  }
+  last_files = win32_describe_spawn(std::vector<std::string>(argv.begin() + 1, argv.end() - (arg0 ? 1 : 0)));
+  if (starting_hook && !starting_hook(starting_user)) {
+    last_result.error = errno = ECANCELED;
+    return -1;
   }
 
   // A close-on-exec pipe tells a failed exec apart from a program that ran.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -123,6 +124,47 @@ TEST_F(SpawnTest, TheFinishedHookSeesWhatTheProgramLeftBehind) {
   _spawnl(_P_WAIT, "/bin/true", "true", static_cast<char *>(nullptr));
   EXPECT_TRUE(seen.existed);
   EXPECT_EQ(seen.calls, 1);
+}
+
+// The host learns the scene and picture the renderer was told about from its
+// INI file, before the program starts and after the INI file is gone.
+TEST_F(SpawnTest, TheFilesOfTheIniFileAreKnownBeforeTheStart) {
+  std::string ini = dir_ + "/r.INI";
+  std::ofstream(ini) << "; a render\nWidth=2\n input_file_name = \"s.pov\" ; scene\r\n"
+                        "Output_File_Name=/abs/p.tga\n";
+  struct Seen {
+    Win32SpawnFiles files;
+    int answer = 1;
+  } seen;
+  win32_spawn_set_starting(
+      [](void *user) {
+        auto *s = static_cast<Seen *>(user);
+        s->files = win32_last_spawn_files();
+        return s->answer;
+      },
+      &seen);
+  EXPECT_EQ(_spawnl(_P_WAIT, "/bin/true", "true", "/EXIT", ini.c_str(), static_cast<char *>(nullptr)), 0);
+  unlink(ini.c_str());
+  const std::string cwd = std::filesystem::current_path().string();
+  const struct {
+    const char *what;
+    std::string got, want;
+  } rows[] = {
+      {"ini", seen.files.ini_file, ini},
+      {"scene", seen.files.input_file, cwd + "/s.pov"},
+      {"picture", seen.files.output_file, "/abs/p.tga"},
+      {"kept", win32_last_spawn_files().output_file, "/abs/p.tga"},
+      {"args", seen.files.args.size() == 2 ? seen.files.args[0] : "?", "/EXIT"},
+  };
+  for (const auto &row : rows)
+    EXPECT_EQ(row.got, row.want) << row.what;
+  seen.answer = 0; // a hook answering 0 keeps the program from starting
+  EXPECT_EQ(_spawnl(_P_WAIT, "/bin/true", "true", "x", static_cast<char *>(nullptr)), -1);
+  win32_spawn_set_starting(nullptr, nullptr);
+  EXPECT_EQ(win32_last_spawn().started, 0);
+  EXPECT_EQ(win32_last_spawn().error, ECANCELED);
+  EXPECT_EQ(seen.files.ini_file, "");
+  EXPECT_EQ(seen.files.input_file, "");
 }
 
 TEST_F(SpawnTest, UnlinkDeletesAFile) {
