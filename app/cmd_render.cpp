@@ -342,6 +342,16 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
   return kExitOk;
 }
 
+std::unique_ptr<VYuniverseDisplaySurface> create_render_surface(VYuniverseDisplaySurfaceFactory &factory,
+                                                                const RenderRequest &request) {
+  VYsurfaceOptions options{request.shadows ? 1 : 0, request.antialias ? 1 : 0};
+  std::unique_ptr<VYuniverseDisplaySurface> surface(
+      factory.create_surface(nullptr, request.width, request.height, request.depth, &options));
+  if (!surface)
+    report("the preview surface could not be created");
+  return surface;
+}
+
 namespace {
 
 // Creates the surface and renders on it; the picture's pixels are copied
@@ -349,14 +359,8 @@ namespace {
 int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &request,
               RenderedPicture &picture) {
   RenderGuard guard(request.timeout);
-  VYsurfaceOptions options{request.shadows ? 1 : 0, request.antialias ? 1 : 0};
-  std::unique_ptr<VYuniverseDisplaySurface> surface(
-      factory.create_surface(nullptr, request.width, request.height, request.depth, &options));
-  if (!surface) {
-    report("the preview surface could not be created");
-    return kExitRenderFailed;
-  }
-  return render_on(*surface, guard, request, picture);
+  std::unique_ptr<VYuniverseDisplaySurface> surface = create_render_surface(factory, request);
+  return surface ? render_on(*surface, guard, request, picture) : kExitRenderFailed;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct RenderedPicture {
   double render_seconds = 0; // the render run (POV-Ray) alone
 };
 
+// The preview surface of the request's size and options; null (reported)
+// when the factory makes none.
+std::unique_ptr<VYuniverseDisplaySurface> create_render_surface(VYuniverseDisplaySurfaceFactory &factory,
+                                                                const RenderRequest &request);
 // Draws the surface as often as asked, keeps the scene if asked, renders;
 // every failure is reported. Answers the exit code.
 int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const RenderRequest &request,

@@ -221,14 +221,8 @@ int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
 int run_render_watch(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &request,
                      const fs::path &work, const std::function<void(const std::string &)> &load) {
   RenderGuard guard(request.timeout);
-  VYsurfaceOptions options{request.shadows ? 1 : 0, request.antialias ? 1 : 0};
-  std::unique_ptr<VYuniverseDisplaySurface> surface(
-      factory.create_surface(nullptr, request.width, request.height, request.depth, &options));
-  if (!surface) {
-    report("the preview surface could not be created");
-    return kExitRenderFailed;
-  }
-  return WatchSession(request, work, load).run(*surface, guard);
+  std::unique_ptr<VYuniverseDisplaySurface> surface = create_render_surface(factory, request);
+  return surface ? WatchSession(request, work, load).run(*surface, guard) : kExitRenderFailed;
 }
 
 } // namespace bf

@@ -61,6 +61,8 @@ OBJECT_TYPE read_node_type(const JsonRef &ref, bool top);
 // Adds the geometry entries of `ref` (one entry or a list) to `node`, each
 // with the node's pivot.
 void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
+// The part's type, with its "part_label" and "part_params" when given.
+_part_info read_part_info(const JsonRef &ref, const std::string &type);
 // Counts the parts that the document's entries build from each mesh of a
 // model file.
 void count_model_parts(const json &document, LoadContext &context);

@@ -125,12 +125,7 @@ void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadCo
   LoaderFactory *factory = loader_get_factory(type.c_str());
   if (factory == nullptr)
     (type_ref ? *type_ref : file_ref).fail("no loader for part type \"" + type + "\"");
-  _part_info info;
-  info.type_ = type;
-  if (auto v = ref.get("part_label"))
-    info.name_ = read_string(*v);
-  if (auto v = ref.get("part_params"))
-    info.params_ = read_string(*v);
+  _part_info info = read_part_info(ref, type);
 
   std::string error;
   const bool first_use = context.parts.count({zal::ascii_lower(type), path}) == 0;
@@ -315,6 +310,16 @@ void check_image(const JsonRef &ref, const std::string &path) {
 }
 
 } // namespace
+
+_part_info read_part_info(const JsonRef &ref, const std::string &type) {
+  _part_info info;
+  info.type_ = type;
+  if (auto v = ref.get("part_label"))
+    info.name_ = read_string(*v);
+  if (auto v = ref.get("part_params"))
+    info.params_ = read_string(*v);
+  return info;
+}
 
 void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
   if (ref.value().is_object()) {

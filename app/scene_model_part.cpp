@@ -102,12 +102,7 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
   oku::Mat3 shape;
   if (auto v = ref.get("part_transform"))
     shape = read_transform(*v);
-  _part_info info;
-  info.type_ = type;
-  if (auto v = ref.get("part_label"))
-    info.name_ = read_string(*v);
-  if (auto v = ref.get("part_params"))
-    info.params_ = read_string(*v);
+  _part_info info = read_part_info(ref, type);
 
   ModelFile &model = model_of(file_ref, path, context);
   if (index < 0 || model.polygon_count(static_cast<unsigned>(index)) == 0)

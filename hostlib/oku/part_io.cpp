@@ -1,34 +1,14 @@
 // Opening the files of a part for Assimp.
 #include "oku/part_io.h"
 
+#include "base/ascii_text.h"
+
 #include <assimp/MemoryIOWrapper.h>
 
 #include <cstring>
 #include <memory>
 
 namespace oku {
-
-namespace {
-
-void append_utf8(std::string &out, unsigned code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-} // namespace
 
 bool utf16_to_utf8(const std::string &bytes, std::string &out) {
   if (bytes.size() < 2)
@@ -55,7 +35,7 @@ bool utf16_to_utf8(const std::string &bytes, std::string &out) {
     } else if (code >= 0xD800 && code < 0xE000) {
       code = 0xFFFD;
     }
-    append_utf8(out, code);
+    zal::append_utf8(out, code);
   }
   return true;
 }

@@ -1,6 +1,8 @@
 // Reading a Windows .reg export into keys and values.
 #include "registry_file.h"
 
+#include "base/ascii_text.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -26,24 +28,6 @@ std::string trim(const std::string &text) {
   return text.substr(begin, end - begin + 1);
 }
 
-void append_utf8(std::string &out, unsigned long code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // regedit writes UTF-16LE with a byte-order mark; everything else is taken as UTF-8.
 std::string decode(const std::string &bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -61,7 +45,7 @@ std::string decode(const std::string &bytes) {
         i += 2;
       }
     }
-    append_utf8(out, unit);
+    zal::append_utf8(out, unit);
   }
   return out;
 }
