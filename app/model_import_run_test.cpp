@@ -3,13 +3,12 @@
 // an imported scene is neither mirrored nor upside down.
 #include "import_test_support.h"
 #include "tests/support/files.h"
+#include "tests/support/run.h"
 
 #include "zalvy.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <memory>
@@ -24,27 +23,6 @@ const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
 
 using bftest::read_file;
 
-// Runs brightfold with `args`; answers the exit code, standard error in `err`.
-int run(const std::vector<std::string> &args, const fs::path &log, std::string *err = nullptr) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int e = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (e < 0 || dup2(e, 2) < 0)
-      _exit(127);
-    std::vector<char *> argv{const_cast<char *>(kProgram.c_str())};
-    for (const std::string &a : args)
-      argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(kProgram.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (err)
-    *err = read_file(log);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class ImportRun : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -53,7 +31,12 @@ protected:
     fs::create_directories(dir_ / "scenes" / "saved");
   }
   void TearDown() override { fs::remove_all(dir_); }
-  int brightfold(const std::vector<std::string> &args) { return run(args, dir_ / "log", &err_); }
+  // Runs brightfold with `args`; answers the exit code, keeps standard error.
+  int brightfold(const std::vector<std::string> &args) {
+    const bftest::RunResult result = bftest::run_program(kProgram, args);
+    err_ = result.err;
+    return result.status;
+  }
 
   // A red cube right of the scene's middle and a green one above it; a
   // camera on +z looking down -z with +y up and a light beside it, or no

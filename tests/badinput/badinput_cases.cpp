@@ -45,16 +45,6 @@ std::string image_warning(const std::string &file, const std::string &why) {
 const std::string kSave[] = {"save", "scene.json", "out.pov"};
 std::vector<std::string> save() { return {kSave[0], kSave[1], kSave[2]}; }
 
-// The root with `levels` levels of groups below it.
-std::string deep_children(int levels) {
-  std::string text = R"({"root": {"children": [)", tail;
-  for (int i = 1; i < levels; ++i) {
-    text += R"({"type": "group", "children": [)";
-    tail += "]}";
-  }
-  return text + R"({"type": "group"})" + tail + "]}}";
-}
-
 void make_dir(const std::string &dir) { mkdir((dir + "/sub.obj").c_str(), 0755); }
 void make_file(const std::string &dir) { write(dir + "/afile", "not a directory"); }
 void make_fifo(const std::string &dir) { mkfifo((dir + "/pipe.obj").c_str(), 0600); }
@@ -203,7 +193,7 @@ std::vector<Case> cases() {
       add({row.name, save(), row.scene, 2, "brightfold: scene.json" + row.message + "\n"});
 
   // ---- scenes at the limits that load
-  add({"ChildrenAtTheLimit", save(), deep_children(256), 0, ""});
+  add({"ChildrenAtTheLimit", save(), bftest::deep_children(256), 0, ""});
 
   add({"UnderflowToZeroIsAccepted", save(), object(R"("position": [1e-400, 1e-45, -0.0])"), 0, ""});
   add({"ExtremeButFiniteValuesAreWrittenFinite", save(),

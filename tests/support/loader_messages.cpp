@@ -12,15 +12,6 @@ std::string object(const std::string &members) {
 // A message about the value at a JSON pointer.
 std::string at(const std::string &pointer, const std::string &what) { return ": " + pointer + ": " + what; }
 
-// The root with `levels` levels of groups below it.
-std::string deep_children(int levels) {
-  std::string text = R"({"root": {"children": [)", tail;
-  for (int i = 1; i < levels; ++i) {
-    text += R"({"type": "group", "children": [)";
-    tail += "]}";
-  }
-  return text + R"({"type": "group"})" + tail + "]}}";
-}
 std::string deep_pointer(int levels) {
   std::string p = "/root";
   for (int i = 0; i < levels - 1; ++i)
@@ -273,6 +264,16 @@ std::vector<LoaderMessage> rows() {
 const std::vector<LoaderMessage> &loader_messages() {
   static const std::vector<LoaderMessage> table = rows();
   return table;
+}
+
+// The root with `levels` levels of groups below it.
+std::string deep_children(int levels) {
+  std::string text = R"({"root": {"children": [)", tail;
+  for (int i = 1; i < levels; ++i) {
+    text += R"({"type": "group", "children": [)";
+    tail += "]}";
+  }
+  return text + R"({"type": "group"})" + tail + "]}}";
 }
 
 } // namespace bftest

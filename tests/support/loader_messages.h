@@ -19,4 +19,7 @@ struct LoaderMessage {
 // Every row is refused by the loader; no row needs a file of its own.
 const std::vector<LoaderMessage> &loader_messages();
 
+// A scene whose root has `levels` levels of groups below it.
+std::string deep_children(int levels);
+
 } // namespace bftest
