@@ -5,6 +5,10 @@
 # it fails, naming the file and the line, on the first include that breaks
 # the order; with GRAPH=ON it prints which folder includes which.
 #
+# Module code never includes the host program (app/), the host's own
+# libraries (hostlib/ and its folders: the module sees the host only through
+# host/) or the tests (tests/).
+#
 # Tests (*_test.cpp and their *_test_util.h / *_test_support.h helpers) are
 # held to the order only with GRAPH=ON's listing: they drive the whole module
 # and may reach any folder.
@@ -18,6 +22,7 @@ set(below_texture base)
 set(below_scene base geometry texture)
 set(below_preview base geometry texture scene)
 set(below_plugin base geometry texture scene preview)
+set(outside app hostlib tests oku vy win32)
 
 if(NOT ROOT)
   message(FATAL_ERROR "usage: cmake -DROOT=<source folder> -P check_layers.cmake")
@@ -40,6 +45,11 @@ foreach(layer ${layers})
         continue()
       endif()
       set(target ${CMAKE_MATCH_1})
+      if(NOT test AND target IN_LIST outside)
+        message("layers: ${layer}/${name}: ${line} - module code may include only module folders and host/")
+        math(EXPR faults "${faults} + 1")
+        continue()
+      endif()
       if(NOT target IN_LIST layers OR target STREQUAL layer)
         continue()
       endif()
