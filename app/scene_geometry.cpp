@@ -295,11 +295,7 @@ std::string image_problem(const std::string &path) {
     return std::strerror(errno);
   // The reader that the module's conversion uses; it refuses cut-off files.
   std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
-  if (picture)
-    return "";
-  return vy_image_reader_out_of_memory()
-             ? "out of memory"
-             : "not a picture that can be read (empty, cut off or of an unknown format)";
+  return picture ? "" : vy_image_reader_failure();
 }
 
 void check_image(const JsonRef &ref, const std::string &path) {

@@ -1,4 +1,5 @@
 // Reading real image files of every supported format into host bitmaps.
+#include "image_bounds.h"
 #include "vy_test_support.h"
 #include "zalvy.h"
 
@@ -403,3 +404,84 @@ TEST_F(ImageReader, SixteenBitGreyKeepsItsHighBytes) {
 }
 
 } // namespace
+
+// Pictures announcing more pixels than the budget are refused from their
+// header, whatever follows it, with their size and the budget; a picture in
+// memory (embedded in a model file) the same way.
+struct OverBudget {
+  const char *name;
+  Bytes (*bytes)(const vytest::ScratchDir &dir);
+  const char *failure;
+};
+
+// A whole picture of 3 x 2 whose size bytes at `at` (big-endian when `big`)
+// then claim width x height.
+Bytes resized(Bytes bytes, size_t at, int width, int height, bool big) {
+  for (int i = 0; i < 2; ++i) {
+    const int v = i == 0 ? width : height;
+    const size_t p = at + 4 * i;
+    if (big) { // 32-bit big-endian (PNG)
+      bytes[p] = 0, bytes[p + 1] = 0, bytes[p + 2] = v >> 8 & 0xff, bytes[p + 3] = v & 0xff;
+    } else { // 32-bit little-endian (BMP)
+      bytes[p] = v & 0xff, bytes[p + 1] = v >> 8 & 0xff, bytes[p + 2] = 0, bytes[p + 3] = 0;
+    }
+  }
+  return bytes;
+}
+Bytes png_over(const vytest::ScratchDir &dir) {
+  EXPECT_TRUE(write_png(dir.file("p.png").c_str(), 3, 2, 3, kRgb, 9));
+  return resized(vytest::read_bytes(dir.file("p.png")), 16, 8193, 8192, true);
+}
+Bytes bmp_over(const vytest::ScratchDir &dir) { return resized(bmp(dir), 18, 8193, 8192, false); }
+Bytes jpeg_over(const vytest::ScratchDir &dir) {
+  Bytes b = jpeg(dir);
+  for (size_t i = 0; i + 8 < b.size(); ++i)
+    if (b[i] == 0xFF && b[i + 1] == 0xC0) { // start of frame: height, then width
+      b[i + 5] = 26000 >> 8, b[i + 6] = 26000 & 0xff, b[i + 7] = 26000 >> 8, b[i + 8] = 26000 & 0xff;
+      break;
+    }
+  return b;
+}
+Bytes tga_over(const vytest::ScratchDir &) {
+  // Run-length, 16384 x 16384, a few packets of the 8 MB that would cover it.
+  Bytes b = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x40, 0x00, 0x40, 24, 0};
+  for (int i = 0; i < 100; ++i)
+    b.insert(b.end(), {0xff, 0x80, 0x80, 0x80});
+  return b;
+}
+Bytes ppm_over(const vytest::ScratchDir &) { return text("P6 8193 8192 255\n" + std::string(400, 'x')); }
+Bytes gif_over(const vytest::ScratchDir &) {
+  const unsigned char palette[12] = {};
+  const unsigned char indices[6] = {};
+  Bytes b = make_gif(indices, 3, 2, palette);
+  b[6] = b[7] = b[8] = b[9] = 0xff; // the logical screen: 65535 x 65535
+  return b;
+}
+
+const OverBudget kOverBudget[] = {
+    {"PNG", png_over, "8193 x 8192 pixels, more than the 64 megapixels an image may have"},
+    {"BMP", bmp_over, "8193 x 8192 pixels, more than the 64 megapixels an image may have"},
+    {"JPEG", jpeg_over, "26000 x 26000 pixels, more than the 64 megapixels an image may have"},
+    {"Targa", tga_over, "16384 x 16384 pixels, more than the 64 megapixels an image may have"},
+    {"PPM", ppm_over, "8193 x 8192 pixels, more than the 64 megapixels an image may have"},
+    {"GIF", gif_over, "65535 x 65535 pixels, more than the 64 megapixels an image may have"},
+};
+
+TEST_F(ImageReader, PicturesBeyondThePixelBudgetAreRefusedFromTheirHeader) {
+  for (const OverBudget &c : kOverBudget) {
+    const Bytes bytes = c.bytes(dir);
+    vytest::write_bytes(dir.file("over"), bytes);
+    EXPECT_EQ(read(dir.file("over")), nullptr) << c.name;
+    EXPECT_EQ(vy_image_reader_failure(), c.failure) << c.name;
+    EXPECT_EQ(std::unique_ptr<VYbitmap>(vy_read_image_memory(bytes.data(), bytes.size())), nullptr) << c.name;
+    EXPECT_EQ(vy_image_reader_failure(), c.failure) << c.name;
+  }
+  // Within the budget, from memory as from a file.
+  const std::string png = dir.file("p.png");
+  ASSERT_TRUE(write_png(png.c_str(), 3, 2, 3, kRgb, 9));
+  const Bytes bytes = vytest::read_bytes(png);
+  expect_pixels(std::unique_ptr<VYbitmap>(vy_read_image_memory(bytes.data(), bytes.size())).get(), kRgb, 3,
+                "png in memory");
+  EXPECT_EQ(read("/dev/zero"), nullptr);
+  EXPECT_EQ(vy_image_reader_failure(), "not a regular file");
+}
