@@ -2,17 +2,39 @@
 #include "oku/scene_db.h"
 #include "plugin/pov_plugin.h"
 #include "tests/support/files.h"
+#include "vy/mesh.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 #include <unistd.h>
+
+// Allocation failure on demand: while allocations_left is not negative, the
+// allocation that finds it at 0 throws, as a full address space would.
+namespace {
+long allocations_left = -1;
+} // namespace
+
+void *operator new(size_t size) {
+  if (allocations_left == 0)
+    throw std::bad_alloc();
+  if (allocations_left > 0)
+    --allocations_left;
+  if (void *p = std::malloc(size ? size : 1))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept { std::free(p); }
+void operator delete(void *p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -65,6 +87,44 @@ TEST(SaverFactories, SaversWriteWithTheirPartsMode) {
   EXPECT_EQ(scene->save(nullptr, nullptr, missing.c_str()), 0);
   unlink(path.c_str());
   rmdir(pattern);
+}
+
+// Memory running out at any allocation of a save: the saver answers 0 and
+// throws nothing, and no file (temporary, include or scene) is left.
+TEST(SaverFactories, OutOfMemoryAnywhereFailsTheSaveCleanly) {
+  scene_reset();
+  _object *knob = scene_add_object(db_get_root(), OBJECT_TYPE_GEOMETRY);
+  knob->name = "Knob";
+  VYobject *mesh = VYobject_create();
+  VYobject_begin_polygon(mesh, ZAL_COLOR{1, 0, 0});
+  for (int i = 0; i < 3; ++i)
+    VYobject_add_corner(mesh, VYobject_add_position(mesh, i == 1, i == 2, 0), -1);
+  scene_add_geometry(knob)->set_mesh(mesh);
+  bftest::ScratchDir dir("pov_plugin_oom");
+  const std::string path = dir.file("out.pov");
+  PovPartsSaverFactory factory;
+  std::unique_ptr<Saver> saver(factory.create_saver());
+  esd_set_sink([](const char *, void *) {}, nullptr);
+  int saved = 0;
+  long failed_at = 0;
+  for (; failed_at < 100000 && !saved; ++failed_at) {
+    allocations_left = failed_at;
+    try {
+      saved = saver->save(nullptr, nullptr, path.c_str());
+    } catch (...) {
+      allocations_left = -1;
+      ADD_FAILURE() << "an exception left the saver at allocation " << failed_at;
+      break;
+    }
+    allocations_left = -1;
+    if (!saved) {
+      ASSERT_TRUE(std::filesystem::is_empty(dir.path())) << "allocation " << failed_at;
+    }
+  }
+  esd_set_sink(nullptr, nullptr);
+  EXPECT_EQ(saved, 1);
+  EXPECT_GT(failed_at, 10); // the save allocates, so the failures were met
+  scene_reset();
 }
 
 TEST(EntryPoints, RegisterAndUnregister) {
