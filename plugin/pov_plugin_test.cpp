@@ -1,6 +1,7 @@
 #include "base/pov_state.h"
 #include "oku/scene_db.h"
 #include "plugin/pov_plugin.h"
+#include "tests/support/failing_new.h"
 #include "tests/support/files.h"
 #include "vy/mesh.h"
 
@@ -9,32 +10,12 @@
 #include <dlfcn.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <new>
 #include <sstream>
 #include <string>
 #include <unistd.h>
-
-// Allocation failure on demand: while allocations_left is not negative, the
-// allocation that finds it at 0 throws, as a full address space would.
-namespace {
-long allocations_left = -1;
-} // namespace
-
-void *operator new(size_t size) {
-  if (allocations_left == 0)
-    throw std::bad_alloc();
-  if (allocations_left > 0)
-    --allocations_left;
-  if (void *p = std::malloc(size ? size : 1))
-    return p;
-  throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -105,25 +86,11 @@ TEST(SaverFactories, OutOfMemoryAnywhereFailsTheSaveCleanly) {
   PovPartsSaverFactory factory;
   std::unique_ptr<Saver> saver(factory.create_saver());
   esd_set_sink([](const char *, void *) {}, nullptr);
-  int saved = 0;
-  long failed_at = 0;
-  for (; failed_at < 100000 && !saved; ++failed_at) {
-    allocations_left = failed_at;
-    try {
-      saved = saver->save(nullptr, nullptr, path.c_str());
-    } catch (...) {
-      allocations_left = -1;
-      ADD_FAILURE() << "an exception left the saver at allocation " << failed_at;
-      break;
-    }
-    allocations_left = -1;
-    if (!saved) {
-      ASSERT_TRUE(std::filesystem::is_empty(dir.path())) << "allocation " << failed_at;
-    }
-  }
+  const long failures = bftest::sweep_allocation_failures(
+      [&] { return saver->save(nullptr, nullptr, path.c_str()) == 1; },
+      [&](long failing) { ASSERT_TRUE(std::filesystem::is_empty(dir.path())) << "allocation " << failing; });
   esd_set_sink(nullptr, nullptr);
-  EXPECT_EQ(saved, 1);
-  EXPECT_GT(failed_at, 10); // the save allocates, so the failures were met
+  EXPECT_GT(failures, 10); // the save allocates, and an exception never left it
   scene_reset();
 }
 
