@@ -16,6 +16,7 @@
 #include "scene_loader.h"
 
 #include "base/atomic_file.h"
+#include "base/input_file.h"
 #include "oku/scene_db.h"
 #include "vy/targa.h"
 #include "win32/registry_file.h"
@@ -365,6 +366,20 @@ int render_in(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest &req
 
 } // namespace
 
+std::string copy_definitions(const fs::path &from, const fs::path &to) {
+  std::error_code ec;
+  if (!fs::exists(from, ec)) {
+    fs::remove(to, ec);
+    return "";
+  }
+  std::string text, why;
+  if (!zal::read_input_file(from.string(), kMaxDefinitionsBytes, text, why)) {
+    fs::remove(to, ec);
+    return why;
+  }
+  return zal::write_whole_file(to.string(), text.data(), text.size()) ? "" : std::strerror(errno);
+}
+
 int run_render(const Args &args) {
   RenderRequest request;
   int code = kExitOk;
@@ -401,9 +416,11 @@ int run_render(const Args &args) {
       return kExitRenderFailed;
     }
     // The user's definitions apply to the preview as to a saved scene.
-    std::error_code ignored;
-    if (fs::exists(defs, ignored))
-      fs::copy_file(defs, work.path() / "okudefs.inc", ignored);
+    if (const std::string why = copy_definitions(defs, work.path() / "okudefs.inc"); !why.empty()) {
+      report("cannot read " + defs.string() + ": " + why);
+      if (!request.watch) // a watch draws without them until they can be read
+        return kExitUsage;
+    }
     if (request.watch)
       return run_render_watch(*factory, request, work.path(),
                               [](const std::string &path) { load_scene_input(path); });

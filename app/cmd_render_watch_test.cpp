@@ -6,6 +6,8 @@
 
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace pvtest;
@@ -160,6 +162,56 @@ TEST_F(WatchTest, WatchesAModelFileAndItsMaterials) {
   write_file(work_ / "wedge.mtl", "newmtl red\nKd 0 0 1\n");
   expect_picture(2, 20);
   EXPECT_NE(drawn(2, "$$povuds.pov").find("<0, 0, 1"), std::string::npos) << drawn(2, "$$povuds.pov");
+  kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 0);
+}
+
+// Only regular files are read: a FIFO or a link to /dev/zero among the
+// watched files neither blocks nor spins, and one Ctrl-C ends the watch.
+TEST_F(WatchTest, FifosAndEndlessFilesNeitherBlockNorSpin) {
+  ASSERT_EQ(mkfifo((work_ / "okudefs.inc").c_str(), 0600), 0);
+  next_picture(10);
+  pid_t pid = start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--watch"});
+  expect_picture(1, 10);
+  EXPECT_NE(messages().find("okudefs.inc: not a regular file"), std::string::npos) << messages();
+  auto kept = [&](size_t n) {
+    return wait_until([&] {
+      size_t count = 0;
+      for (size_t at = 0; (at = messages().find("keeping the last picture", at)) != std::string::npos; ++at)
+        ++count;
+      return count >= n;
+    });
+  };
+  fs::remove(work_ / "scene.json"); // the scene swapped for a FIFO
+  ASSERT_EQ(mkfifo((work_ / "scene.json").c_str(), 0600), 0);
+  ASSERT_TRUE(kept(1)) << messages();
+  EXPECT_NE(messages().find("scene.json: cannot read: not a regular file"), std::string::npos);
+  next_picture(20);
+  fs::remove(work_ / "scene.json");
+  write_file(work_ / "scene.json", scene(0.5));
+  expect_picture(2, 20);
+  for (const char *name : {"wedge.obj", "scene.json"}) { // each a link to /dev/zero
+    fs::remove(work_ / name);
+    fs::create_symlink("/dev/zero", work_ / name);
+  }
+  ASSERT_TRUE(kept(2)) << messages();
+  kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 0);
+  EXPECT_TRUE(tmp_is_empty());
+}
+
+// A scene reached through a symbolic link in another folder is drawn again
+// when the file it leads to is edited.
+TEST_F(WatchTest, ASceneBehindALinkIsDrawnOnEdit) {
+  fs::create_directory(work_ / "elsewhere");
+  fs::rename(work_ / "scene.json", work_ / "elsewhere" / "real.json");
+  fs::create_symlink(work_ / "elsewhere" / "real.json", work_ / "scene.json");
+  next_picture(10);
+  pid_t pid = start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--watch"});
+  expect_picture(1, 10);
+  next_picture(20);
+  write_file(work_ / "elsewhere" / "real.json", scene(0.5));
+  expect_picture(2, 20);
   kill(pid, SIGINT);
   EXPECT_EQ(wait_for(pid), 0);
 }

@@ -79,9 +79,18 @@ void FileWatch::watch(const std::vector<std::string> &files) {
 void FileWatch::watch_folders() {
   if (inotify_ < 0)
     return;
+  // A file reached through a symbolic link changes in its target's folder.
   std::set<std::string> wanted;
-  for (const auto &file : files_)
+  targets_.clear();
+  for (const auto &file : files_) {
     wanted.insert(fs::path(file.first).parent_path().string());
+    std::error_code ec;
+    const fs::path target = fs::weakly_canonical(file.first, ec);
+    if (!ec && target != file.first) {
+      wanted.insert(target.parent_path().string());
+      targets_.insert(target.string());
+    }
+  }
   for (auto it = folders_.begin(); it != folders_.end();) {
     if (wanted.count(it->first)) {
       ++it;
@@ -137,8 +146,10 @@ bool FileWatch::read_events() {
         continue;
       }
       auto folder = folder_of_.find(event->wd);
-      if (folder != folder_of_.end() && event->len &&
-          files_.count((fs::path(folder->second) / event->name).string()))
+      if (folder == folder_of_.end() || event->len == 0)
+        continue;
+      const std::string path = (fs::path(folder->second) / event->name).string();
+      if (files_.count(path) || targets_.count(path))
         hit = true;
     }
   }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@ private:
 
   int inotify_ = -1;
   std::map<std::string, FileStamp> files_; // path -> the state last handed out
+  std::set<std::string> targets_;          // where watched symbolic links lead
   std::map<std::string, int> folders_;     // folder -> inotify watch
   std::map<int, std::string> folder_of_;   // inotify watch -> folder
 };

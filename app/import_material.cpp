@@ -3,9 +3,9 @@
 // opacity and reflectivity.
 #include "base/ascii_text.h"
 #include "import_parts.h"
+#include "vy/image_bounds.h"
 
 #include <assimp/material.h>
-#include <stb_image.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -93,18 +93,29 @@ const aiTexture *embedded(const aiScene &scene, const std::string &name) {
   return nullptr;
 }
 
+// Why the last image_mean gave no colour.
+thread_local std::string unread_reason;
+
+// The mean of a picture the host's reader gave (null: the reader's reason kept).
+std::vector<double> bitmap_mean(const VYbitmap *picture) {
+  if (picture == nullptr || picture->data() == nullptr) {
+    unread_reason = vy_image_reader_failure();
+    return {};
+  }
+  return mean_of(picture->data(), static_cast<long long>(picture->width()) * picture->height(),
+                 picture->bytes_per_pixel());
+}
+
 std::vector<double> embedded_mean(const aiTexture &t) {
   if (t.pcData == nullptr || t.mWidth == 0)
     return {};
   if (t.mHeight == 0) { // a compressed picture of mWidth bytes
     if (t.mWidth > kMaxEmbeddedBytes)
       return {};
-    int w = 0, h = 0, channels = 0;
-    std::unique_ptr<unsigned char, void (*)(void *)> pixels(
-        stbi_load_from_memory(reinterpret_cast<const unsigned char *>(t.pcData), static_cast<int>(t.mWidth),
-                              &w, &h, &channels, 3),
-        stbi_image_free);
-    return pixels ? mean_of(pixels.get(), static_cast<long long>(w) * h, 3) : std::vector<double>{};
+    // Through the host's reader: its header checks and pixel budget hold
+    // for a picture inside a model as for a file.
+    std::unique_ptr<VYbitmap> picture(vy_read_image_memory(t.pcData, t.mWidth));
+    return bitmap_mean(picture.get());
   }
   // aiTexel: blue, green, red, alpha.
   return mean_of(reinterpret_cast<const unsigned char *>(t.pcData),
@@ -137,15 +148,13 @@ std::vector<double> file_mean(const std::string &model_path, std::string name) {
   if (path.empty())
     return {};
   std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
-  if (!picture || picture->data() == nullptr)
-    return {};
-  return mean_of(picture->data(), static_cast<long long>(picture->width()) * picture->height(),
-                 picture->bytes_per_pixel());
+  return bitmap_mean(picture.get());
 }
 
 } // namespace
 
 std::vector<double> image_mean(const ModelFile &model, const std::string &name) {
+  unread_reason = "no such file";
   if (const aiTexture *t = embedded(model.scene(), name))
     return embedded_mean(*t);
   if (!name.empty() && name[0] == '*')
@@ -191,9 +200,9 @@ ojson MaterialTable::make(const aiMaterial &m) {
       it->second = image_mean(model_, image);
     if (it->second.size() == 3) // the colour is the image's, tinted by the factor
       colour = {colour[0] * it->second[0], colour[1] * it->second[1], colour[2] * it->second[2]};
-    else
-      report_warning(model_.path() + ": cannot read the texture image \"" + image +
-                     "\"; its material keeps its plain colour");
+    else if (added) // once per image: the reason is that of its read
+      report_warning(model_.path() + ": cannot read the texture image \"" + image + "\": " + unread_reason +
+                     "; its material keeps its plain colour");
   }
   if ((has_base || !image.empty()) && colour_json(colour[0], colour[1], colour[2], value))
     keys["color"] = value;

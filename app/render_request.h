@@ -41,6 +41,12 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
 bool write_picture(const std::string &out, int width, int height, int bytes_per_pixel,
                    const std::vector<unsigned char> &pixels);
 
+// The user's definitions (okudefs.inc beside the scene) copied to `to`, or
+// `to` removed when there are none. "" when done, else why the definitions
+// cannot be read (not a regular file, larger than kMaxDefinitionsBytes).
+constexpr long long kMaxDefinitionsBytes = 64LL << 20;
+std::string copy_definitions(const std::filesystem::path &from, const std::filesystem::path &to);
+
 // render --watch, in the private directory `work` (the current directory),
 // with the scene already loaded: draws, then draws again on the same surface
 // whenever the input or a file it names changes, until Ctrl-C. `load` reads

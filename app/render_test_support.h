@@ -4,15 +4,11 @@
 #pragma once
 
 #include "preview/preview_test_support.h"
+#include "tests/support/run.h"
 
 #include <chrono>
-#include <fcntl.h>
 #include <memory>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-
-extern char **environ;
 
 namespace pvtest {
 
@@ -36,29 +32,13 @@ protected:
     PreviewFixture::TearDown();
   }
   pid_t start(std::vector<std::string> args) {
-    std::string program = (fs::path(BF_BINARY_DIR) / "bin" / "brightfold").string();
     args.insert(args.begin(), "render");
-    args.insert(args.begin(), program);
-    std::vector<char *> argv;
-    for (std::string &arg : args)
-      argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::string log = (root_ / "stderr.txt").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return bftest::start_program((fs::path(BF_BINARY_DIR) / "bin" / "brightfold").string(), args, {},
+                                 "/dev/null", (root_ / "stderr.txt").string());
   }
   // Runs the command; answers its exit code (128 + signal when killed).
   int run(const std::vector<std::string> &args) { return wait_for(start(args)); }
-  static int wait_for(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  static int wait_for(pid_t pid) { return bftest::wait_program(pid); }
   std::string messages() const { return read_file(root_ / "stderr.txt"); }
   bool tmp_is_empty() const { return fs::is_empty(root_ / "tmp"); }
   // A stand-in that starts, then waits up to ten seconds to be stopped.

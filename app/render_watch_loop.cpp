@@ -9,6 +9,7 @@
 #include "output_check.h"
 #include "render_request.h"
 
+#include "base/input_file.h"
 #include "oku/scene_db.h"
 
 #include <algorithm>
@@ -16,7 +17,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -41,25 +41,35 @@ std::string seconds_text(double seconds) {
   return text;
 }
 
-// FNV-1a of the file's bytes; kNoFile for a file that cannot be read.
-unsigned long long content_hash(const std::string &path) {
-  std::unique_ptr<FILE, int (*)(FILE *)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file)
+// Largest watched file read for its bytes: beyond any scene, part or image
+// that a run reads.
+constexpr long long kMaxWatchedBytes = 1LL << 30;
+
+// FNV-1a of the file's bytes; kNoFile for a file that cannot be read, is no
+// regular file (a FIFO, a link to /dev/zero), is too large, or when `stop`
+// answered true on the way.
+unsigned long long content_hash(const std::string &path, const std::function<bool()> &stop) {
+  zal::InputFile in;
+  if (!in.open(path, kMaxWatchedBytes))
     return kNoFile;
   unsigned long long hash = 14695981039346656037ull;
   unsigned char buffer[65536];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.file())) > 0;) {
+    if (stop())
+      return kNoFile;
     for (size_t i = 0; i < n; ++i)
       hash = (hash ^ buffer[i]) * 1099511628211ull;
-  return std::ferror(file.get()) ? kNoFile : hash | 1;
+  }
+  return std::ferror(in.file()) ? kNoFile : hash | 1;
 }
 
 // The material libraries an OBJ part file names: its colours come from them.
 void add_material_libraries(const std::string &part, std::set<std::string> &files) {
   std::string ext = fs::path(part).extension().string();
-  if (ext != ".obj" && ext != ".OBJ")
+  std::string text, why;
+  if ((ext != ".obj" && ext != ".OBJ") || !zal::read_input_file(part, kMaxWatchedBytes, text, why))
     return;
-  std::ifstream in(part);
+  std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     std::istringstream words(line);
     std::string word;
@@ -107,6 +117,7 @@ private:
   void watch_inputs();
   std::vector<std::string> changed_content(const std::vector<std::string> &files);
   void copy_definitions() const;
+  static bool stop() { return RenderGuard::interrupted() != 0; }
   bool draw(VYuniverseDisplaySurface &surface, RenderGuard &guard, const std::string &what,
             Clock::time_point began);
 
@@ -133,7 +144,7 @@ void WatchSession::watch_inputs() {
   std::map<std::string, unsigned long long> kept;
   for (const std::string &file : files) {
     auto known = content_.find(file);
-    kept[file] = known != content_.end() ? known->second : content_hash(file);
+    kept[file] = known != content_.end() ? known->second : content_hash(file, stop);
   }
   content_.swap(kept);
 }
@@ -143,7 +154,7 @@ void WatchSession::watch_inputs() {
 std::vector<std::string> WatchSession::changed_content(const std::vector<std::string> &files) {
   std::vector<std::string> changed;
   for (const std::string &file : files) {
-    unsigned long long hash = content_hash(file);
+    unsigned long long hash = content_hash(file, stop);
     if (content_[file] != hash)
       changed.push_back(file);
     content_[file] = hash;
@@ -151,13 +162,11 @@ std::vector<std::string> WatchSession::changed_content(const std::vector<std::st
   return changed;
 }
 
+// Definitions that cannot be read are left out of the next draws, said once
+// per change.
 void WatchSession::copy_definitions() const {
-  std::error_code ignored;
-  fs::path copy = work_ / "okudefs.inc";
-  if (fs::exists(definitions_, ignored))
-    fs::copy_file(definitions_, copy, fs::copy_options::overwrite_existing, ignored);
-  else
-    fs::remove(copy, ignored);
+  if (const std::string why = bf::copy_definitions(definitions_, work_ / "okudefs.inc"); !why.empty())
+    report("cannot read " + definitions_.string() + ": " + why + "; drawing without it");
 }
 
 // Renders and puts the picture in place; false when this draw gave none
@@ -180,7 +189,6 @@ bool WatchSession::draw(VYuniverseDisplaySurface &surface, RenderGuard &guard, c
 }
 
 int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
-  auto stop = [] { return RenderGuard::interrupted() != 0; };
   watch_inputs();
   std::string size = std::to_string(request_.width) + " x " + std::to_string(request_.height);
   bool drawn = draw(surface, guard, "rendered " + request_.scene + " (" + size + ") to ", Clock::now());

@@ -7,9 +7,7 @@
 #include "vy/mesh.h"
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -289,17 +287,11 @@ std::string image_problem(const std::string &path) {
     return ec.message();
   if (status.type() != std::filesystem::file_type::regular)
     return "not a regular file";
-  if (std::FILE *file = std::fopen(path.c_str(), "rb"))
-    std::fclose(file);
-  else
-    return std::strerror(errno);
-  // The reader that the module's conversion uses; it refuses cut-off files.
+  // The reader that the module's conversion uses: it opens only a regular
+  // file, without waiting, and refuses cut-off files and pictures beyond
+  // the pixel budget, saying why.
   std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
-  if (picture)
-    return "";
-  return vy_image_reader_out_of_memory()
-             ? "out of memory"
-             : "not a picture that can be read (empty, cut off or of an unknown format)";
+  return picture ? "" : vy_image_reader_failure();
 }
 
 void check_image(const JsonRef &ref, const std::string &path) {

@@ -4,12 +4,10 @@
 
 #include "json_text.h"
 #include "scene_build.h"
+
+#include "base/input_file.h"
 #include "vy/mesh.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -88,17 +86,10 @@ void load_scene_text(const std::string &text, const std::string &path, const Mod
 }
 
 void load_scene_file(const std::string &path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec))
-    throw SceneError(path + ": cannot read: is a directory");
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw SceneError(path + ": cannot read: " + std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad())
-    throw SceneError(path + ": cannot read: " + std::strerror(errno));
-  load_scene_text(text.str(), path);
+  std::string text, why;
+  if (!zal::read_input_file(path, kMaxSceneFileBytes, text, why))
+    throw SceneError(path + ": cannot read: " + why);
+  load_scene_text(text, path);
 }
 
 } // namespace bf

@@ -287,3 +287,25 @@ int pov_files_end(int commit) {
   staging_owner = 0;
   return ok;
 }
+
+void pov_files_abandon() {
+  pov_files_end(0);
+  // The writers that held the rest are gone: their temporary names are the
+  // live entries of the clean-up list.
+  std::vector<CleanupEntry *> live;
+  try {
+    for (CleanupEntry *e = cleanup_list.load(); e; e = e->next)
+      if (e->live)
+        live.push_back(e);
+  } catch (...) {
+    // no room for the list: unlink in place, the entries stay
+    for (CleanupEntry *e = cleanup_list.load(); e; e = e->next)
+      if (e->live)
+        unlink(e->path);
+    return;
+  }
+  for (CleanupEntry *e : live) {
+    unlink(e->path);
+    drop_cleanup(e);
+  }
+}

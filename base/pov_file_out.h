@@ -48,3 +48,6 @@ int pov_file_stage(PovFileOut *out, int *created);
 // commit 1: renames every staged file (answers 1 when all went in);
 // commit 0: removes them (answers 0).
 int pov_files_end(int commit);
+// After a write that was cut short (out of memory): removes every staged
+// file and every temporary file still open, whoever held it.
+void pov_files_abandon();

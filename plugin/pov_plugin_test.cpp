@@ -1,13 +1,16 @@
 #include "base/pov_state.h"
 #include "oku/scene_db.h"
 #include "plugin/pov_plugin.h"
+#include "tests/support/failing_new.h"
 #include "tests/support/files.h"
+#include "vy/mesh.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -65,6 +68,30 @@ TEST(SaverFactories, SaversWriteWithTheirPartsMode) {
   EXPECT_EQ(scene->save(nullptr, nullptr, missing.c_str()), 0);
   unlink(path.c_str());
   rmdir(pattern);
+}
+
+// Memory running out at any allocation of a save: the saver answers 0 and
+// throws nothing, and no file (temporary, include or scene) is left.
+TEST(SaverFactories, OutOfMemoryAnywhereFailsTheSaveCleanly) {
+  scene_reset();
+  _object *knob = scene_add_object(db_get_root(), OBJECT_TYPE_GEOMETRY);
+  knob->name = "Knob";
+  VYobject *mesh = VYobject_create();
+  VYobject_begin_polygon(mesh, ZAL_COLOR{1, 0, 0});
+  for (int i = 0; i < 3; ++i)
+    VYobject_add_corner(mesh, VYobject_add_position(mesh, i == 1, i == 2, 0), -1);
+  scene_add_geometry(knob)->set_mesh(mesh);
+  bftest::ScratchDir dir("pov_plugin_oom");
+  const std::string path = dir.file("out.pov");
+  PovPartsSaverFactory factory;
+  std::unique_ptr<Saver> saver(factory.create_saver());
+  esd_set_sink([](const char *, void *) {}, nullptr);
+  const long failures = bftest::sweep_allocation_failures(
+      [&] { return saver->save(nullptr, nullptr, path.c_str()) == 1; },
+      [&](long failing) { ASSERT_TRUE(std::filesystem::is_empty(dir.path())) << "allocation " << failing; });
+  esd_set_sink(nullptr, nullptr);
+  EXPECT_GT(failures, 10); // the save allocates, and an exception never left it
+  scene_reset();
 }
 
 TEST(EntryPoints, RegisterAndUnregister) {

@@ -1,17 +1,36 @@
 // The two scene savers and their factories: the same scene writer, with and
 // without writing the part include files.
+#include "base/pov_file_out.h"
+#include "geometry/pov_parts.h"
 #include "plugin/pov_plugin.h"
 #include "scene/pov_save.h"
+#include "texture/pov_texture.h"
 
 #include <new>
 
-int PovSceneSaver::save(void *, _object *root, const char *path) { return pov_save(path, root, 0); }
-
-int PovPartsSaver::save(void *, _object *root, const char *path) { return pov_save(path, root, 1); }
-
 namespace {
+
 const int kSaverCode = 1000;
+
+// Nothing is thrown across the module's boundary: a save that runs out of
+// memory fails, and leaves no temporary file and no Targa file it made.
+int guarded_save(const char *path, _object *root, int mode) {
+  try {
+    return pov_save(path, root, mode);
+  } catch (const std::bad_alloc &) {
+    pov_files_abandon();
+    pov_parts_clear(0);
+    texture_list_clear(1);
+    esd_send("POV Save: out of memory.");
+  }
+  return 0;
+}
+
 } // namespace
+
+int PovSceneSaver::save(void *, _object *root, const char *path) { return guarded_save(path, root, 0); }
+
+int PovPartsSaver::save(void *, _object *root, const char *path) { return guarded_save(path, root, 1); }
 
 PovSceneSaverFactory::PovSceneSaverFactory() : SaverFactoryImp("pov") {}
 PovSceneSaverFactory::~PovSceneSaverFactory() = default;

@@ -2,10 +2,13 @@
 // write of every draw, and the clean-up when the host lets go of it.
 #include "preview/pov_preview_surface.h"
 
+#include "base/pov_file_out.h"
 #include "geometry/pov_parts.h"
 #include "scene/pov_save.h"
 #include "texture/pov_texture.h"
 #include "win32.h"
+
+#include <new>
 
 const char *const pov_preview_scene_file = "$$povuds.pov";
 const char *const pov_preview_ini_file = "$$povuds.ini";
@@ -53,7 +56,16 @@ void PovPreviewSurface::redraw() { draw(); }
 
 void PovPreviewSurface::draw() {
   begin_draw();
-  render_scene();
+  // Nothing is thrown across the module's boundary. A draw that runs out of
+  // memory leaves no temporary file and no scene for the render to take.
+  try {
+    render_scene();
+  } catch (const std::bad_alloc &) {
+    pov_files_abandon();
+    _unlink(pov_preview_scene_file);
+    scene_changed = 1; // the next draw writes every file afresh
+    esd_send("POV Preview: out of memory.");
+  }
   LIST_ITER it(observers);
   while (it.next())
     static_cast<VYsurfaceObserver *>(it.getdata())->surface_drawn(this);

@@ -5,6 +5,7 @@
 #include "hostlib/oku/scene_db.h"
 #include "hostlib/vy/mesh.h"
 #include "scene/pov_save.h"
+#include "tests/support/failing_new.h"
 #include "texture/pov_texture.h"
 
 #include <chrono>
@@ -76,6 +77,26 @@ protected:
     return path.string();
   }
 };
+
+// Memory running out at any allocation of a draw: nothing is thrown to the
+// host, no temporary file is left, and no scene stands for a render to take.
+TEST_F(SurfaceTest, OutOfMemoryAnywhereInADrawIsCaught) {
+  mesh_object("Knob", 4);
+  std::unique_ptr<PovPreviewSurface> s = surface();
+  esd_set_sink([](const char *, void *) {}, nullptr);
+  const long failures = bftest::sweep_allocation_failures(
+      [&] {
+        s->draw();
+        return bftest::allocations_left > 0; // the draw ran out of failures to meet
+      },
+      [&](long failing) {
+        for (const std::string &name : work_entries())
+          ASSERT_EQ(name.find(".partial"), std::string::npos) << name << " after allocation " << failing;
+      });
+  esd_set_sink(nullptr, nullptr);
+  EXPECT_GT(failures, 10); // the draw allocates, and an exception never left it
+  EXPECT_TRUE(exists("$$povuds.pov"));
+}
 
 TEST_F(SurfaceTest, AnswersItsTableOfOperations) {
   auto s = surface();

@@ -10,7 +10,9 @@ int main(int argc, char **argv) {
   try {
     return bf::run_brightfold(bf::Args(argv + 1, argv + argc));
   } catch (const std::bad_alloc &) {
+    // Every file being written went with its writer as the stack unwound.
     std::cerr << "brightfold: out of memory" << std::endl;
+    return bf::kExitSaveFailed;
   } catch (const std::exception &e) {
     std::cerr << "brightfold: " << e.what() << std::endl;
   }

@@ -70,7 +70,12 @@ int ASSOC::add(const char *key, void *value) {
   }
   impl_->entries.emplace_back(k, value);
   int position = static_cast<int>(impl_->entries.size());
-  impl_->index.emplace(std::move(k), position - 1);
+  try {
+    impl_->index.emplace(std::move(k), position - 1);
+  } catch (...) { // all or nothing: the caller still owns the value
+    impl_->entries.pop_back();
+    throw;
+  }
   return position;
 }
 

@@ -81,16 +81,23 @@ bool bmp_complete(const unsigned char *h, long got, long size) {
 // an end-of-image marker; inside scans every 0xFF byte is followed by 0 or a
 // restart marker, so the pair cannot occur by chance.
 bool jpeg_complete(FILE *file, long size) {
-  std::vector<unsigned char> bytes(static_cast<size_t>(size));
-  if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size())
-    return false;
-  for (size_t i = bytes.size(); i-- > 1;) {
-    if (bytes[i - 1] != 0xFF)
-      continue;
-    if (bytes[i] == 0xD9)
-      return true;
-    if (bytes[i] == 0xDA)
+  // Read backwards a block at a time; one byte of overlap keeps a pair that
+  // straddles two blocks.
+  std::vector<unsigned char> block(65536 + 1);
+  for (long end = size; end > 1;) {
+    const long start = end > 65536 ? end - 65536 : 0;
+    const size_t count = static_cast<size_t>(end - start) + (end < size ? 1 : 0);
+    if (std::fseek(file, start, SEEK_SET) != 0 || std::fread(block.data(), 1, count, file) != count)
       return false;
+    for (size_t i = count; i-- > 1;) {
+      if (block[i - 1] != 0xFF)
+        continue;
+      if (block[i] == 0xD9)
+        return true;
+      if (block[i] == 0xDA)
+        return false;
+    }
+    end = start;
   }
   return false;
 }

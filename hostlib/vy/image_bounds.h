@@ -4,7 +4,10 @@
 // as a whole picture of a gigabyte.
 #pragma once
 
+#include "zalvy.h"
+
 #include <cstdio>
+#include <string>
 
 // False when the file is a binary PNM (P5, P6) or an uncompressed BMP that
 // holds fewer pixel bytes than its header announces, or a JPEG file without
@@ -21,6 +24,11 @@ struct PnmHeader {
 };
 bool vy_read_pnm_header(FILE *file, PnmHeader &header);
 
-// Whether the last image_reader_invoke on this thread failed for want of
-// memory (rather than for what the file holds).
-bool vy_image_reader_out_of_memory();
+// Why the last read on this thread gave no bitmap: "out of memory", a
+// picture beyond the pixel budget (its size and the budget), a file that is
+// not a regular one or too large, or "not a picture that can be read ...".
+std::string vy_image_reader_failure();
+
+// The picture in `size` bytes of memory (an image embedded in a model
+// file), through the same checks and budget as a file; null when refused.
+VYbitmap *vy_read_image_memory(const void *bytes, size_t size);

@@ -2,26 +2,31 @@
 // implementation, so only the declarations are included here).
 #include "zalvy.h"
 
+#include "base/input_file.h"
 #include "image_bounds.h"
 #include "targa_reader.h"
 
 #include <stb_image.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
-
-#include <sys/stat.h>
 
 namespace {
 
-// Larger pictures are refused before decoding: 2^28 pixels is 1 GiB as RGBA,
-// far beyond any texture or preview, and keeps every size product in range.
-constexpr long long kMaxPixels = 1LL << 28;
+// The pixel budget of one picture: larger ones are refused from their
+// header, before anything is decoded. 2^26 pixels (8192 x 8192) are 256 MiB
+// as RGBA; a texture conversion holds at most three such copies at once,
+// which keeps a run under 1 GiB.
+constexpr long long kMaxPixels = 1LL << 26;
+// Largest image file opened: more than any picture within the budget needs.
+constexpr long long kMaxImageFileBytes = 1LL << 30;
 
 struct FileCloser {
   void operator()(FILE *file) const { std::fclose(file); }
@@ -65,6 +70,8 @@ void grey_to_colour(const unsigned char *in, int channels, unsigned char *out, s
 
 // Set when the last read failed for want of memory.
 thread_local bool out_of_memory = false;
+// Why the last read failed, when the reader knows more than "not a picture".
+thread_local std::string failure;
 
 // A bitmap of the given size, or null with out_of_memory set.
 std::unique_ptr<VYbitmap> new_bitmap(int width, int height, int depth) {
@@ -158,19 +165,25 @@ bool plain_targa(FILE *file) {
   return got && vy_plain_targa(h);
 }
 
-VYbitmap *read_image(const char *path) {
-  // Only regular files: opening a FIFO would wait for a writer for ever, and
-  // a device such as /dev/zero never ends.
-  struct stat info;
-  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode))
-    return nullptr;
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
-  if (!file || truncated_targa(file.get()))
-    return nullptr;
+// Whether the header announces a picture within the budget; sets failure
+// when it is beyond it.
+bool within_budget(int width, int height) {
+  if (sane_size(width, height))
+    return true;
+  if (width > 0 && height > 0)
+    failure = std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
+              std::to_string(kMaxPixels / (1 << 20)) + " megapixels an image may have";
+  return false;
+}
+
+// Reads the picture in `file`, which is at its start.
+VYbitmap *read_image(FILE *file_at_start) {
+  std::unique_ptr<FILE, FileCloser> file(file_at_start);
   int width = 0, height = 0, channels = 0;
-  // stbi_info_from_file leaves the file where it found it.
-  if (!stbi_info_from_file(file.get(), &width, &height, &channels) || !sane_size(width, height) ||
-      channels < 1 || channels > 4 ||
+  // stbi_info_from_file reads the header alone and leaves the file where it
+  // found it: the budget holds before any pixel is decoded.
+  if (!stbi_info_from_file(file.get(), &width, &height, &channels) || !within_budget(width, height) ||
+      channels < 1 || channels > 4 || truncated_targa(file.get()) ||
       static_cast<long long>(width) * height > kMaxPixelsPerByte * file_size(file.get()))
     return nullptr;
   if (plain_targa(file.get()))
@@ -208,18 +221,46 @@ VYbitmap *read_image(const char *path) {
   return bitmap.release();
 }
 
-} // namespace
-
-VYbitmap *image_reader_invoke(const char *path) {
-  out_of_memory = false;
-  if (path == nullptr || *path == '\0')
-    return nullptr;
+VYbitmap *read_guarded(FILE *file) {
   try {
-    return read_image(path);
+    return read_image(file);
   } catch (const std::bad_alloc &) {
     out_of_memory = true;
   }
   return nullptr;
 }
 
-bool vy_image_reader_out_of_memory() { return out_of_memory; }
+} // namespace
+
+VYbitmap *image_reader_invoke(const char *path) {
+  out_of_memory = false;
+  failure.clear();
+  if (path == nullptr || *path == '\0')
+    return nullptr;
+  zal::InputFile in;
+  if (!in.open(path, kMaxImageFileBytes)) {
+    failure = in.why();
+    return nullptr;
+  }
+  return read_guarded(in.release());
+}
+
+VYbitmap *vy_read_image_memory(const void *bytes, size_t size) {
+  out_of_memory = false;
+  failure.clear();
+  if (bytes == nullptr || size == 0)
+    return nullptr;
+  FILE *file = fmemopen(const_cast<void *>(bytes), size, "rb");
+  if (file == nullptr) {
+    out_of_memory = errno == ENOMEM;
+    return nullptr;
+  }
+  return read_guarded(file);
+}
+
+std::string vy_image_reader_failure() {
+  if (out_of_memory)
+    return "out of memory";
+  return failure.empty() ? "not a picture that can be read (empty, cut off or of an unknown format)"
+                         : failure;
+}

@@ -1,4 +1,5 @@
 // Reading real image files of every supported format into host bitmaps.
+#include "image_bounds.h"
 #include "vy_test_support.h"
 #include "zalvy.h"
 
@@ -403,3 +404,44 @@ TEST_F(ImageReader, SixteenBitGreyKeepsItsHighBytes) {
 }
 
 } // namespace
+
+// Pictures announcing more pixels than the budget are refused from their
+// header alone, with their size and the budget; from memory (a picture
+// embedded in a model file) the same way.
+struct OverBudget {
+  const char *name;
+  std::string header;
+  const char *size;
+};
+const std::string kBudget = " pixels, more than the 64 megapixels an image may have";
+const OverBudget kOverBudget[] = {
+    {"PNG", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x20\x01\0\0\x20\0\x08\x02\0\0\0\0\0\0\0", 33),
+     "8193 x 8192"},
+    {"BMP",
+     std::string("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x01\x20\0\0\0\x20\0\0\x01\0\x18", 30) +
+         std::string(24, '\0'),
+     "8193 x 8192"},
+    {"JPEG",
+     std::string("\xff\xd8\xff\xc0\0\x11\x08\x65\x90\x65\x90\x03\x01\x11\0\x02\x11\x01\x03\x11\x01\xff\xd9",
+                 23),
+     "26000 x 26000"},
+    {"Targa", std::string("\0\0\x0a\0\0\0\0\0\0\0\0\0\0\x40\0\x40\x18\0", 18) + std::string(400, '\x80'),
+     "16384 x 16384"},
+    {"PPM", "P6 8193 8192 255\n" + std::string(400, 'x'), "8193 x 8192"},
+    {"GIF", std::string("GIF89a\xff\xff\xff\xff\0\0\0", 13) + std::string(40, '\0'), "65535 x 65535"},
+};
+
+TEST_F(ImageReader, PicturesBeyondThePixelBudgetAreRefusedFromTheirHeader) {
+  for (const OverBudget &c : kOverBudget) {
+    vytest::write_bytes(dir.file("over"), Bytes(c.header.begin(), c.header.end()));
+    EXPECT_EQ(read(dir.file("over")), nullptr) << c.name;
+    EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
+    EXPECT_EQ(std::unique_ptr<VYbitmap>(vy_read_image_memory(c.header.data(), c.header.size())), nullptr);
+    EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
+  }
+  const Bytes tga = make_targa(rgba_pixels(), 3, 2, 32, true, false);
+  expect_pixels(std::unique_ptr<VYbitmap>(vy_read_image_memory(tga.data(), tga.size())).get(),
+                rgba_pixels().data(), 4, "in memory");
+  EXPECT_EQ(read("/dev/zero"), nullptr);
+  EXPECT_EQ(vy_image_reader_failure(), "not a regular file");
+}

@@ -4,6 +4,7 @@
 #include "tests/support/loader_messages.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -62,6 +63,10 @@ void make_huge_obj(const std::string &dir) {
 void make_cut_stl(const std::string &dir) {
   write(dir + "/cut.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n");
 }
+void make_scene_fifo(const std::string &dir) { mkfifo((dir + "/pipe.json").c_str(), 0600); }
+void make_scene_zero(const std::string &dir) { symlink("/dev/zero", (dir + "/zero.json").c_str()); }
+void make_defs_fifo(const std::string &dir) { mkfifo((dir + "/okudefs.inc").c_str(), 0600); }
+void make_defs_zero(const std::string &dir) { symlink("/dev/zero", (dir + "/okudefs.inc").c_str()); }
 void make_empty_png(const std::string &dir) { write(dir + "/empty.png", ""); }
 void make_cut_png(const std::string &dir) {
   const std::string png = read("/usr/share/assimp/models/3DS/test.png");
@@ -160,6 +165,36 @@ std::vector<Case> cases() {
        "brightfold: sub.obj: cannot read: is a directory\n",
        Match::Exact,
        make_dir});
+  // Only a regular file is read: a FIFO would wait for a writer for ever,
+  // /dev/zero never ends.
+  add({"SceneFileIsAFifo",
+       {"save", "pipe.json", "out.pov"},
+       "",
+       2,
+       "brightfold: pipe.json: cannot read: not a regular file\n",
+       Match::Exact,
+       make_scene_fifo});
+  add({"SceneFileIsALinkToDevZero",
+       {"save", "zero.json", "out.pov"},
+       "",
+       2,
+       "brightfold: zero.json: cannot read: not a regular file\n",
+       Match::Exact,
+       make_scene_zero});
+  add({"DefinitionsAreAFifo",
+       {"render", "scene.json", "out.png"},
+       "{}",
+       2,
+       "brightfold: cannot read {dir}/okudefs.inc: not a regular file\n",
+       Match::Exact,
+       make_defs_fifo});
+  add({"DefinitionsLinkToDevZero",
+       {"render", "scene.json", "out.png"},
+       "{}",
+       2,
+       "brightfold: cannot read {dir}/okudefs.inc: not a regular file\n",
+       Match::Exact,
+       make_defs_zero});
   add({"OutputDirectoryMissing",
        {"save", "scene.json", "nodir/out.pov"},
        "{}",

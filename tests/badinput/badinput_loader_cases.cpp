@@ -122,14 +122,14 @@ void pgm16_cut(const std::string &dir) {
   write(dir + "/cut16.pgm", pgm);
 }
 void ppm_cut(const std::string &dir) {
-  std::string ppm = "P6 16384 16384 255\n";
+  std::string ppm = "P6 8192 8192 255\n"; // the pixel budget, in 40 KB
   ppm.resize(40000, 'U');
   write(dir + "/cut.ppm", ppm);
 }
 void bmp_cut(const std::string &dir) {
-  // BITMAPINFOHEADER of 16384 x 16384, 24 bits, uncompressed.
+  // BITMAPINFOHEADER of 8192 x 8192, 24 bits, uncompressed.
   std::string bmp = {'B', 'M', 0,    0, 0, 0, 0,    0, 0, 0, 54, 0,  0, 0, 40, 0, 0,
-                     0,   0,   0x40, 0, 0, 0, 0x40, 0, 0, 1, 0,  24, 0, 0, 0,  0, 0};
+                     0,   0,   0x20, 0, 0, 0, 0x20, 0, 0, 1, 0,  24, 0, 0, 0,  0, 0};
   bmp.resize(40000, 'U');
   write(dir + "/cut.bmp", bmp);
 }
@@ -141,6 +141,28 @@ void tga_large(const std::string &dir) {
   for (int i = 0; i < 8000 * 8000 / 128; ++i)
     tga += "\xff\x80\x80\x80";
   write(dir + "/large.tga", tga);
+}
+
+// Run-length Targa announcing 16384 x 16384 pixels: its 8 MB would decode
+// into 805 MB; a few packets of it are enough to be refused.
+void tga_over_budget(const std::string &dir) {
+  std::string tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x40, 0x00, 0x40, 24, 0};
+  for (int i = 0; i < 1000; ++i)
+    tga += "\xff\x80\x80\x80";
+  write(dir + "/over.tga", tga);
+}
+
+// A glTF triangle whose colour is an embedded JPEG of 23 bytes announcing
+// 26000 x 26000 pixels.
+void gltf_embedded_over_budget(const std::string &dir) {
+  write(dir + "/over.gltf", R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+ "nodes": [{"mesh": 0}], "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}],
+ "materials": [{"pbrMetallicRoughness": {"baseColorTexture": {"index": 0}}}],
+ "textures": [{"source": 0}], "images": [{"uri": "data:image/jpeg;base64,/9j/wAARCGWQZZADAREAAhEBAxEB/9k="}],
+ "buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
+ "bufferViews": [{"buffer": 0, "byteLength": 36}],
+ "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+                "min": [0, 0, 0], "max": [1, 1, 0]}]})");
 }
 
 } // namespace
@@ -195,6 +217,21 @@ std::vector<Case> loader_cases() {
        "out of "
        "memory; the texture is written commented out unless its Targa file is already there\n",
        Match::Exact, tga_large, 100},
+      // ---- pictures beyond the pixel budget, refused from their header
+      {"PictureBeyondThePixelBudget", save, with_image("over.tga"), 0,
+       "brightfold: warning: scene.json: /root/children/0/texture/image: cannot read \"{dir}/over.tga\": "
+       "16384 x 16384 pixels, more than the 64 megapixels an image may have; the texture is written "
+       "commented out unless its Targa file is already there\n",
+       Match::Exact, tga_over_budget},
+      {"EmbeddedPictureBeyondThePixelBudget",
+       {"save", "over.gltf", "out.pov"},
+       "",
+       0,
+       "brightfold: warning: {dir}/over.gltf: cannot read the texture image \"*0\": 26000 x 26000 pixels, "
+       "more "
+       "than the 64 megapixels an image may have; its material keeps its plain colour\n",
+       Match::Exact,
+       gltf_embedded_over_budget},
   };
 }
 
