@@ -11,6 +11,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -139,6 +142,69 @@ TEST_F(ImportRun, TheDefaultCameraFramesEverything) {
 
 namespace {
 
+// Colours that the file gives at the corners, and a glow on a black
+// surface, show in the picture (both drew white or black before).
+TEST_F(ImportRun, VertexColoursAndGlowsShow) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  std::ostringstream ply;
+  ply << "ply\nformat ascii 1.0\nelement vertex 8\nproperty float x\nproperty float y\nproperty float z\n"
+         "property uchar red\nproperty uchar green\nproperty uchar blue\nelement face 6\n"
+         "property list uchar int vertex_indices\nend_header\n";
+  for (int i = 0; i < 8; ++i)
+    ply << (i & 1 ? 1 : -1) << ' ' << (i & 2 ? 1 : -1) << ' ' << (i & 4 ? 1 : -1) << ' ' << (i & 1) * 255
+        << ' ' << (i & 2 ? 255 : 0) << ' ' << (i & 4 ? 255 : 0) << '\n';
+  ply << "4 0 2 3 1\n4 4 5 7 6\n4 0 1 5 4\n4 2 6 7 3\n4 0 4 6 2\n4 1 3 7 5\n";
+  std::ofstream(dir_ / "rainbow.ply") << ply.str();
+  std::ofstream(dir_ / "glow.mtl") << "newmtl sign\nKd 0 0 0\nKe 1 1 0\n";
+  std::ofstream(dir_ / "glow.obj") << "mtllib glow.mtl\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n"
+                                   << "usemtl sign\nf 1 2 3 4\n";
+  const auto count = [](const VYbitmap &picture, const std::function<bool(int, int, int)> &test) {
+    long n = 0;
+    for (long i = 0; i < static_cast<long>(picture.width()) * picture.height(); ++i) {
+      const unsigned char *p = picture.data() + i * picture.bytes_per_pixel();
+      n += test(p[0], p[1], p[2]);
+    }
+    return n;
+  };
+  auto rainbow = render(dir_ / "rainbow.ply");
+  ASSERT_TRUE(rainbow);
+  // Faces of many hues, not shades of grey.
+  EXPECT_GT(count(*rainbow,
+                  [](int r, int g, int b) {
+                    return std::max({r, g, b}) - std::min({r, g, b}) > 80;
+                  }),
+            1000);
+  auto glow = render(dir_ / "glow.obj");
+  ASSERT_TRUE(glow);
+  EXPECT_GT(count(*glow, [](int r, int g, int b) { return r > 200 && g > 200 && b < 80; }), 1000);
+}
+
+// The file's first camera draws, --camera another: Cameras.gltf's first is
+// a perspective camera, its second an orthographic one.
+TEST_F(ImportRun, CameraChoosesTheViewOfAModel) {
+  const fs::path model = "/usr/share/assimp/models/glTF2/cameras/Cameras.gltf";
+  if (std::string(BF_POVRAY).empty() || !fs::exists(model))
+    GTEST_SKIP() << "POV-Ray or the test models are not installed";
+  std::string scenes[2];
+  for (int i = 0; i < 2; ++i) {
+    std::vector<std::string> args = {"render",  model.string(), (dir_ / "c.png").string(),
+                                     "--width", "40",           "--height",
+                                     "30",      "--keep-scene", (dir_ / "c.pov").string()};
+    if (i == 1)
+      args.insert(args.end(), {"--camera", "nodes[2]"});
+    ASSERT_EQ(brightfold(args), 0) << err_;
+    scenes[i] = read_file(dir_ / "c.pov");
+    size_t cameras = 0;
+    for (size_t at = scenes[i].find("camera {"); at != std::string::npos;
+         at = scenes[i].find("camera {", at + 1))
+      ++cameras;
+    EXPECT_EQ(cameras, 1u) << scenes[i];
+  }
+  EXPECT_NE(scenes[0].substr(scenes[0].find("camera {"), 200),
+            scenes[1].substr(scenes[1].find("camera {"), 200));
+}
+
 TEST_F(ImportRun, ImportCommandRefusals) {
   const std::string model = scene(true).string(), out = (dir_ / "out.json").string();
   std::ofstream(dir_ / "locked.json") << "{}";
@@ -156,6 +222,12 @@ TEST_F(ImportRun, ImportCommandRefusals) {
        "no camera is named \"Nobody\" (its cameras: \"Eye\")"},
       {{"import", model, (dir_ / "locked.json").string()}, 1, "locked.json: it is read-only"},
       {{"import", (dir_ / "none.glb").string(), out}, 2, "none.glb: cannot read: No such file or directory"},
+      {{"render", (dir_ / "locked.json").string(), (dir_ / "o.png").string(), "--camera", "Eye"},
+       2,
+       "--camera applies to model files"},
+      {{"save", model, (dir_ / "o.pov").string(), "--up", "w"}, 2, "--up takes y or z, not \"w\""},
+      {{"save", model, (dir_ / "o.pov").string(), "--camera", "Nobody"}, 2, "no camera is named \"Nobody\""},
+      {{"save", model, (dir_ / "o.pov").string(), "--up", "z", "--camera", "Eye"}, 0, ""},
       {{"import", model, out, "--up", "z", "--camera", "Eye"}, 0, ""},
   };
   for (const auto &c : cases) {
