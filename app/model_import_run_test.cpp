@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -180,29 +181,42 @@ TEST_F(ImportRun, VertexColoursAndGlowsShow) {
   EXPECT_GT(count(*glow, [](int r, int g, int b) { return r > 200 && g > 200 && b < 80; }), 1000);
 }
 
-// The file's first camera draws, --camera another: Cameras.gltf's first is
-// a perspective camera, its second an orthographic one.
-TEST_F(ImportRun, CameraChoosesTheViewOfAModel) {
-  const fs::path model = "/usr/share/assimp/models/glTF2/cameras/Cameras.gltf";
-  if (std::string(BF_POVRAY).empty() || !fs::exists(model))
-    GTEST_SKIP() << "POV-Ray or the test models are not installed";
-  std::string scenes[2];
-  for (int i = 0; i < 2; ++i) {
-    std::vector<std::string> args = {"render",  model.string(), (dir_ / "c.png").string(),
-                                     "--width", "40",           "--height",
-                                     "30",      "--keep-scene", (dir_ / "c.pov").string()};
-    if (i == 1)
-      args.insert(args.end(), {"--camera", "nodes[2]"});
-    ASSERT_EQ(brightfold(args), 0) << err_;
-    scenes[i] = read_file(dir_ / "c.pov");
-    size_t cameras = 0;
-    for (size_t at = scenes[i].find("camera {"); at != std::string::npos;
-         at = scenes[i].find("camera {", at + 1))
-      ++cameras;
-    EXPECT_EQ(cameras, 1u) << scenes[i];
+// A Collada camera's xfov spans the picture's width at any aspect: a bar
+// 0.9 times as wide as the view at its distance covers 0.9 of the width.
+TEST_F(ImportRun, AHorizontalAngleSpansThePictureWidth) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  const double half = 10 * std::tan(M_PI / 6) * 0.9;
+  std::ofstream(dir_ / "bar.dae")
+      << R"(<?xml version="1.0"?><COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+<library_cameras><camera id="c" name="c"><optics><technique_common><perspective><xfov>60</xfov>
+<aspect_ratio>1.5</aspect_ratio><znear>0.1</znear><zfar>100</zfar></perspective></technique_common></optics></camera>
+</library_cameras><library_effects><effect id="fx"><profile_COMMON><technique sid="t"><lambert>
+<emission><color>1 1 1 1</color></emission><diffuse><color>0 0 0 1</color></diffuse></lambert></technique>
+</profile_COMMON></effect></library_effects><library_materials><material id="m"><instance_effect url="#fx"/>
+</material></library_materials><library_geometries><geometry id="g"><mesh><source id="p"><float_array id="a" count="12">)"
+      << -half << " -1 0 " << half << " -1 0 " << half << " 1 0 " << -half << R"( 1 0</float_array>
+<technique_common><accessor source="#a" count="4" stride="3"><param name="X" type="float"/><param name="Y" type="float"/>
+<param name="Z" type="float"/></accessor></technique_common></source><vertices id="v"><input semantic="POSITION" source="#p"/>
+</vertices><triangles count="2" material="s"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2 0 2 3</p>
+</triangles></mesh></geometry></library_geometries><library_visual_scenes><visual_scene id="s">
+<node id="Eye"><translate>0 0 10</translate><instance_camera url="#c"/></node><node id="Bar"><instance_geometry url="#g">
+<bind_material><technique_common><instance_material symbol="s" target="#m"/></technique_common></bind_material>
+</instance_geometry></node></visual_scene></library_visual_scenes><scene><instance_visual_scene url="#s"/></scene></COLLADA>)";
+  for (const int height : {100, 150}) {
+    const fs::path out = dir_ / "bar.tga";
+    ASSERT_EQ(brightfold({"render", (dir_ / "bar.dae").string(), out.string(), "--width", "200", "--height",
+                          std::to_string(height)}),
+              0)
+        << err_;
+    std::unique_ptr<VYbitmap> picture(image_reader_invoke(out.c_str()));
+    ASSERT_TRUE(picture);
+    int lit = 0;
+    for (int x = 0; x < picture->width(); ++x)
+      lit += picture->data()[(static_cast<size_t>(height / 2) * picture->width() + x) *
+                             picture->bytes_per_pixel()] > 128;
+    EXPECT_NEAR(lit, 180, 4) << "200 x " << height;
   }
-  EXPECT_NE(scenes[0].substr(scenes[0].find("camera {"), 200),
-            scenes[1].substr(scenes[1].find("camera {"), 200));
 }
 
 TEST_F(ImportRun, ImportCommandRefusals) {
