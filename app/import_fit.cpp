@@ -3,7 +3,9 @@
 #include "base/ascii_text.h"
 #include "import_parts.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,24 +23,23 @@ std::string extension(const ModelFile &model) {
   return zal::ascii_lower(std::filesystem::path(model.path()).extension().string());
 }
 
-// The xfov values (degrees) that a Collada file gives.
-std::vector<double> collada_xfovs(const std::string &path) {
+// The values (degrees) of every <xfov> and <yfov> of a Collada file.
+void collada_angles(const std::string &path, std::vector<double> &xfovs, std::vector<double> &yfovs) {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  std::vector<double> out;
   if (ec || size > kMaxColladaScan)
-    return out;
+    return;
   std::ifstream in(path, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  for (size_t at = text.find("<xfov"); at != std::string::npos; at = text.find("<xfov", at + 1)) {
-    const size_t close = text.find('>', at);
-    if (close == std::string::npos)
-      break;
-    const double v = std::strtod(text.c_str() + close + 1, nullptr);
-    if (std::isfinite(v))
-      out.push_back(v);
-  }
-  return out;
+  for (auto [tag, out] : {std::pair{"<xfov", &xfovs}, std::pair{"<yfov", &yfovs}})
+    for (size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + 1)) {
+      const size_t close = text.find('>', at);
+      if (close == std::string::npos)
+        break;
+      const double v = std::strtod(text.c_str() + close + 1, nullptr);
+      if (std::isfinite(v))
+        out->push_back(v);
+    }
 }
 
 } // namespace
@@ -50,7 +51,7 @@ CameraFit::CameraFit(const ModelFile &model) {
             : ext == ".dae" ? Format::collada
                             : Format::other;
   if (format_ == Format::collada)
-    xfovs_ = collada_xfovs(model.path());
+    collada_angles(model.path(), xfovs_, yfovs_);
 }
 
 // Assimp gives the whole horizontal angle (not the half that its
@@ -70,14 +71,17 @@ Lens CameraFit::lens(const aiCamera &c) const {
   case Format::fbx: // the horizontal gate fit of the files tools write
     return {degrees, true};
   case Format::collada:
-    // xfov is horizontal; a yfov alone Assimp loses (it answers 45 degrees
-    // taken as radians), and yfov with an aspect it turns into the
-    // horizontal angle of that aspect.
+    // xfov is horizontal; yfov with an aspect Assimp turns into the
+    // horizontal angle of that aspect, and a yfov alone it loses (it answers
+    // 45 degrees taken as radians): the file's yfov stands when it has one.
     for (double x : xfovs_)
       if (std::fabs(x - degrees) <= 1e-4 * std::fmax(1.0, x))
         return {degrees, true};
-    if (aspect == 0 && std::fabs(across - 45 * kPi / 180 * kPi / 180) < 1e-6)
-      return {45, false};
+    if (aspect == 0 && std::fabs(across - 45 * kPi / 180 * kPi / 180) < 1e-6) {
+      const bool one = !yfovs_.empty() && std::all_of(yfovs_.begin(), yfovs_.end(),
+                                                      [&](double y) { return y == yfovs_.front(); });
+      return {one && yfovs_.front() > 0 && yfovs_.front() < 180 ? yfovs_.front() : 45, false};
+    }
     break;
   case Format::other:
     break;

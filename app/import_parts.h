@@ -125,7 +125,7 @@ public:
 
 private:
   enum class Format { gltf, fbx, collada, other } format_;
-  std::vector<double> xfovs_; // of a Collada file
+  std::vector<double> xfovs_, yfovs_; // of a Collada file
 };
 
 // Camera and light nodes of the file (scene coordinates), the view point's

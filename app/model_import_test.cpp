@@ -301,6 +301,7 @@ TEST_F(ModelImport, CamerasFitAsTheirFormatSays) {
       {"Collada xfov alone", [&] { return collada("<xfov>60</xfov>"); }, across(60, 4.0 / 3), across(60, 2)},
       {"Collada xfov and aspect", [&] { return collada("<xfov>60</xfov><aspect_ratio>2</aspect_ratio>"); },
        across(60, 4.0 / 3), across(60, 2)},
+      {"Collada yfov alone", [&] { return collada("<yfov>40</yfov>"); }, 40, 40},
       {"Collada yfov and aspect", [&] { return collada("<yfov>40</yfov><aspect_ratio>2</aspect_ratio>"); },
        40, 40},
       {"FBX horizontal gate fit", [&] { return spider; }, across(49.13434, 4.0 / 3), across(49.13434, 2)},
