@@ -180,7 +180,8 @@ Highlight highlight(const aiMaterial &m) {
     h.strength[0] = h.strength[1] = h.strength[2] = level;
     h.exponent = 2 / (alpha * alpha) - 2;
   }
-  h.exponent = std::fmin(kMaxExponent, h.exponent);
+  if (h.strength[0] > 0 || h.strength[1] > 0 || h.strength[2] > 0)
+    h.exponent = std::fmin(kMaxExponent, h.exponent);
   return h;
 }
 
