@@ -3,6 +3,7 @@
 // Writes the scene of a model file as a scene file whose objects refer to
 // the model's meshes; the file is written whole under a temporary name and
 // renamed into place. The model itself and read-only files are refused.
+#include "base/ascii_text.h"
 #include "base/atomic_file.h"
 #include "commands.h"
 #include "dead_runs.h"
@@ -24,6 +25,26 @@ namespace fs = std::filesystem;
 
 } // namespace
 
+bool read_import_options(const ParsedArgs &parsed, const std::string &input, ImportOptions &options,
+                         int &exit_code) {
+  const std::string *up = parsed.find("--up"), *camera = parsed.find("--camera");
+  if ((up != nullptr || camera != nullptr) &&
+      zal::ascii_lower(fs::path(input).extension().string()) == ".json") {
+    exit_code = usage_error(std::string(up != nullptr ? "--up" : "--camera") +
+                            " applies to model files; a scene file gives its own (\"viewpoint\", sky)");
+    return false;
+  }
+  if (up != nullptr && *up != "y" && *up != "z") {
+    exit_code = usage_error("--up takes y or z, not \"" + *up + "\"");
+    return false;
+  }
+  if (up != nullptr)
+    options.up = (*up)[0];
+  if (camera != nullptr)
+    options.camera = *camera;
+  return true;
+}
+
 int run_import(const Args &args) {
   ParsedArgs parsed;
   int code = kExitOk;
@@ -36,13 +57,8 @@ int run_import(const Args &args) {
   if (fs::path(out).extension() != ".json")
     return usage_error("the scene file to write must end in .json: " + out);
   ImportOptions options;
-  if (const std::string *up = parsed.find("--up")) {
-    if (*up != "y" && *up != "z")
-      return usage_error("--up takes y or z, not \"" + *up + "\"");
-    options.up = (*up)[0];
-  }
-  if (const std::string *camera = parsed.find("--camera"))
-    options.camera = *camera;
+  if (!read_import_options(parsed, model_path, options, code))
+    return code;
 
   std::error_code ec;
   const fs::path model = fs::absolute(model_path, ec).lexically_normal();

@@ -68,8 +68,10 @@ bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int
 
 bool read_request(const Args &args, RenderRequest &request, int &code) {
   ParsedArgs parsed;
-  if (!parse_args(args, {"--width", "--height", "--depth", "--draws", "--keep-scene", "--timeout"},
-                  {"--no-antialias", "--no-shadows", "--watch"}, parsed, code))
+  if (!parse_args(
+          args,
+          {"--width", "--height", "--depth", "--draws", "--keep-scene", "--timeout", "--up", "--camera"},
+          {"--no-antialias", "--no-shadows", "--watch"}, parsed, code))
     return false;
   if (parsed.operands.size() != 2) {
     code = usage_error("render needs a scene file and one output file (.png or .tga)");
@@ -102,6 +104,9 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
       return false;
     }
   }
+  if (!read_import_options(parsed, request.scene, request.import, code))
+    return false;
+  request.import.aspect = static_cast<double>(request.width) / request.height;
   request.antialias = !parsed.find("--no-antialias");
   request.shadows = !parsed.find("--no-shadows");
   request.watch = parsed.find("--watch") != nullptr;
@@ -386,7 +391,7 @@ int run_render(const Args &args) {
   if (!read_request(args, request, code))
     return code;
   try {
-    load_scene_input(request.scene);
+    load_scene_input(request.scene, request.import);
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;
@@ -422,8 +427,9 @@ int run_render(const Args &args) {
         return kExitUsage;
     }
     if (request.watch)
-      return run_render_watch(*factory, request, work.path(),
-                              [](const std::string &path) { load_scene_input(path); });
+      return run_render_watch(*factory, request, work.path(), [&request](const std::string &path) {
+        load_scene_input(path, request.import);
+      });
     code = render_in(*factory, request, picture);
   }
   if (code != kExitOk)

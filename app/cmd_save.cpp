@@ -57,15 +57,18 @@ int save_in_directory(Saver &saver, const std::string &out) {
 int run_save(const Args &args) {
   ParsedArgs parsed;
   int code = kExitOk;
-  if (!parse_args(args, {"--saver"}, {}, parsed, code))
+  if (!parse_args(args, {"--saver", "--up", "--camera"}, {}, parsed, code))
     return code;
   if (parsed.operands.size() < 2)
     return usage_error("save needs a scene file and at least one output file");
+  ImportOptions options;
+  if (!read_import_options(parsed, parsed.operands.front(), options, code))
+    return code;
   const std::string *chosen = parsed.find("--saver");
   const std::string saver_name = chosen != nullptr ? *chosen : kDefaultSaver;
 
   try {
-    load_scene_input(parsed.operands.front());
+    load_scene_input(parsed.operands.front(), options);
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;

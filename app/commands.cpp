@@ -15,18 +15,19 @@ int run_import(const Args &args);
 
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
-      {"save", "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME]",
+      {"save", "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME] [--up y|z] [--camera NAME]",
        "export the scene to each OUT (saver default: \"POV scene and parts files\")", run_save},
       {"render",
        "SCENE.json OUT.png [--width W] [--height H] [--depth D] [--no-antialias] [--no-shadows] [--draws N]\n"
-       "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch]",
+       "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]",
        "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG or Targa\n"
        "      file (default 640 x 480, depth 24); --watch draws again whenever the scene or a file it\n"
        "      names changes, until Ctrl-C",
        run_render},
       {"import", "MODEL OUT.json [--up y|z] [--camera NAME]",
        "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"
-       "      refers to the model's meshes; save and render also take a model file directly",
+       "      refers to the model's meshes; save and render also take a model file directly (with\n"
+       "      --up and --camera)",
        run_import},
       {"list", "", "show the registered savers and display surfaces", run_list},
   };

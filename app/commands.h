@@ -46,4 +46,11 @@ struct ParsedArgs {
 bool parse_args(const Args &args, const std::vector<std::string> &with_value,
                 const std::vector<std::string> &flags, ParsedArgs &out, int &exit_code);
 
+// --up y|z and --camera NAME, which choose how a model file is imported;
+// `input` is the file they apply to (a scene file takes neither). False
+// (after usage_error) on a bad value.
+struct ImportOptions;
+bool read_import_options(const ParsedArgs &parsed, const std::string &input, ImportOptions &options,
+                         int &exit_code);
+
 } // namespace bf

@@ -151,6 +151,59 @@ std::vector<double> file_mean(const std::string &model_path, std::string name) {
   return bitmap_mean(picture.get());
 }
 
+// The exponent of a specular colour that comes without one.
+constexpr double kDefaultExponent = 40;
+// Shininess up to this is a 0..1 value, scaled to an exponent up to 128
+// (where a highlight shows; without one it is written as the file has it).
+constexpr double kUnitShininess = 1;
+constexpr double kMaxExponent = 500;
+
+// A Phong highlight: its colour and exponent (0: none given).
+struct Highlight {
+  double strength[3] = {0, 0, 0};
+  double exponent = 0;
+};
+
+// The file's specular colour and shininess; where it has neither, glTF's
+// metal and roughness: a dielectric's weak highlight, a metal's strong one,
+// as sharp as the surface is smooth (a roughness of 1 has none).
+Highlight highlight(const aiMaterial &m) {
+  Highlight h;
+  aiColor4D specular;
+  float strength = 1, shininess = 0, metallic = 0, roughness = 1;
+  get_float(m, AI_MATKEY_SHININESS_STRENGTH, strength);
+  if (get_colour(m, AI_MATKEY_COLOR_SPECULAR, specular) && strength > 0)
+    h.strength[0] = specular.r * strength, h.strength[1] = specular.g * strength,
+    h.strength[2] = specular.b * strength;
+  const bool lit = h.strength[0] > 0 || h.strength[1] > 0 || h.strength[2] > 0;
+  if (get_float(m, AI_MATKEY_SHININESS, shininess) && shininess > 0)
+    h.exponent = lit && shininess <= kUnitShininess ? 128 * shininess : shininess;
+  if (lit && h.exponent <= 0)
+    h.exponent = kDefaultExponent;
+  if (!lit && get_float(m, AI_MATKEY_METALLIC_FACTOR, metallic) &&
+      get_float(m, AI_MATKEY_ROUGHNESS_FACTOR, roughness) && roughness < 1) {
+    const double r = std::fmax(0.0, roughness), smooth = 1 - r;
+    const double level = smooth * (0.2 + 0.8 * std::fmin(1.0, std::fmax(0.0, metallic)));
+    const double alpha = std::fmax(0.01, r * r);
+    h.strength[0] = h.strength[1] = h.strength[2] = level;
+    h.exponent = 2 / (alpha * alpha) - 2;
+  }
+  if (h.strength[0] > 0 || h.strength[1] > 0 || h.strength[2] > 0)
+    h.exponent = std::fmin(kMaxExponent, h.exponent);
+  return h;
+}
+
+// The renderer multiplies a surface's glow by its colour. Each channel of
+// the colour is raised to at least the glow's and the glow divided by it,
+// so that their product is the file's glow: a black surface with a white
+// glow stays white, a cyan one with a yellow glow stays yellow.
+void glow_apart(double colour[3], double glow[3]) {
+  for (int i = 0; i < 3; ++i) {
+    colour[i] = std::fmax(colour[i], std::fmin(1.0, glow[i]));
+    glow[i] = colour[i] > 0 ? std::fmin(1.0, glow[i]) / colour[i] : 0;
+  }
+}
+
 } // namespace
 
 std::vector<double> image_mean(const ModelFile &model, const std::string &name) {
@@ -177,10 +230,14 @@ ZAL_COLOR polygon_colour(const ModelFile &model, unsigned mesh_index) {
 const ojson &MaterialTable::keys(unsigned mesh_index) {
   const aiMesh *mesh = model_.mesh(mesh_index);
   const aiMaterial *m = model_.material_of(mesh_index);
-  const unsigned key = m != nullptr ? mesh->mMaterialIndex : ~0u;
+  const bool painted = has_vertex_colours(model_, mesh_index);
+  const std::pair<unsigned, bool> key{m != nullptr ? mesh->mMaterialIndex : ~0u, painted};
   auto it = by_material_.find(key);
-  if (it == by_material_.end())
+  if (it == by_material_.end()) {
     it = by_material_.emplace(key, m != nullptr ? make(*m) : ojson::object()).first;
+    if (painted) // the part's polygon colours show
+      it->second.erase("color");
+  }
   return it->second;
 }
 
@@ -207,23 +264,29 @@ ojson MaterialTable::make(const aiMaterial &m) {
   if ((has_base || !image.empty()) && colour_json(colour[0], colour[1], colour[2], value))
     keys["color"] = value;
 
-  aiColor4D specular;
-  float strength = 1, shininess = 0, roughness = 1, metallic = 0, reflectivity = 0, opacity = 1;
-  get_float(m, AI_MATKEY_SHININESS_STRENGTH, strength);
-  if (get_colour(m, AI_MATKEY_COLOR_SPECULAR, specular) &&
-      (specular.r > 0 || specular.g > 0 || specular.b > 0) && strength > 0 &&
-      colour_json(specular.r * strength, specular.g * strength, specular.b * strength, value))
-    keys["specular"] = value;
-  if (get_float(m, AI_MATKEY_SHININESS, shininess) && shininess > 0)
-    keys["shininess"] = number(shininess);
+  float opacity = 1, reflectivity = 0, metallic = 0, roughness = 1;
+  Highlight h = highlight(m);
+  if (h.strength[0] > 0 || h.strength[1] > 0 || h.strength[2] > 0) {
+    if (colour_json(h.strength[0], h.strength[1], h.strength[2], value))
+      keys["specular"] = value;
+    keys["shininess"] = number(h.exponent);
+  } else if (h.exponent > 0) {
+    keys["shininess"] = number(h.exponent);
+  }
   aiColor4D emissive;
   float intensity = 1;
   get_float(m, AI_MATKEY_EMISSIVE_INTENSITY, intensity);
   if (get_colour(m, AI_MATKEY_COLOR_EMISSIVE, emissive) &&
-      (emissive.r > 0 || emissive.g > 0 || emissive.b > 0) &&
-      colour_json(shown(emissive.r * intensity), shown(emissive.g * intensity), shown(emissive.b * intensity),
-                  value))
-    keys["emission"] = value;
+      (emissive.r > 0 || emissive.g > 0 || emissive.b > 0)) {
+    double glow[3] = {shown(emissive.r * intensity), shown(emissive.g * intensity),
+                      shown(emissive.b * intensity)};
+    if (keys.contains("color"))
+      glow_apart(colour.data(), glow);
+    if (colour_json(glow[0], glow[1], glow[2], value))
+      keys["emission"] = value;
+    if (keys.contains("color") && colour_json(colour[0], colour[1], colour[2], value))
+      keys["color"] = value;
+  }
   if (!get_float(m, AI_MATKEY_OPACITY, opacity) && has_base)
     opacity = base.a;
   // Collada files are written with both meanings of their transparency; a

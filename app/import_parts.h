@@ -82,13 +82,21 @@ private:
   ojson make(const aiMaterial &material);
   const ModelFile &model_;
   bool gltf_;
-  std::map<unsigned, ojson> by_material_;
+  std::map<std::pair<unsigned, bool>, ojson> by_material_; // and whether vertex colours
+
   std::map<std::string, std::vector<double>> image_means_;
 };
 
 // The colour of the mesh's polygons in its part: the material's diffuse or
 // base colour, white when it has none.
 ZAL_COLOR polygon_colour(const ModelFile &model, unsigned mesh_index);
+
+// Whether the mesh has colours at its corners; its objects then take their
+// colours from the part, which paint_vertex_colours gives them.
+bool has_vertex_colours(const ModelFile &model, unsigned mesh_index);
+// Each polygon of `part` (built from the mesh) the mean of its corners'
+// colours, tinted by the material's colour.
+void paint_vertex_colours(const ModelFile &model, unsigned mesh_index, VYobject &part);
 
 // The mean colour (r, g, b in 0..1) of a texture image that the material
 // names, embedded ("*0") or a file beside the model; empty when it cannot
@@ -100,6 +108,25 @@ struct Axes {
   Vec3 up{0, 1, 0}, front{0, 0, 1}, right{1, 0, 0};
 };
 Axes scene_axes(const aiScene &scene, char up_option);
+
+// A camera's angle of view as its file fixes it: the whole angle in
+// degrees, across the picture (kept at the picture's width) or up it.
+struct Lens {
+  double degrees;
+  bool horizontal;
+};
+class CameraFit {
+public:
+  explicit CameraFit(const ModelFile &model);
+  Lens lens(const aiCamera &camera) const;
+  // The vertical view angle (degrees) of the camera in a picture of that
+  // width over height.
+  double view_angle(const aiCamera &camera, double picture_aspect) const;
+
+private:
+  enum class Format { gltf, fbx, collada, other } format_;
+  std::vector<double> xfovs_, yfovs_; // of a Collada file
+};
 
 // Camera and light nodes of the file (scene coordinates), the view point's
 // name, and the environment; defaults where the file has none.

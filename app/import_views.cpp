@@ -84,7 +84,8 @@ class ViewBuilder {
 public:
   ViewBuilder(const ModelFile &model, const TreeResult &tree, const ImportOptions &options)
       : model_(model), scene_(model.scene()), tree_(tree), options_(options),
-        axes_(scene_axes(scene_, options.up)), centre_(tree.bounds.centre()), radius_(radius_of(tree)) {
+        axes_(scene_axes(scene_, options.up)), centre_(tree.bounds.centre()), radius_(radius_of(tree)),
+        fit_(model) {
     gltf_ = is_gltf(model);
   }
 
@@ -92,6 +93,11 @@ public:
     add_cameras();
     if (views_.viewpoint.empty())
       add_default_camera();
+    // The scene writes the view point's camera alone; the others stand by
+    // for an edit of "viewpoint" (or --camera) to choose them.
+    if (camera_names_.size() > 1)
+      for (auto &node : views_.nodes)
+        node["standby"] = true;
     add_lights();
     if (lights_ == 0)
       add_default_lights();
@@ -164,19 +170,7 @@ private:
     return off_axis <= half_diagonal + std::asin(radius_ / d);
   }
 
-  // The scene file takes the whole vertical angle. Assimp's readers give
-  // the whole horizontal angle (not the half that its documentation
-  // names) and the width over the height; its glTF reader gives the
-  // vertical angle times the aspect. Without an aspect the picture's
-  // default 4:3 stands in.
-  double view_angle(const aiCamera &c) const {
-    const double across = c.mHorizontalFOV;
-    const double aspect = c.mAspect > 0 && std::isfinite(c.mAspect) ? c.mAspect : 4.0 / 3.0;
-    if (!(across > 0 && across < kPi)) // orthographic cameras among them
-      return 45;
-    const double angle = gltf_ ? across / aspect : 2 * std::atan(std::tan(across / 2) / aspect);
-    return std::fmin(179, std::fmax(0.01, angle * 180 / kPi));
-  }
+  double view_angle(const aiCamera &c) const { return fit_.view_angle(c, options_.aspect); }
 
   void add_default_camera() {
     const double distance = radius_ / std::sin(22.5 * kPi / 180) * 1.1;
@@ -288,6 +282,7 @@ private:
   std::string blind_; // the file's first camera, when it sees nothing
   int lights_ = 0;
   bool gltf_ = false;
+  CameraFit fit_;
 };
 
 } // namespace

@@ -13,6 +13,9 @@ namespace bf {
 struct ImportOptions {
   char up = 0;        // 'y' or 'z' to override the file's up axis
   std::string camera; // the camera to view through; "" for the first
+  // The picture's width over its height, to which a camera whose file
+  // fixes its horizontal angle is fitted.
+  double aspect = 4.0 / 3.0;
 };
 
 // Deepest group nesting an import writes; deeper nodes are placed in the

@@ -11,6 +11,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -139,6 +143,82 @@ TEST_F(ImportRun, TheDefaultCameraFramesEverything) {
 
 namespace {
 
+// Colours that the file gives at the corners, and a glow on a black
+// surface, show in the picture (both drew white or black before).
+TEST_F(ImportRun, VertexColoursAndGlowsShow) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  std::ostringstream ply;
+  ply << "ply\nformat ascii 1.0\nelement vertex 8\nproperty float x\nproperty float y\nproperty float z\n"
+         "property uchar red\nproperty uchar green\nproperty uchar blue\nelement face 6\n"
+         "property list uchar int vertex_indices\nend_header\n";
+  for (int i = 0; i < 8; ++i)
+    ply << (i & 1 ? 1 : -1) << ' ' << (i & 2 ? 1 : -1) << ' ' << (i & 4 ? 1 : -1) << ' ' << (i & 1) * 255
+        << ' ' << (i & 2 ? 255 : 0) << ' ' << (i & 4 ? 255 : 0) << '\n';
+  ply << "4 0 2 3 1\n4 4 5 7 6\n4 0 1 5 4\n4 2 6 7 3\n4 0 4 6 2\n4 1 3 7 5\n";
+  std::ofstream(dir_ / "rainbow.ply") << ply.str();
+  std::ofstream(dir_ / "glow.mtl") << "newmtl sign\nKd 0 0 0\nKe 1 1 0\n";
+  std::ofstream(dir_ / "glow.obj") << "mtllib glow.mtl\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n"
+                                   << "usemtl sign\nf 1 2 3 4\n";
+  const auto count = [](const VYbitmap &picture, const std::function<bool(int, int, int)> &test) {
+    long n = 0;
+    for (long i = 0; i < static_cast<long>(picture.width()) * picture.height(); ++i) {
+      const unsigned char *p = picture.data() + i * picture.bytes_per_pixel();
+      n += test(p[0], p[1], p[2]);
+    }
+    return n;
+  };
+  auto rainbow = render(dir_ / "rainbow.ply");
+  ASSERT_TRUE(rainbow);
+  // Faces of many hues, not shades of grey.
+  EXPECT_GT(count(*rainbow,
+                  [](int r, int g, int b) {
+                    return std::max({r, g, b}) - std::min({r, g, b}) > 80;
+                  }),
+            1000);
+  auto glow = render(dir_ / "glow.obj");
+  ASSERT_TRUE(glow);
+  EXPECT_GT(count(*glow, [](int r, int g, int b) { return r > 200 && g > 200 && b < 80; }), 1000);
+}
+
+// A Collada camera's xfov spans the picture's width at any aspect: a bar
+// 0.9 times as wide as the view at its distance covers 0.9 of the width.
+TEST_F(ImportRun, AHorizontalAngleSpansThePictureWidth) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  const double half = 10 * std::tan(M_PI / 6) * 0.9;
+  std::ofstream(dir_ / "bar.dae")
+      << R"(<?xml version="1.0"?><COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+<library_cameras><camera id="c" name="c"><optics><technique_common><perspective><xfov>60</xfov>
+<aspect_ratio>1.5</aspect_ratio><znear>0.1</znear><zfar>100</zfar></perspective></technique_common></optics></camera>
+</library_cameras><library_effects><effect id="fx"><profile_COMMON><technique sid="t"><lambert>
+<emission><color>1 1 1 1</color></emission><diffuse><color>0 0 0 1</color></diffuse></lambert></technique>
+</profile_COMMON></effect></library_effects><library_materials><material id="m"><instance_effect url="#fx"/>
+</material></library_materials><library_geometries><geometry id="g"><mesh><source id="p"><float_array id="a" count="12">)"
+      << -half << " -1 0 " << half << " -1 0 " << half << " 1 0 " << -half << R"( 1 0</float_array>
+<technique_common><accessor source="#a" count="4" stride="3"><param name="X" type="float"/><param name="Y" type="float"/>
+<param name="Z" type="float"/></accessor></technique_common></source><vertices id="v"><input semantic="POSITION" source="#p"/>
+</vertices><triangles count="2" material="s"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2 0 2 3</p>
+</triangles></mesh></geometry></library_geometries><library_visual_scenes><visual_scene id="s">
+<node id="Eye"><translate>0 0 10</translate><instance_camera url="#c"/></node><node id="Bar"><instance_geometry url="#g">
+<bind_material><technique_common><instance_material symbol="s" target="#m"/></technique_common></bind_material>
+</instance_geometry></node></visual_scene></library_visual_scenes><scene><instance_visual_scene url="#s"/></scene></COLLADA>)";
+  for (const int height : {100, 150}) {
+    const fs::path out = dir_ / "bar.tga";
+    ASSERT_EQ(brightfold({"render", (dir_ / "bar.dae").string(), out.string(), "--width", "200", "--height",
+                          std::to_string(height)}),
+              0)
+        << err_;
+    std::unique_ptr<VYbitmap> picture(image_reader_invoke(out.c_str()));
+    ASSERT_TRUE(picture);
+    int lit = 0;
+    for (int x = 0; x < picture->width(); ++x)
+      lit += picture->data()[(static_cast<size_t>(height / 2) * picture->width() + x) *
+                             picture->bytes_per_pixel()] > 128;
+    EXPECT_NEAR(lit, 180, 4) << "200 x " << height;
+  }
+}
+
 TEST_F(ImportRun, ImportCommandRefusals) {
   const std::string model = scene(true).string(), out = (dir_ / "out.json").string();
   std::ofstream(dir_ / "locked.json") << "{}";
@@ -156,6 +236,12 @@ TEST_F(ImportRun, ImportCommandRefusals) {
        "no camera is named \"Nobody\" (its cameras: \"Eye\")"},
       {{"import", model, (dir_ / "locked.json").string()}, 1, "locked.json: it is read-only"},
       {{"import", (dir_ / "none.glb").string(), out}, 2, "none.glb: cannot read: No such file or directory"},
+      {{"render", (dir_ / "locked.json").string(), (dir_ / "o.png").string(), "--camera", "Eye"},
+       2,
+       "--camera applies to model files"},
+      {{"save", model, (dir_ / "o.pov").string(), "--up", "w"}, 2, "--up takes y or z, not \"w\""},
+      {{"save", model, (dir_ / "o.pov").string(), "--camera", "Nobody"}, 2, "no camera is named \"Nobody\""},
+      {{"save", model, (dir_ / "o.pov").string(), "--up", "z", "--camera", "Eye"}, 0, ""},
       {{"import", model, out, "--up", "z", "--camera", "Eye"}, 0, ""},
   };
   for (const auto &c : cases) {

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <tuple>
 #include <unistd.h>
 
@@ -109,8 +110,9 @@ TEST_F(ModelImport, GltfHierarchyMaterialsCameraAndLight) {
                                             "part_transform": [[2, 0, 0], [0, 2, 0], [0, 0, 2]]})"));
   EXPECT_EQ(thumb["geometry"],
             json::parse(R"({"part": "arm.gltf", "part_mesh": 0, "part_label": "arm_meshes_0_2"})"));
-  expect_near(hand["color"], {1, 0, 0});
-  expect_near(hand["emission"], {0, std::pow(0.5, 1 / 2.2), 0}); // linear light as shown
+  // Linear light as shown; the green glow is kept apart from the red.
+  expect_near(hand["color"], {1, std::pow(0.5, 1 / 2.2), 0});
+  expect_near(hand["emission"], {0, 1, 0});
   EXPECT_NEAR(hand["opacity"].get<double>(), 0.5, 1e-6);
   EXPECT_NEAR(hand["reflectivity"].get<double>(), 0.25, 1e-6); // metallic 0.5, smooth 0.5
   EXPECT_EQ(thumb["color"], hand["color"]);
@@ -166,13 +168,156 @@ TEST_F(ModelImport, ColladaPlacementMaterialCameraAndLight) {
   EXPECT_EQ(turned["shininess"], 20);
   const json eye = find(top, "Eye");
   expect_near(eye["position"], {1, 2, 9});
-  EXPECT_NEAR(eye["view_angle"].get<double>(), 2 * std::atan(std::tan(M_PI / 6) / 1.5) * 180 / M_PI, 1e-4);
+  // xfov is horizontal: kept across the default 4:3 picture.
+  EXPECT_NEAR(eye["view_angle"].get<double>(), 2 * std::atan(std::tan(M_PI / 6) * 0.75) * 180 / M_PI, 1e-4);
   EXPECT_EQ(scene["viewpoint"], "Eye");
   const json bulb = find(top, "Bulb");
   EXPECT_EQ(bulb["kind"], "point");
   expect_near(bulb["position"], {0, 4, 0});
   expect_near(bulb["color"], {1, 0.5, 1});
   EXPECT_NEAR(bulb["intensity"].get<double>(), 0.5, 1e-6);
+}
+
+// A material of an OBJ file (its MTL lines) and the keys it gives.
+TEST_F(ModelImport, HighlightsAndGlowsOfMaterials) {
+  const struct {
+    const char *mtl;
+    json expected; // keys that must be there, with their values
+    std::vector<std::string> absent;
+  } cases[] = {
+      // A black surface keeps a white glow; a cyan one a yellow glow.
+      {"Kd 0 0 0\nKe 1 1 1", {{"color", {1, 1, 1}}, {"emission", {1, 1, 1}}}, {}},
+      {"Kd 0 1 1\nKe 1 1 0", {{"color", {1, 1, 1}}, {"emission", {1, 1, 0}}}, {}},
+      {"Kd 0.2 0.2 0.2\nKe 0.1 0 0", {{"color", {0.2, 0.2, 0.2}}, {"emission", {0.5, 0, 0}}}, {}},
+      // A specular colour without an exponent gets a highlight of its own.
+      {"Kd 1 1 1\nKs 0.5 0.5 0.5", {{"specular", {0.5, 0.5, 0.5}}, {"shininess", 40}}, {}},
+      {"Kd 1 1 1\nKs 1 1 1\nNs 0.5", {{"shininess", 64}}, {}}, // 0..1 scaled
+      {"Kd 1 1 1\nKs 1 1 1\nNs 200", {{"shininess", 200}}, {}},
+      {"Kd 1 1 1", {{"color", {1, 1, 1}}}, {"specular", "shininess", "emission"}},
+  };
+  int n = 0;
+  for (const auto &c : cases) {
+    const std::string name = "m" + std::to_string(++n);
+    std::ofstream(dir_ / (name + ".mtl")) << "newmtl paint\n" << c.mtl << "\n";
+    std::ofstream(dir_ / (name + ".obj")) << "mtllib " << name << ".mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\n"
+                                          << "usemtl paint\nf 1 2 3\n";
+    const json object = imported(dir_ / (name + ".obj"))["root"]["children"].back();
+    for (const auto &[key, value] : c.expected.items()) {
+      ASSERT_TRUE(object.contains(key)) << c.mtl << ": " << object;
+      if (value.is_array())
+        expect_near(object[key], value.get<std::vector<double>>());
+      else
+        EXPECT_NEAR(object[key].get<double>(), value.get<double>(), 1e-6) << c.mtl;
+    }
+    for (const auto &key : c.absent)
+      EXPECT_FALSE(object.contains(key)) << c.mtl << ": " << object;
+  }
+  // glTF's metal and roughness: a weak highlight, none when fully rough.
+  Gltf g;
+  const int plastic =
+      g.material({{"pbrMetallicRoughness", {{"metallicFactor", 0}, {"roughnessFactor", 0.5}}}});
+  const int chalk = g.material({{"pbrMetallicRoughness", {{"metallicFactor", 0}, {"roughnessFactor", 1}}}});
+  g.node({{"name", "Plastic"}, {"mesh", g.cube(plastic)}});
+  g.node({{"name", "Chalk"}, {"mesh", g.cube(chalk)}, {"translation", {3, 0, 0}}});
+  g.write(dir_ / "pbr.gltf");
+  const json top = imported(dir_ / "pbr.gltf")["root"]["children"];
+  expect_near(find(top, "Plastic")["specular"], {0.1, 0.1, 0.1});
+  EXPECT_NEAR(find(top, "Plastic")["shininess"].get<double>(), 30, 1e-6);
+  EXPECT_FALSE(find(top, "Chalk").contains("specular")) << find(top, "Chalk");
+}
+
+// One camera statement: the view point's; the file's other cameras stand
+// by, and --camera or an edited "viewpoint" picks one of them.
+TEST_F(ModelImport, OneCameraWritesTheOthersStandBy) {
+  const fs::path model = "/usr/share/assimp/models/glTF2/cameras/Cameras.gltf";
+  if (!fs::exists(model))
+    GTEST_SKIP() << "assimp-testmodels is not installed";
+  const auto cameras = [] {
+    std::vector<std::string> names;
+    std::vector<_object *> pending{db_get_root()};
+    while (!pending.empty()) {
+      _object *node = pending.back();
+      pending.pop_back();
+      if (obj_get_type(node) == OBJECT_TYPE_CAMERA)
+        names.push_back(obj_get_name(node));
+      for (const auto &child : node->children)
+        pending.push_back(child.get());
+    }
+    return names;
+  };
+  for (const std::string chosen : {"", "nodes[2]"}) {
+    bf::ImportOptions options;
+    options.camera = chosen;
+    json scene = imported(model, options);
+    const std::string view = chosen.empty() ? "nodes[1]" : chosen; // the first is the perspective one
+    EXPECT_EQ(scene["viewpoint"], view);
+    EXPECT_EQ(find(scene["root"]["children"], "nodes[2]")["standby"], true);
+    bf::load_scene_text(scene.dump(), (dir_ / "cameras.json").string());
+    EXPECT_EQ(cameras(), std::vector<std::string>{view});
+    // An edit of the view point alone moves the camera.
+    scene["viewpoint"] = chosen.empty() ? "nodes[2]" : "nodes[1]";
+    bf::load_scene_text(scene.dump(), (dir_ / "cameras.json").string());
+    EXPECT_EQ(cameras(), std::vector<std::string>{scene["viewpoint"].get<std::string>()});
+  }
+}
+
+// The view angle as each format fixes it, in a 4:3 picture and a 2:1 one.
+TEST_F(ModelImport, CamerasFitAsTheirFormatSays) {
+  const auto collada = [this](const std::string &optics) {
+    std::string text = kCollada;
+    const size_t from = text.find("<xfov>"), to = text.find("</perspective>");
+    text.replace(from, to - from, optics + "<znear>0.1</znear>");
+    std::ofstream(dir_ / "fit.dae") << text;
+    return dir_ / "fit.dae";
+  };
+  const auto gltf = [this](const json &perspective) {
+    Gltf g;
+    g.node({{"name", "Box"}, {"mesh", g.cube()}});
+    g.doc()["cameras"] = {{{"type", "perspective"}, {"perspective", perspective}}};
+    g.node({{"name", "Eye"}, {"camera", 0}, {"translation", {0, 0, 10}}});
+    g.write(dir_ / "fit.gltf");
+    return dir_ / "fit.gltf";
+  };
+  const auto deg = [](double radians) { return radians * 180 / M_PI; };
+  const auto across = [&](double degrees, double aspect) {
+    return deg(2 * std::atan(std::tan(degrees * M_PI / 360) / aspect));
+  };
+  const fs::path spider = "/usr/share/assimp/models/FBX/spider.fbx";
+  const struct {
+    const char *rule;
+    std::function<fs::path()> file;
+    double at_4_3, at_2_1; // the vertical angle
+  } cases[] = {
+      {"glTF yfov with an aspect",
+       [&] {
+         return gltf({{"yfov", 0.8}, {"aspectRatio", 1.5}, {"znear", 0.1}});
+       },
+       deg(0.8), deg(0.8)},
+      {"glTF yfov alone",
+       [&] {
+         return gltf({{"yfov", 0.8}, {"znear", 0.1}});
+       },
+       deg(0.8), deg(0.8)},
+      {"Collada xfov alone", [&] { return collada("<xfov>60</xfov>"); }, across(60, 4.0 / 3), across(60, 2)},
+      {"Collada xfov and aspect", [&] { return collada("<xfov>60</xfov><aspect_ratio>2</aspect_ratio>"); },
+       across(60, 4.0 / 3), across(60, 2)},
+      {"Collada yfov alone", [&] { return collada("<yfov>40</yfov>"); }, 40, 40},
+      {"Collada yfov and aspect", [&] { return collada("<yfov>40</yfov><aspect_ratio>2</aspect_ratio>"); },
+       40, 40},
+      {"FBX horizontal gate fit", [&] { return spider; }, across(49.13434, 4.0 / 3), across(49.13434, 2)},
+  };
+  for (const auto &c : cases) {
+    const fs::path file = c.file();
+    if (!fs::exists(file))
+      continue; // the test models are not installed
+    for (const double aspect : {4.0 / 3, 2.0}) {
+      bf::ImportOptions options;
+      options.aspect = aspect;
+      const json scene = imported(file, options);
+      const json eye = find(scene["root"]["children"], scene["viewpoint"].get<std::string>());
+      EXPECT_NEAR(eye["view_angle"].get<double>(), aspect == 2 ? c.at_2_1 : c.at_4_3, 1e-3) << c.rule;
+    }
+  }
 }
 
 // Odd files: each gives a message that says what is wrong, or a scene.

@@ -2,6 +2,7 @@
 // and render --watch share.
 #pragma once
 
+#include "model_import.h"
 #include "render_watch.h"
 
 #include "zalvy.h"
@@ -20,6 +21,7 @@ struct RenderRequest {
   int width = 640, height = 480, depth = 24, draws = 1;
   bool antialias = true, shadows = true, watch = false;
   double timeout = 0;
+  ImportOptions import; // for a model file in place of the scene file
 };
 
 // A rendered picture, copied out of the surface.

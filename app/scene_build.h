@@ -21,6 +21,10 @@ struct MeshDeleter {
 };
 using MeshPtr = std::unique_ptr<VYobject, MeshDeleter>;
 
+// The node type a standby camera that is not the view point takes: one
+// that the module writes nothing for.
+constexpr OBJECT_TYPE kStandbyCamera = 0;
+
 // What the loader keeps while it reads one scene file.
 struct LoadContext {
   std::filesystem::path directory; // the scene file's, absolute
@@ -47,6 +51,9 @@ struct LoadContext {
   // progress of building them (made with the first).
   long model_parts_total = 0, model_parts_built = 0;
   std::shared_ptr<LoadProgress> model_progress;
+  // Cameras marked "standby": each writes nothing unless it is the view
+  // point.
+  std::vector<_object *> standby;
 
   // A path of the scene file made absolute.
   std::string absolute(const std::string &path) const;

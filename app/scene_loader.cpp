@@ -64,6 +64,12 @@ void load_document(const json &document, const std::string &path, const ModelCac
   }
   if (auto viewpoint = top.get("viewpoint"))
     set_viewpoint(*viewpoint);
+  // A standby camera other than the view point leaves the tree's cameras:
+  // the saved scene holds one camera statement however many the file keeps.
+  const _object *view = RootGetViewPoint(obj_get_assembly(db_get_root()));
+  for (_object *node : context.standby)
+    if (node != view && node->type == OBJECT_TYPE_CAMERA)
+      node->type = kStandbyCamera;
 }
 
 } // namespace

@@ -124,6 +124,7 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
       context.model_parts.erase(key);
       file_ref.fail("cannot load mesh " + std::to_string(index) + " of \"" + path + "\": " + error);
     }
+    import::paint_vertex_colours(model, static_cast<unsigned>(index), *mesh);
     VYobject_set_pivot(mesh.get(), pivot.x, pivot.y, pivot.z);
     // Its last part built, the file's mesh is not needed any more.
     if (!context.model_progress)

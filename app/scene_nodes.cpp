@@ -175,15 +175,17 @@ OBJECT_TYPE read_node_type(const JsonRef &ref, bool top) {
 }
 
 void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &context) {
-  ref.expect_object({"type",     "name",       "id",           "active",  "visible",   "opacity",
-                     "position", "rotation",   "look_at",      "sky",     "color",     "specular",
-                     "emission", "shininess",  "reflectivity", "kind",    "intensity", "cone_angle",
-                     "exponent", "view_angle", "geometry",     "pivot",   "texture",   "orientation",
-                     "euler",    "midpoint",   "radius",       "children"});
+  ref.expect_object({"type",     "name",       "id",           "active",   "visible",   "opacity",
+                     "position", "rotation",   "look_at",      "sky",      "color",     "specular",
+                     "emission", "shininess",  "reflectivity", "kind",     "intensity", "cone_angle",
+                     "exponent", "view_angle", "geometry",     "pivot",    "texture",   "orientation",
+                     "euler",    "midpoint",   "radius",       "children", "standby"});
   load_identity_and_flags(ref, node);
   load_placement(ref, node);
   load_surface(ref, node);
   load_light_and_camera(ref, node);
+  if (auto v = ref.get("standby"); v && read_flag(*v))
+    context.standby.push_back(node);
   ZAL_VECT3 pivot{0, 0, 0};
   if (auto v = ref.get("pivot"))
     pivot = read_vec3(*v);

@@ -15,6 +15,9 @@ void VYobject_begin_polygon(VYobject *mesh, ZAL_COLOR color);
 // A corner of the polygon begun last: a position index, and a normal index
 // or -1 when the corner has no normal.
 void VYobject_add_corner(VYobject *mesh, int position, int normal);
+// Gives a polygon already added another colour (nothing when there is no
+// such polygon).
+void VYobject_set_polygon_colour(VYobject *mesh, long polygon, ZAL_COLOR color);
 void VYobject_set_pivot(VYobject *mesh, float x, float y, float z);
 // Sets the bounds of a mesh without polygons (parametric shapes): the box
 // from min to max in the geometry's own frame. A mesh with polygons has the

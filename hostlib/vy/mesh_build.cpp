@@ -63,6 +63,11 @@ void VYobject_begin_polygon(VYobject *mesh, ZAL_COLOR color) {
   }
 }
 
+void VYobject_set_polygon_colour(VYobject *mesh, long polygon, ZAL_COLOR color) {
+  if (mesh != nullptr && polygon >= 0 && polygon < mesh->polygon_count())
+    mesh->colours[static_cast<size_t>(polygon)] = color;
+}
+
 // Indices are kept as given; the readers check them, so a corner that names
 // a position added later (or never) is harmless.
 void VYobject_add_corner(VYobject *mesh, int position, int normal) {
