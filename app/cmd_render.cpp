@@ -9,6 +9,8 @@
 #include "base/ascii_text.h"
 #include "commands.h"
 #include "dead_runs.h"
+#include "framing.h"
+#include "keep_scene.h"
 #include "model_import.h"
 #include "module.h"
 #include "output_check.h"
@@ -100,6 +102,8 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
       code = usage_error("--timeout needs a number of seconds above 0, not \"" + *timeout + "\"");
       return false;
     }
+    if (request.timeout > 1e9) // beyond 30 years: no limit
+      request.timeout = 0;
   }
   request.antialias = !parsed.find("--no-antialias");
   request.shadows = !parsed.find("--no-shadows");
@@ -273,21 +277,23 @@ namespace {
 // copy that fails stops the start, and the command reports it.
 struct SceneKeeper {
   std::string path;
-  int error = 0; // errno of a failed copy
+  std::string error; // why the copy failed
   static int take(void *user) {
     auto *keeper = static_cast<SceneKeeper *>(user);
     std::ifstream in(win32_last_spawn_files().input_file, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    keeper->error = keep_scene_files(win32_last_spawn_files().input_file, keeper->path);
     errno = 0;
-    if (!in.bad() && zal::write_whole_file(keeper->path, text.data(), text.size()))
+    if (keeper->error.empty() && !in.bad() && zal::write_whole_file(keeper->path, text.data(), text.size()))
       return 1;
-    keeper->error = errno ? errno : EIO;
+    if (keeper->error.empty())
+      keeper->error = "cannot keep the scene as " + keeper->path + ": " + std::strerror(errno ? errno : EIO);
     return 0;
   }
   bool failed() const {
-    if (error)
-      report("cannot keep the scene as " + path + ": " + std::strerror(error));
-    return error != 0;
+    if (!error.empty())
+      report(error);
+    return !error.empty();
   }
 };
 
@@ -304,7 +310,7 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
     surface.draw();
   if (RenderGuard::interrupted())
     return interrupted_exit();
-  SceneKeeper keeper{request.keep_scene};
+  SceneKeeper keeper{request.keep_scene, ""};
   if (!keeper.path.empty())
     win32_spawn_set_starting(SceneKeeper::take, &keeper);
   ImageCheck check{request.width, request.height};
@@ -372,6 +378,7 @@ int run_render(const Args &args) {
     return code;
   try {
     load_scene_input(request.scene);
+    add_framing_camera_if_none(request.scene);
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;
@@ -405,8 +412,10 @@ int run_render(const Args &args) {
     if (fs::exists(defs, ignored))
       fs::copy_file(defs, work.path() / "okudefs.inc", ignored);
     if (request.watch)
-      return run_render_watch(*factory, request, work.path(),
-                              [](const std::string &path) { load_scene_input(path); });
+      return run_render_watch(*factory, request, work.path(), [](const std::string &path) {
+        load_scene_input(path);
+        add_framing_camera_if_none(path);
+      });
     code = render_in(*factory, request, picture);
   }
   if (code != kExitOk)
