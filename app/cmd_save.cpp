@@ -88,10 +88,10 @@ int run_save(const Args &args) {
     return usage_error("no saver is named \"" + saver_name + "\" ('brightfold list' shows them)");
 
   for (size_t i = 1; i < parsed.operands.size(); ++i)
-    if (std::string why = StdoutSave::names(parsed.operands[i])
-                              ? ""
-                              : output_refusal(parsed.operands[i], parsed.operands.front());
-        !why.empty() || !(why = folder_problem(parsed.operands[i])).empty()) {
+    if (const std::string why = StdoutSave::names(parsed.operands[i])
+                                    ? ""
+                                    : output_refusal(parsed.operands[i], parsed.operands.front());
+        !why.empty()) {
       report("cannot save to " + parsed.operands[i] + ": " + why);
       return kExitSaveFailed;
     }
@@ -105,7 +105,10 @@ int run_save(const Args &args) {
       sweep_dead_runs(directory, prefix, ".partial");
     std::unique_ptr<Saver> saver(factory->create_saver());
     const unsigned lost_textures = vy_targa_failed_writes();
-    if (!saver || to_stdout.target().empty() || save_in_directory(*saver, to_stdout.target()) != 1) {
+    if (const std::string why = folder_problem(out); !why.empty()) {
+      report("cannot save to " + out + ": " + why); // no folder is made
+      result = kExitSaveFailed;
+    } else if (!saver || to_stdout.target().empty() || save_in_directory(*saver, to_stdout.target()) != 1) {
       report("saving " + out + " failed");
       result = kExitSaveFailed;
     } else if (vy_targa_failed_writes() != lost_textures) {
