@@ -378,7 +378,6 @@ int run_render(const Args &args) {
     return code;
   try {
     load_scene_input(request.scene);
-    add_framing_camera_if_none(request.scene);
   } catch (const SceneError &e) {
     report(e.what());
     return kExitUsage;
@@ -398,6 +397,7 @@ int run_render(const Args &args) {
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
   if (!factory)
     return not_registered();
+  add_framing_camera_if_none(request.scene);
 
   const fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
   RenderedPicture picture;

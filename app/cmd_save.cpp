@@ -105,7 +105,7 @@ int run_save(const Args &args) {
       sweep_dead_runs(directory, prefix, ".partial");
     std::unique_ptr<Saver> saver(factory->create_saver());
     const unsigned lost_textures = vy_targa_failed_writes();
-    if (const std::string why = folder_problem(out); !why.empty()) {
+    if (const std::string why = folder_problem(to_stdout.target()); !why.empty()) {
       report("cannot save to " + out + ": " + why); // no folder is made
       result = kExitSaveFailed;
     } else if (!saver || to_stdout.target().empty() || save_in_directory(*saver, to_stdout.target()) != 1) {

@@ -84,13 +84,17 @@ std::string save_name_refusal(const std::string &out) {
 }
 
 std::string folder_problem(const std::string &out) {
-  const fs::path folder = fs::path(out).parent_path();
   struct stat info;
+  if (stat(out.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+    return ""; // a device or FIFO is written directly
+  fs::path folder = fs::path(out).parent_path();
   if (folder.empty())
-    return "";
+    folder = ".";
   if (stat(folder.c_str(), &info) != 0)
     return std::strerror(errno);
-  return S_ISDIR(info.st_mode) ? "" : std::strerror(ENOTDIR);
+  if (!S_ISDIR(info.st_mode))
+    return std::strerror(ENOTDIR);
+  return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : std::strerror(errno);
 }
 
 void say_how_to_render(const std::string &out, const std::string &saver) {

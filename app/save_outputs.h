@@ -37,8 +37,9 @@ private:
 // may be written): a picture's extension, as `render` writes pictures.
 std::string save_name_refusal(const std::string &out);
 
-// The reason the output's folder cannot take it (a missing folder, or a
-// file in its place), as the system words it; "" when it can.
+// The reason the output's folder cannot take it (a missing folder, a file
+// in its place, no permission to write there), as the system words it; ""
+// when it can.
 std::string folder_problem(const std::string &out);
 
 // After a save into a regular file: one line saying the POV-Ray command
