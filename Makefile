@@ -32,7 +32,8 @@ build: $(BUILD)/CMakeCache.txt
 program: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target program
 
-install: bootstrap
+install:
+	@scripts/bootstrap program
 	$(MAKE) program
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
@@ -52,7 +53,8 @@ test-asan: bootstrap
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-demo: bootstrap
+demo:
+	@scripts/bootstrap program
 	$(MAKE) program
 	scripts/demo $(BUILD)
 
