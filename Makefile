@@ -1,6 +1,9 @@
 # make        build into build/
+# make program   build only the program, its module and libraries (no tests)
+# make install   install what is missing, build the program, install it under
+#                PREFIX (default /usr/local; DESTDIR stages the tree)
 # make test   install what is missing, build, run every test
-# make demo   install, build, export and render the demo scene
+# make demo   install, build the program, export and render the demo scene
 # make bench  build optimised and print the benchmark table
 # make fuzz   build the libFuzzer targets (clang) and run each FUZZ_SECONDS
 # make format-check   fail when a source file is not clang-formatted
@@ -10,8 +13,10 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all build test test-corpus test-asan demo bench bootstrap clean format format-check fuzz
+.PHONY: all build program install test test-corpus test-asan demo bench bootstrap clean format format-check fuzz
 
 all: build
 
@@ -23,6 +28,14 @@ $(BUILD)/CMakeCache.txt:
 
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
+
+program: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target program
+
+install:
+	@scripts/bootstrap program
+	$(MAKE) program
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 test: bootstrap
 	$(MAKE) build
@@ -40,8 +53,9 @@ test-asan: bootstrap
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-demo: bootstrap
-	$(MAKE) build
+demo:
+	@scripts/bootstrap program
+	$(MAKE) program
 	scripts/demo $(BUILD)
 
 bench: bootstrap

@@ -10,6 +10,8 @@
 #include "model_import.h"
 #include "output_check.h"
 
+#include "base/ascii_text.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -54,7 +56,7 @@ int run_import(const Args &args) {
     return usage_error("import needs a model file and one scene file to write (.json)");
   const std::string &model_path = parsed.operands[0];
   const std::string &out = parsed.operands[1];
-  if (fs::path(out).extension() != ".json")
+  if (zal::ascii_lower(fs::path(out).extension().string()) != ".json")
     return usage_error("the scene file to write must end in .json: " + out);
   ImportOptions options;
   if (!read_import_options(parsed, model_path, options, code))

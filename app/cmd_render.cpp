@@ -9,6 +9,8 @@
 #include "base/ascii_text.h"
 #include "commands.h"
 #include "dead_runs.h"
+#include "framing.h"
+#include "keep_scene.h"
 #include "model_import.h"
 #include "module.h"
 #include "output_check.h"
@@ -103,6 +105,8 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
       code = usage_error("--timeout needs a number of seconds above 0, not \"" + *timeout + "\"");
       return false;
     }
+    if (request.timeout > 1e9) // beyond 30 years: no limit
+      request.timeout = 0;
   }
   if (!read_import_options(parsed, request.scene, request.import, code))
     return false;
@@ -279,21 +283,23 @@ namespace {
 // copy that fails stops the start, and the command reports it.
 struct SceneKeeper {
   std::string path;
-  int error = 0; // errno of a failed copy
+  std::string error; // why the copy failed
   static int take(void *user) {
     auto *keeper = static_cast<SceneKeeper *>(user);
     std::ifstream in(win32_last_spawn_files().input_file, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    keeper->error = keep_scene_files(win32_last_spawn_files().input_file, keeper->path);
     errno = 0;
-    if (!in.bad() && zal::write_whole_file(keeper->path, text.data(), text.size()))
+    if (keeper->error.empty() && !in.bad() && zal::write_whole_file(keeper->path, text.data(), text.size()))
       return 1;
-    keeper->error = errno ? errno : EIO;
+    if (keeper->error.empty())
+      keeper->error = "cannot keep the scene as " + keeper->path + ": " + std::strerror(errno ? errno : EIO);
     return 0;
   }
   bool failed() const {
-    if (error)
-      report("cannot keep the scene as " + path + ": " + std::strerror(error));
-    return error != 0;
+    if (!error.empty())
+      report(error);
+    return !error.empty();
   }
 };
 
@@ -310,7 +316,7 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
     surface.draw();
   if (RenderGuard::interrupted())
     return interrupted_exit();
-  SceneKeeper keeper{request.keep_scene};
+  SceneKeeper keeper{request.keep_scene, ""};
   if (!keeper.path.empty())
     win32_spawn_set_starting(SceneKeeper::take, &keeper);
   ImageCheck check{request.width, request.height};
@@ -411,6 +417,7 @@ int run_render(const Args &args) {
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
   if (!factory)
     return not_registered();
+  add_framing_camera_if_none(request.scene);
 
   const fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
   RenderedPicture picture;
@@ -429,6 +436,7 @@ int run_render(const Args &args) {
     if (request.watch)
       return run_render_watch(*factory, request, work.path(), [&request](const std::string &path) {
         load_scene_input(path, request.import);
+        add_framing_camera_if_none(path);
       });
     code = render_in(*factory, request, picture);
   }

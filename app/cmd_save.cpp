@@ -4,6 +4,7 @@
 #include "model_import.h"
 #include "module.h"
 #include "output_check.h"
+#include "save_outputs.h"
 #include "scene_loader.h"
 
 #include "oku/scene_db.h"
@@ -13,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -66,6 +69,10 @@ int run_save(const Args &args) {
     return code;
   const std::string *chosen = parsed.find("--saver");
   const std::string saver_name = chosen != nullptr ? *chosen : kDefaultSaver;
+  for (size_t i = 1; i < parsed.operands.size(); ++i) {
+    if (const std::string why = save_name_refusal(parsed.operands[i]); !why.empty())
+      return usage_error("cannot save to " + parsed.operands[i] + ": " + why);
+  }
 
   try {
     load_scene_input(parsed.operands.front(), options);
@@ -84,26 +91,38 @@ int run_save(const Args &args) {
     return usage_error("no saver is named \"" + saver_name + "\" ('brightfold list' shows them)");
 
   for (size_t i = 1; i < parsed.operands.size(); ++i)
-    if (const std::string why = output_refusal(parsed.operands[i], parsed.operands.front()); !why.empty()) {
+    if (const std::string why = StdoutSave::names(parsed.operands[i])
+                                    ? ""
+                                    : output_refusal(parsed.operands[i], parsed.operands.front());
+        !why.empty()) {
       report("cannot save to " + parsed.operands[i] + ": " + why);
       return kExitSaveFailed;
     }
   int result = kExitOk;
   for (size_t i = 1; i < parsed.operands.size(); ++i) {
     const std::string &out = parsed.operands[i];
+    const StdoutSave to_stdout(out);
     // Temporary files of saves (and renders) that were killed outright.
     const std::string directory = std::filesystem::path(out).parent_path().string();
     for (const char *prefix : {".oku-", ".bf-"})
       sweep_dead_runs(directory, prefix, ".partial");
     std::unique_ptr<Saver> saver(factory->create_saver());
     const unsigned lost_textures = vy_targa_failed_writes();
-    if (!saver || save_in_directory(*saver, out) != 1) {
+    if (const std::string why = folder_problem(to_stdout.target()); !why.empty()) {
+      report("cannot save to " + out + ": " + why); // no folder is made
+      result = kExitSaveFailed;
+    } else if (!saver || to_stdout.target().empty() || save_in_directory(*saver, to_stdout.target()) != 1) {
       report("saving " + out + " failed");
       result = kExitSaveFailed;
     } else if (vy_targa_failed_writes() != lost_textures) {
       // The scene stands, with the texture left out; the module said which.
       report("saving " + out + " failed: a texture could not be written");
       result = kExitSaveFailed;
+    } else if (to_stdout.wanted() && !to_stdout.copy_out()) {
+      report("cannot write the scene to standard output: " + std::string(std::strerror(errno)));
+      result = kExitSaveFailed;
+    } else if (!to_stdout.wanted()) {
+      say_how_to_render(out, saver_name);
     }
   }
   return result;

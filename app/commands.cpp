@@ -16,7 +16,8 @@ int run_import(const Args &args);
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
       {"save", "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME] [--up y|z] [--camera NAME]",
-       "export the scene to each OUT (saver default: \"POV scene and parts files\")", run_save},
+       "export the scene to each OUT (- is standard output; saver default: \"POV scene and parts files\")",
+       run_save},
       {"render",
        "SCENE.json OUT.png [--width W] [--height H] [--depth D] [--no-antialias] [--no-shadows] [--draws N]\n"
        "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]",

@@ -1,5 +1,6 @@
 // Cameras, lights and the environment of an imported scene; a camera that
 // frames everything and a key and fill light where the file has none.
+#include "framing.h"
 #include "import_parts.h"
 
 #include <cmath>
@@ -173,15 +174,14 @@ private:
   double view_angle(const aiCamera &c) const { return fit_.view_angle(c, options_.aspect); }
 
   void add_default_camera() {
-    const double distance = radius_ / std::sin(22.5 * kPi / 180) * 1.1;
-    const Vec3 towards = unit(oku::add(oku::add(axes_.right, axes_.up), axes_.front));
+    const Framing view = frame_contents(centre_, radius_, axes_.up, axes_.front, axes_.right);
     views_.viewpoint = unique_name(camera_names_, "Default camera");
     views_.nodes.push_back({{"type", "camera"},
                             {"name", views_.viewpoint},
-                            {"position", vec_json(oku::add(centre_, scaled(towards, distance)))},
-                            {"look_at", vec_json(centre_)},
-                            {"sky", vec_json(axes_.up)},
-                            {"view_angle", 45}});
+                            {"position", vec_json(view.position)},
+                            {"look_at", vec_json(view.look_at)},
+                            {"sky", vec_json(view.sky)},
+                            {"view_angle", number(view.view_angle)}});
   }
 
   void add_lights() {

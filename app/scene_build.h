@@ -76,6 +76,8 @@ void count_model_parts(const json &document, LoadContext &context);
 // Adds the geometry entry `ref` that names a mesh of a model file
 // ("part_mesh") to `node`.
 void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context);
+// A hint for a path in the scene file that holds a backslash; "" for others.
+std::string slash_hint(const std::string &file);
 // Sets the texture of `node` from `ref`.
 // An image that cannot be read is no load error (the scene stays usable and
 // the module writes that texture commented out), but it is reported as a

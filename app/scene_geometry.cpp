@@ -129,7 +129,7 @@ void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadCo
   const bool first_use = context.parts.count({zal::ascii_lower(type), path}) == 0;
   const std::shared_ptr<VYobject> mesh = part_mesh(*factory, type, path, info.params_, pivot, context, error);
   if (mesh == nullptr)
-    file_ref.fail("cannot load \"" + path + "\": " + error);
+    file_ref.fail("cannot load \"" + path + "\": " + error + slash_hint(file));
   if (first_use && !VYobject_has_area(mesh.get()))
     file_ref.warn("\"" + path +
                   "\" holds no polygon with an area; the part is saved empty and draws nothing");
@@ -322,6 +322,10 @@ void load_geometry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, Lo
     ref.fail("expected an object or an array");
   for (size_t i = 0; i < ref.value().size(); ++i)
     load_entry(ref.element(i), node, pivot, context);
+}
+
+std::string slash_hint(const std::string &file) {
+  return file.find('\\') == std::string::npos ? "" : " (paths in a scene file use forward slashes: a/b.obj)";
 }
 
 void load_texture(const JsonRef &ref, _object *node, LoadContext &context) {

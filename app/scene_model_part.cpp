@@ -48,7 +48,8 @@ ModelFile &model_of(const JsonRef &file_ref, const std::string &path, LoadContex
     slot = ModelFile::open(path, error);
     if (!slot) {
       context.models.erase(path);
-      file_ref.fail("cannot load \"" + path + "\": " + error.substr(error.find(": ") + 2));
+      file_ref.fail("cannot load \"" + path + "\": " + error.substr(error.find(": ") + 2) +
+                    slash_hint(file_ref.value().get<std::string>()));
     }
   }
   return *slot;

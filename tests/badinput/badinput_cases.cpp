@@ -199,12 +199,12 @@ std::vector<Case> cases() {
        {"save", "scene.json", "nodir/out.pov"},
        "{}",
        1,
-       "POV Save: Cannot open file for writing.\nbrightfold: saving nodir/out.pov failed\n"});
+       "brightfold: cannot save to nodir/out.pov: No such file or directory\n"});
   add({"OutputDirectoryIsAFile",
        {"save", "scene.json", "afile/out.pov"},
        "{}",
        1,
-       "POV Save: Cannot open file for writing.\nbrightfold: saving afile/out.pov failed\n",
+       "brightfold: cannot save to afile/out.pov: Not a directory\n",
        Match::Exact,
        make_file});
   add({"OutputIsADirectory",

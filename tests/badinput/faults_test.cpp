@@ -253,9 +253,8 @@ TEST_F(Faults, AnUnwritableOutputDirectoryChangesNothing) {
   write(work / "afile", "not a directory\n");
   const auto before = snapshot(work);
   EXPECT_EQ(run({"save", "scene.json", "afile/out.pov", "afile/sub/out.pov"}), 1);
-  EXPECT_EQ(messages(),
-            "POV Save: Cannot open file for writing.\nbrightfold: saving afile/out.pov failed\n"
-            "POV Save: Cannot open file for writing.\nbrightfold: saving afile/sub/out.pov failed\n");
+  EXPECT_EQ(messages(), "brightfold: cannot save to afile/out.pov: Not a directory\n"
+                        "brightfold: cannot save to afile/sub/out.pov: Not a directory\n");
   expect_only_outputs_changed(before, snapshot(work));
 }
 
