@@ -264,18 +264,20 @@ TEST_F(Faults, ALinkAtADerivedNameIsReplacedAndItsTargetKept) {
 TEST_F(Faults, ConcurrentSavesToOneFolderAllSucceed) {
   write(work / "scene.json", textured_mesh(8));
   EXPECT_EQ(run({"save", "scene.json", "alone.pov"}), 0) << messages();
-  std::vector<pid_t> runs;
-  for (int i = 0; i < 20; ++i)
-    runs.push_back(bftest::start_program(kProgram, {"save", "scene.json", "out.pov"},
-                                         {work.string(), {}, 120}, "/dev/null",
-                                         (root / ("stderr" + std::to_string(i))).string()));
-  for (size_t i = 0; i < runs.size(); ++i) {
-    EXPECT_EQ(wait_for(runs[i]), 0) << read_file(root / ("stderr" + std::to_string(i)));
-    EXPECT_EQ(read_file(root / ("stderr" + std::to_string(i))), "");
+  for (int round = 0; round < 3; ++round) { // the clash came on one run in three
+    std::vector<pid_t> runs;
+    for (int i = 0; i < 20; ++i)
+      runs.push_back(bftest::start_program(kProgram, {"save", "scene.json", "out.pov"},
+                                           {work.string(), {}, 120}, "/dev/null",
+                                           (root / ("stderr" + std::to_string(i))).string()));
+    for (size_t i = 0; i < runs.size(); ++i) {
+      EXPECT_EQ(wait_for(runs[i]), 0);
+      EXPECT_EQ(read_file(root / ("stderr" + std::to_string(i))), "");
+    }
+    EXPECT_EQ(read_file(work / "out.pov"), read_file(work / "alone.pov"));
+    for (const auto &name : snapshot_names(work))
+      EXPECT_NE(name[0], '.') << "left behind: " << name;
   }
-  EXPECT_EQ(read_file(work / "out.pov"), read_file(work / "alone.pov"));
-  for (const auto &name : snapshot_names(work))
-    EXPECT_NE(name[0], '.') << "left behind: " << name;
 }
 
 TEST_F(Faults, AnIncludeFileThatCannotBeWrittenFailsTheSaveAndChangesNothing) {
