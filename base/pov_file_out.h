@@ -1,14 +1,15 @@
-// The files the module writes (scene files, part include files): each is
+// The files the module writes (scene, include and Targa files): each is
 // written whole under a temporary name in the target's own folder (for a
 // name the user gave, the folder of a symbolic link's final target) and
-// renamed into place only
-// when complete, so a failed write leaves the earlier file as it was. A
-// device or FIFO given as the scene file is written directly.
+// renamed into place only when complete, so a failed write leaves the
+// earlier file as it was. A device or FIFO given as the scene file is
+// written directly.
 //
-// During a scene write the include and Targa files are staged: written and closed,
-// then renamed together with the scene file when the whole write succeeded,
-// or removed when any part of it failed. Ctrl-C or SIGTERM while temporary
-// files exist removes them before the signal takes its usual course.
+// During a scene write the include and Targa files are staged: written and
+// closed, then renamed together with the scene file when the whole write
+// succeeded, or removed when any part of it failed. Ctrl-C or SIGTERM while
+// temporary files exist removes them before the signal takes its usual
+// course.
 #pragma once
 
 #include "zaloku.h"
