@@ -20,7 +20,6 @@ using FileId = std::pair<dev_t, ino_t>;
 
 std::set<FileId> inputs;
 std::string scene_name;
-FileId scene_id{0, 0};
 int failed = 0;
 
 void note(const char *path, std::unordered_set<std::string> &seen) {
@@ -55,6 +54,15 @@ bool read_only(const char *path, const struct stat &info) {
   return faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EROFS);
 }
 
+// Whether id is the scene file's now. Looked up at each check: a file
+// that another save renamed away in the meantime may have passed its
+// number on to a new file.
+bool is_scene(const FileId &id) {
+  struct stat info;
+  return !scene_name.empty() && stat(scene_name.c_str(), &info) == 0 &&
+         FileId{info.st_dev, info.st_ino} == id;
+}
+
 } // namespace
 
 void pov_check_begin(_object *root, const char *scene) {
@@ -67,8 +75,6 @@ void pov_check_begin(_object *root, const char *scene) {
   } catch (...) {
     scene_name.clear(); // out of memory: the checks see fewer inputs
   }
-  struct stat info;
-  scene_id = scene && stat(scene, &info) == 0 ? FileId{info.st_dev, info.st_ino} : FileId{0, 0};
 }
 
 const char *pov_file_refusal(const char *path, int derived) {
@@ -78,12 +84,14 @@ const char *pov_file_refusal(const char *path, int derived) {
   pathname_get_simple(path, simple);
   if (std::strcmp(simple, "okudefs.inc") == 0)
     return "it is the user's definitions file, which is only read";
+  // A derived name is replaced, never followed: what stands there is what
+  // counts, and a symbolic link (its target untouched) may be replaced.
   struct stat info;
-  const bool found = stat(path, &info) == 0;
+  const bool found = (derived ? lstat(path, &info) : stat(path, &info)) == 0;
   const FileId id = found ? FileId{info.st_dev, info.st_ino} : FileId{0, 0};
-  if (derived && (scene_name == path || (found && id == scene_id)))
+  if (derived && (scene_name == path || (found && is_scene(id))))
     return "it is the scene file being saved";
-  if (!found)
+  if (!found || (derived && S_ISLNK(info.st_mode)))
     return nullptr;
   if (inputs.count(id))
     return "it is an input of the scene";

@@ -178,24 +178,21 @@ int commit_staged(Staged &s, int owner) {
 
 } // namespace
 
-int pov_file_open(PovFileOut *out, const char *path) {
-  *out = PovFileOut{nullptr, nullptr, nullptr, 0, nullptr};
-  if (!path || !*path) {
-    errno = ENOENT;
-    return 0;
-  }
-  const std::string target = final_target(path);
-  struct stat info;
-  const bool found = stat(target.c_str(), &info) == 0;
+namespace {
+
+// Opens a temporary file beside target, to replace the file found there
+// (info, when found) on commit; anything other than a regular file found
+// is opened directly.
+int open_for(PovFileOut *out, const std::string &target, const struct stat *found) {
   out->existed = found ? 1 : 0;
-  if (found && !S_ISREG(info.st_mode)) {
+  if (found && !S_ISREG(found->st_mode)) {
     // A device or FIFO is written directly; a directory cannot be opened.
     out->file = fopen(target.c_str(), "w");
     out->target = out->file ? copy_text(target) : nullptr;
     return out->file != nullptr;
   }
   std::string temp;
-  const int fd = create_temporary(target, found ? &info : nullptr, temp, &out->cleanup);
+  const int fd = create_temporary(target, found, temp, &out->cleanup);
   if (fd < 0)
     return 0;
   out->file = fdopen(fd, "w");
@@ -210,6 +207,38 @@ int pov_file_open(PovFileOut *out, const char *path) {
     return 0;
   }
   return 1;
+}
+
+} // namespace
+
+int pov_file_open(PovFileOut *out, const char *path) {
+  *out = PovFileOut{nullptr, nullptr, nullptr, 0, nullptr};
+  if (!path || !*path) {
+    errno = ENOENT;
+    return 0;
+  }
+  const std::string target = final_target(path);
+  struct stat info;
+  return open_for(out, target, stat(target.c_str(), &info) == 0 ? &info : nullptr);
+}
+
+int pov_file_open_derived(PovFileOut *out, const char *path) {
+  *out = PovFileOut{nullptr, nullptr, nullptr, 0, nullptr};
+  if (!path || !*path) {
+    errno = ENOENT;
+    return 0;
+  }
+  // A symbolic link at the name is replaced like a missing file: the new
+  // file gets the permissions a new file gets.
+  struct stat info;
+  const bool found = lstat(path, &info) == 0;
+  if (found && S_ISLNK(info.st_mode)) {
+    if (!open_for(out, path, nullptr))
+      return 0;
+    out->existed = 1;
+    return 1;
+  }
+  return open_for(out, path, found ? &info : nullptr);
 }
 
 int pov_file_close(PovFileOut *out) {
@@ -272,6 +301,15 @@ int pov_file_stage(PovFileOut *out, int *created) {
     }
   }
   return commit_staged(s, 1); // outside a scene write: as a draw would
+}
+
+const char *pov_file_staged(const char *path) {
+  if (!path)
+    return nullptr;
+  for (const Staged &s : staged)
+    if (s.file.target && s.file.temp && std::strcmp(s.file.target, path) == 0)
+      return s.file.temp;
+  return nullptr;
 }
 
 int pov_files_end(int commit) {

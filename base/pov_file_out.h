@@ -1,13 +1,15 @@
-// The files the module writes (scene files, part include files): each is
-// written whole under a temporary name in the target's own folder (the
-// folder of a symbolic link's final target) and renamed into place only
-// when complete, so a failed write leaves the earlier file as it was. A
-// device or FIFO given as the scene file is written directly.
+// The files the module writes (scene, include and Targa files): each is
+// written whole under a temporary name in the target's own folder (for a
+// name the user gave, the folder of a symbolic link's final target) and
+// renamed into place only when complete, so a failed write leaves the
+// earlier file as it was. A device or FIFO given as the scene file is
+// written directly.
 //
-// During a scene write the include files are staged: written and closed,
-// then renamed together with the scene file when the whole write succeeded,
-// or removed when any part of it failed. Ctrl-C or SIGTERM while temporary
-// files exist removes them before the signal takes its usual course.
+// During a scene write the include and Targa files are staged: written and
+// closed, then renamed together with the scene file when the whole write
+// succeeded, or removed when any part of it failed. Ctrl-C or SIGTERM while
+// temporary files exist removes them before the signal takes its usual
+// course.
 #pragma once
 
 #include "zaloku.h"
@@ -26,6 +28,10 @@ struct PovFileOut {
 // file beside its final target; anything else is opened directly. 0 when
 // nothing could be opened (errno says why).
 int pov_file_open(PovFileOut *out, const char *path);
+// The same for a file whose name the module chose (an include or Targa
+// file): a symbolic link standing at path is not followed but replaced by
+// the new file, and its target is left as it was.
+int pov_file_open_derived(PovFileOut *out, const char *path);
 // Flushes and closes the stream: 1 when every byte was written.
 int pov_file_close(PovFileOut *out);
 // Renames the closed temporary file onto its target: 1 when it is in place.
@@ -45,6 +51,9 @@ void pov_file_disown(const char *path);
 // The file is closed first if it is still open; 0 (and it is removed) when
 // it was not written whole or could not be put in place.
 int pov_file_stage(PovFileOut *out, int *created);
+// The temporary name of a file staged for path (as it was opened), or
+// null: a later reader in the same scene write finds the new file there.
+const char *pov_file_staged(const char *path);
 // commit 1: renames every staged file (answers 1 when all went in);
 // commit 0: removes them (answers 0).
 int pov_files_end(int commit);

@@ -171,15 +171,14 @@ void pov_print_vector(FILE *file, int depth, const char *keyword, const char *nu
                       float c) {
   const char *format = number_format ? number_format : "%g";
   if (std::strcmp(format, "%g") != 0 && std::strcmp(format, "%.6g") != 0) {
-    // Another number format: its own text per component.
-    char numbers[3][64];
+    // Another number format: each component through printf's own
+    // conversion, straight to the stream, as long as the format makes it.
+    pov_printf(file, depth, "%s%s<", keyword ? keyword : "", keyword && *keyword ? " " : "");
     const float values[3] = {a, b, c};
-    locale_t host = uselocale(c_numbers());
-    for (int i = 0; i < 3; ++i)
-      snprintf(numbers[i], sizeof numbers[i], format, static_cast<double>(values[i]));
-    uselocale(host);
-    pov_printf(file, depth, "%s%s<%s, %s, %s>\n", keyword ? keyword : "", keyword && *keyword ? " " : "",
-               numbers[0], numbers[1], numbers[2]);
+    for (int i = 0; i < 3; ++i) {
+      pov_printf(file, 0, format, static_cast<double>(values[i]));
+      pov_printf(file, 0, "%s", i < 2 ? ", " : ">\n");
+    }
     return;
   }
   Line line;

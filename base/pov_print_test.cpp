@@ -43,6 +43,9 @@ TEST(PovPrint, NumberFormatsAgreeWithPrintf) {
     char fixed[512];
     snprintf(fixed, sizeof fixed, "<%.3f, %.3f, %.3f>\n", v, v, v);
     EXPECT_EQ(capture_text([&](FILE *f) { pov_print_vector(f, 0, "", "%.3f", v, v, v); }), fixed);
+    char wide[512]; // longer than any fixed block for a number
+    snprintf(wide, sizeof wide, "<%.60f, %.60f, %.60f>\n", v, v, v);
+    EXPECT_EQ(capture_text([&](FILE *f) { pov_print_vector(f, 0, "", "%.60f", v, v, v); }), wide);
   }
 }
 

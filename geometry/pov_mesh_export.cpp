@@ -166,7 +166,7 @@ int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
     return 0;
   }
   PovFileOut file;
-  if (!pov_file_open(&file, path)) {
+  if (!pov_file_open_derived(&file, path)) {
     pov_file_report(path, std::strerror(errno));
     return 0;
   }

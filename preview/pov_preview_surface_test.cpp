@@ -284,4 +284,29 @@ TEST_F(SurfaceTest, AfterRefreshADrawReadsChangedMeshesAndImages) {
   }
 }
 
+// A redraw that drops a texture whose image changed deletes its Targa file
+// only when the module made it: a user's file at that name stays.
+TEST_F(SurfaceTest, ARedrawDeletesOnlyTheTargaFilesItMade) {
+  const std::string path = image("wood.tga", {255, 0, 0, 255});
+  textured_ball(path);
+  auto s = surface();
+  s->draw();
+  const std::vector<std::string> targas = targa_files();
+  ASSERT_EQ(targas.size(), 1u);
+  s.reset(); // deletes the one it made
+  ASSERT_FALSE(exists(targas[0]));
+
+  write_file(work_ / targas[0], "the user's own picture");
+  s = surface();
+  s->draw();
+  const auto before = fs::last_write_time(path);
+  image("wood.tga", {0, 0, 255, 255});
+  fs::last_write_time(path, before + std::chrono::seconds(2));
+  s->refresh();
+  s->draw();
+  EXPECT_EQ(read_file(work_ / targas[0]), "the user's own picture");
+  s.reset();
+  EXPECT_EQ(read_file(work_ / targas[0]), "the user's own picture");
+}
+
 } // namespace

@@ -250,10 +250,19 @@ TEST_F(ObjectTest, HiddenObjectIsCommentedOutAndChildrenFollow) {
 }
 
 TEST_F(ObjectTest, ZeroOpacityHidesLikeInvisibility) {
-  _object *ghost = add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Ghost");
+  // Shaped objects: an object without a shape is commented out anyway.
+  const auto shaped = [](_object *parent, const char *name) {
+    _object *node = add_node(parent, OBJECT_TYPE_GEOMETRY, name);
+    scene_add_geometry(node)->set_mesh(VYobject_create());
+    scene_set_params(node, GeomParams{3, 0, 0, 0, 0, 1, 0, 0});
+    return node;
+  };
+  _object *ghost = shaped(nullptr, "Ghost");
+  std::string text = walk_text(db_get_root());
+  EXPECT_EQ(text.find("/*\n  object"), std::string::npos) << text; // seen while opaque
   ghost->opacity = 0;
   add_node(ghost, OBJECT_TYPE_GEOMETRY, "Kid");
-  std::string text = walk_text(db_get_root());
+  text = walk_text(db_get_root());
   EXPECT_EQ(text.substr(0, text.find("/*\n  object")), default_frame());
   EXPECT_NE(text.find("rgbt <1, 1, 1, 1>}\n    finish {ambient <1, 1, 1> phong 0 phong_size 0}\n"),
             std::string::npos);
@@ -263,7 +272,7 @@ TEST_F(ObjectTest, ZeroOpacityHidesLikeInvisibility) {
   scene_reset();
   _object *clear = add_node(nullptr, OBJECT_TYPE_GROUP, "Clear");
   clear->opacity = 0;
-  add_node(clear, OBJECT_TYPE_GEOMETRY, "A");
+  shaped(clear, "A");
   text = walk_text(db_get_root());
   EXPECT_NE(text.find("/*\n    object { // A\n"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 3), "*/\n");

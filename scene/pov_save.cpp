@@ -66,9 +66,9 @@ int pov_save(const char *path, _object *root, int mode) {
   }
   pov_derived_files = 1;
   // The converted Targa files stay when the saved scene refers to them; a
-  // failed save takes back the ones it made.
+  // failed save never put its own in place.
   pov_parts_clear(0);
-  texture_list_clear(result ? 0 : 1);
+  texture_list_clear(0);
   return result;
 }
 

@@ -24,7 +24,8 @@ struct TextureRecord {
   TextureRecord *fill(_object *object);
   void derive_file_name();
   int compare(TextureRecord *other);
-  void read_targa_size();
+  // From the Targa file at path (the derived name when null).
+  void read_targa_size(const char *path = nullptr);
   int ensure_file();
   int convert_to_targa();
 };

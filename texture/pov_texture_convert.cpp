@@ -5,10 +5,12 @@
 // source is laid side by side as often as the scale asks, reduced by an
 // integer box filter so the output never exceeds twice the source size.
 #include "base/pov_file_check.h"
+#include "base/pov_file_out.h"
 #include "texture/pov_texture_internal.h"
 #include "win32.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -257,6 +259,10 @@ void fill_repetitions(const TextureLayout &l, VYbitmap *output) {
   }
 }
 
+// The Targa file is written under a temporary name of the module's own
+// and staged: it goes into place with the scene file that refers to it,
+// replacing whatever stands at its name (a symbolic link is not followed),
+// and a scene write that fails leaves the earlier file there.
 int write_targa(TextureRecord *record, const TextureLayout &l, const VYbitmap *output) {
   VYimageWriterFactory *factory = still_writer_get_factory("Truevision Targa");
   if (!factory)
@@ -264,21 +270,29 @@ int write_targa(TextureRecord *record, const TextureLayout &l, const VYbitmap *o
   record->derive_file_name();
   if (!record->file_name)
     return 0;
-  VYimageWriterInfo info = {record->file_name, l.out_width, l.out_height, l.depth, 300, 0, 0, 15, 2};
-  VYimageWriter *writer = factory->create_writer(info);
-  if (!writer) {
-    pov_file_warn(record->file_name, "the texture is written commented out");
+  PovFileOut file;
+  if (!pov_file_open_derived(&file, record->file_name) || !pov_file_close(&file) || !file.temp) {
+    pov_file_report(record->file_name, std::strerror(errno ? errno : EIO));
+    pov_file_discard(&file);
     return 0;
   }
-  int wrote = writer->write(output) == 0;
-  int closed = writer->close() == 0;
+  VYimageWriterInfo info = {file.temp, l.out_width, l.out_height, l.depth, 300, 0, 0, 15, 2};
+  VYimageWriter *writer = factory->create_writer(info);
+  int wrote = writer && writer->write(output) == 0;
+  int closed = writer && writer->close() == 0;
   delete writer;
-  if (wrote && closed)
-    return 1;
-  // The writer left no partial file, which the next save would take for a
-  // finished one.
-  pov_file_warn(record->file_name, "the texture is written commented out");
-  return 0;
+  // A texture that cannot be written fails the scene write: the scene
+  // that refers to it is not put in place.
+  if (!wrote || !closed) {
+    pov_file_report(record->file_name, "error writing the file");
+    pov_file_discard(&file);
+    return 0;
+  }
+  if (!pov_file_stage(&file, nullptr)) {
+    pov_file_report(record->file_name, std::strerror(errno ? errno : EIO));
+    return 0;
+  }
+  return 1;
 }
 
 } // namespace

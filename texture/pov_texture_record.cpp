@@ -1,6 +1,7 @@
 // The texture record: filling it from a host object, the derived Targa file
 // name, comparison, and finding or making its Targa file.
 #include "base/pov_file_check.h"
+#include "base/pov_file_out.h"
 #include "base/pov_state.h"
 #include "base/pov_text.h"
 #include "texture/pov_texture_internal.h"
@@ -169,11 +170,12 @@ int TextureRecord::compare(TextureRecord *other) {
   return zal_stricmp(text_or_empty(file_name), text_or_empty(other->file_name));
 }
 
-void TextureRecord::read_targa_size() {
-  derive_file_name();
-  if (!file_name)
-    return;
-  FILE *file = fopen(file_name, "rb");
+void TextureRecord::read_targa_size(const char *path) {
+  if (!path) {
+    derive_file_name();
+    path = file_name;
+  }
+  FILE *file = path ? fopen(path, "rb") : nullptr;
   if (!file)
     return;
   unsigned char header[21];
@@ -194,13 +196,19 @@ int TextureRecord::ensure_file() {
   if (!file_name)
     return 0;
   // Something other than a file at the name is refused before it is opened:
-  // a FIFO would never answer, and a directory or device is no picture.
+  // a FIFO would never answer, and a directory or device is no picture. A
+  // symbolic link is not followed: it is replaced by a new conversion.
+  // A file that this scene write converted already is found where it is
+  // staged.
+  const char *staged = pov_file_staged(file_name);
+  const char *found = staged ? staged : file_name;
   struct stat info;
-  if (stat(file_name, &info) == 0 && !S_ISREG(info.st_mode)) {
+  const bool exists = lstat(found, &info) == 0;
+  if (exists && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
     pov_file_report(file_name, "it is not a regular file");
     return 0;
   }
-  FILE *file = fopen(file_name, "rb");
+  FILE *file = exists && S_ISREG(info.st_mode) ? fopen(found, "rb") : nullptr;
   bool readable = false;
   if (file) {
     fgetc(file);
@@ -208,7 +216,7 @@ int TextureRecord::ensure_file() {
     fclose(file);
   }
   if (readable) {
-    read_targa_size();
+    read_targa_size(found);
     converted = 0;
     image_stamp = texture_image_stamp(texture_name);
     texture_list_add(this);

@@ -64,6 +64,15 @@ head -c )" +
 }
 const std::string kCamera = R"({"type": "camera", "name": "c"})";
 
+// `count` mesh objects (Knob1.inc ...) and a box textured with kImage
+// (oku_test.tga).
+std::string textured_mesh(int count = 1) {
+  std::string text = meshes(count, 3);
+  return text.substr(0, text.size() - 3) +
+         R"(, {"type": "object", "name": "Textured", "geometry": {"primitive": "box"}, "texture": {"image": ")" +
+         kImage + R"("}}]}})";
+}
+
 class Faults : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -207,23 +216,68 @@ TEST_F(Faults, ASymbolicLinkOutputIsWrittenAtItsTarget) {
   EXPECT_EQ(std::distance(fs::directory_iterator(work / "real"), {}), 1) << "no temporary file is left";
 }
 
-TEST_F(Faults, ATextureThatCannotBeWrittenIsLeftOutAndFailsTheSave) {
-  // The converted Targa file (192 KiB) does not fit; the scene does.
+// A Targa file that does not fit fails the whole save: the scene and the
+// include file written before it are not put in place.
+TEST_F(Faults, ATextureThatCannotBeWrittenFailsTheSaveAndChangesNothing) {
+  // The converted Targa file (192 KiB) does not fit; the scene and the
+  // include file do.
   if (!small_disk("64k"))
     GTEST_SKIP() << "cannot mount a small file system here";
-  write(
-      work / "scene.json",
-      boxes(
-          1,
-          R"({"type": "object", "name": "Textured", "geometry": {"primitive": "box"}, "texture": {"image": ")" +
-              std::string(kImage) + R"("}})"));
+  write(work / "scene.json", textured_mesh());
+  write(work / "out.pov", "the earlier scene\n");
+  write(work / "Knob1.inc", "the earlier part\n");
   const auto before = snapshot(work);
   EXPECT_EQ(run({"save", "scene.json", "out.pov"}), 1) << messages();
-  EXPECT_EQ(messages(), "POV Save: Cannot write oku_test.tga: the texture is written commented out.\n"
-                        "brightfold: saving out.pov failed: a texture could not be written\n");
-  const std::string scene = read_file(work / "out.pov");
-  EXPECT_NE(scene.find("/*"), std::string::npos) << scene; // the texture is commented out
-  expect_only_outputs_changed(before, snapshot(work), {"out.pov"});
+  EXPECT_EQ(messages(), "POV Save: Cannot write oku_test.tga: error writing the file.\n"
+                        "brightfold: saving out.pov failed\n");
+  expect_only_outputs_changed(before, snapshot(work));
+  EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// A symbolic link at a name the module chose (an include or Targa file) is
+// replaced by the new file; its target, or the file it names, is left as
+// it was. (An output the user named is written at its target, above.)
+TEST_F(Faults, ALinkAtADerivedNameIsReplacedAndItsTargetKept) {
+  write(work / "scene.json", textured_mesh());
+  const struct {
+    const char *name, *target;
+  } rows[] = {{"Knob1.inc", "user.txt"},
+              {"Knob1.inc", "nowhere.txt"},
+              {"oku_test.tga", "user.txt"},
+              {"oku_test.tga", "nowhere.txt"}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(std::string(row.name) + " -> " + row.target);
+    for (const char *name : {"out.pov", "Knob1.inc", "oku_test.tga", "nowhere.txt"})
+      fs::remove(work / name);
+    write(work / "user.txt", "the user's own file\n");
+    fs::create_symlink(row.target, work / row.name);
+    EXPECT_EQ(run({"save", "scene.json", "out.pov"}), 0) << messages();
+    EXPECT_FALSE(fs::is_symlink(work / row.name));
+    EXPECT_TRUE(fs::is_regular_file(work / row.name));
+    EXPECT_EQ(read_file(work / "user.txt"), "the user's own file\n");
+    EXPECT_FALSE(fs::exists(work / "nowhere.txt"));
+  }
+}
+
+// Saves of one scene to one output at the same time all succeed, and what
+// stands afterwards is one whole save.
+TEST_F(Faults, ConcurrentSavesToOneFolderAllSucceed) {
+  write(work / "scene.json", textured_mesh(8));
+  EXPECT_EQ(run({"save", "scene.json", "alone.pov"}), 0) << messages();
+  for (int round = 0; round < 3; ++round) { // the clash came on one run in three
+    std::vector<pid_t> runs;
+    for (int i = 0; i < 20; ++i)
+      runs.push_back(bftest::start_program(kProgram, {"save", "scene.json", "out.pov"},
+                                           {work.string(), {}, 120}, "/dev/null",
+                                           (root / ("stderr" + std::to_string(i))).string()));
+    for (size_t i = 0; i < runs.size(); ++i) {
+      EXPECT_EQ(wait_for(runs[i]), 0);
+      EXPECT_EQ(read_file(root / ("stderr" + std::to_string(i))), "");
+    }
+    EXPECT_EQ(read_file(work / "out.pov"), read_file(work / "alone.pov"));
+    for (const auto &name : snapshot_names(work))
+      EXPECT_NE(name[0], '.') << "left behind: " << name;
+  }
 }
 
 TEST_F(Faults, AnIncludeFileThatCannotBeWrittenFailsTheSaveAndChangesNothing) {
