@@ -81,7 +81,8 @@ int run_save(const Args &args) {
     return usage_error("no saver is named \"" + saver_name + "\" ('brightfold list' shows them)");
 
   for (size_t i = 1; i < parsed.operands.size(); ++i)
-    if (const std::string why = output_refusal(parsed.operands[i], parsed.operands.front()); !why.empty()) {
+    if (std::string why = output_refusal(parsed.operands[i], parsed.operands.front());
+        !why.empty() || !(why = beside_refusal(parsed.operands[i])).empty()) {
       report("cannot save to " + parsed.operands[i] + ": " + why);
       return kExitSaveFailed;
     }

@@ -124,6 +124,9 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
       context.model_parts.erase(key);
       file_ref.fail("cannot load mesh " + std::to_string(index) + " of \"" + path + "\": " + error);
     }
+    if (!VYobject_has_area(mesh.get()))
+      file_ref.warn("mesh " + std::to_string(index) + " of \"" + path +
+                    "\" holds no polygon with an area; the part is saved empty and draws nothing");
     VYobject_set_pivot(mesh.get(), pivot.x, pivot.y, pivot.z);
     // Its last part built, the file's mesh is not needed any more.
     if (!context.model_progress)
