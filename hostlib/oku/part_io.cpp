@@ -3,9 +3,12 @@
 
 #include "base/ascii_text.h"
 
+#include <assimp/DefaultIOStream.h>
 #include <assimp/MemoryIOWrapper.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -28,6 +31,30 @@ std::string resolved(const std::string &path) {
   std::error_code ec;
   const fs::path full = fs::weakly_canonical(fs::absolute(path, ec), ec);
   return ec ? fs::absolute(path, ec).lexically_normal().string() : full.string();
+}
+
+// A stream of the file's bytes that the open itself finds to be a regular
+// file of bounded size: what stands at the name may have changed since it
+// was looked at, and the open must not wait for a FIFO's writer.
+class RegularFileStream : public Assimp::DefaultIOStream {
+public:
+  RegularFileStream(FILE *file, const std::string &name) : DefaultIOStream(file, name) {}
+};
+
+Assimp::IOStream *open_regular(const char *path) {
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  if (fd < 0)
+    return nullptr;
+  FILE *file = nullptr;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxReadFileBytes &&
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    close(fd);
+    return nullptr;
+  }
+  return new RegularFileStream(file, path);
 }
 
 } // namespace
@@ -105,7 +132,7 @@ bool utf16_to_utf8(const std::string &bytes, std::string &out) {
 Assimp::IOStream *PartIOSystem::Open(const char *file, const char *mode) {
   if (file == nullptr || mode == nullptr || std::strchr(mode, 'w') != nullptr || !Exists(file))
     return nullptr; // nothing is written, and nothing but a regular file read
-  std::unique_ptr<Assimp::IOStream> stream(DefaultIOSystem::Open(map(file), mode));
+  std::unique_ptr<Assimp::IOStream> stream(open_regular(map(file)));
   if (!stream)
     return nullptr;
   note_named_file(map(file), real_);
