@@ -1,6 +1,5 @@
 // Part files through Assimp: the file's meshes become one host mesh.
 #include "oku/assimp_mesh.h"
-#include "base/ascii_text.h"
 #include "oku/model_read.h"
 
 #include <assimp/Importer.hpp>
@@ -8,15 +7,11 @@
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <stdexcept>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
