@@ -2,7 +2,8 @@
 //
 // Writes the scene of a model file as a scene file whose objects refer to
 // the model's meshes; the file is written whole under a temporary name and
-// renamed into place. The model itself and read-only files are refused.
+// renamed into place. The model itself, the files it names and read-only
+// files are refused.
 #include "base/ascii_text.h"
 #include "base/atomic_file.h"
 #include "commands.h"
@@ -65,16 +66,22 @@ int run_import(const Args &args) {
   std::error_code ec;
   const fs::path model = fs::absolute(model_path, ec).lexically_normal();
   const fs::path scene = fs::absolute(out, ec).lexically_normal();
+  std::shared_ptr<ModelFile> file;
+  {
+    std::string error;
+    file = ModelFile::open(model.string(), error);
+    if (!file) {
+      report(model_path + ": " + error);
+      return kExitUsage;
+    }
+  }
+  // The files the model named are known once it is read.
   if (const std::string why = output_refusal(out, model_path); !why.empty()) {
     report("cannot write " + out + ": " + why);
     return kExitSaveFailed;
   }
   std::string text;
   try {
-    std::string error;
-    const auto file = ModelFile::open(model.string(), error);
-    if (!file)
-      throw SceneError(model_path + ": " + error);
     text = scene_text(import_model(*file, options, scene.parent_path()));
   } catch (const SceneError &e) {
     report(e.what());

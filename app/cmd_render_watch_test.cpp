@@ -216,6 +216,31 @@ TEST_F(WatchTest, ASceneBehindALinkIsDrawnOnEdit) {
   EXPECT_EQ(wait_for(pid), 0);
 }
 
+// Editing the buffer that a glTF file's points come from draws again.
+TEST_F(WatchTest, WatchesTheFilesAModelNames) {
+  const auto triangle = [](char corner) {
+    std::string bytes(36, '\0');
+    bytes[15] = corner; // the top byte of the second point's x
+    bytes[31] = '\x3f'; // 1.0 for the third point's y: 0x3f800000
+    bytes[30] = '\x80';
+    return bytes;
+  };
+  write_file(work_ / "tri.bin", triangle('\x3f'));
+  write_file(work_ / "tri.gltf", R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+    "nodes": [{"mesh": 0}], "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}],
+    "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+                   "min": [0, 0, 0], "max": [4, 1, 0]}],
+    "bufferViews": [{"buffer": 0, "byteLength": 36}], "buffers": [{"byteLength": 36, "uri": "tri.bin"}]})");
+  next_picture(10);
+  pid_t pid = start({"tri.gltf", "out.tga", "--width", "8", "--height", "6", "--watch"});
+  expect_picture(1, 10);
+  next_picture(20);
+  write_file(work_ / "tri.bin", triangle('\x40')); // x of 2 or more
+  expect_picture(2, 20);
+  kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 0);
+}
+
 // The time limit holds for every render of the run, not the first alone.
 TEST_F(WatchTest, EachRenderHasTheTimeLimit) {
   next_picture(10);

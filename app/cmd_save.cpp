@@ -90,14 +90,17 @@ int run_save(const Args &args) {
   if (factory == nullptr)
     return usage_error("no saver is named \"" + saver_name + "\" ('brightfold list' shows them)");
 
-  for (size_t i = 1; i < parsed.operands.size(); ++i)
-    if (const std::string why = StdoutSave::names(parsed.operands[i])
-                                    ? ""
-                                    : output_refusal(parsed.operands[i], parsed.operands.front());
-        !why.empty()) {
+  for (size_t i = 1; i < parsed.operands.size(); ++i) {
+    if (StdoutSave::names(parsed.operands[i]))
+      continue;
+    std::string why = output_refusal(parsed.operands[i], parsed.operands.front());
+    if (why.empty())
+      why = beside_refusal(parsed.operands[i]);
+    if (!why.empty()) {
       report("cannot save to " + parsed.operands[i] + ": " + why);
       return kExitSaveFailed;
     }
+  }
   int result = kExitOk;
   for (size_t i = 1; i < parsed.operands.size(); ++i) {
     const std::string &out = parsed.operands[i];

@@ -122,29 +122,8 @@ std::vector<double> embedded_mean(const aiTexture &t) {
                  static_cast<long long>(t.mWidth) * t.mHeight, 4, 2, 0);
 }
 
-std::string lower(std::string s) { return zal::ascii_lower(std::move(s)); }
-
-// The file of that name in the directory, its case aside (3DS files name
-// "IMAGE.JPG" for image.jpg); empty when there is none.
-fs::path beside(const fs::path &directory, const std::string &name) {
-  std::error_code ec;
-  if (fs::is_regular_file(directory / name, ec))
-    return directory / name;
-  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec))
-    if (lower(it->path().filename().string()) == lower(name) && fs::is_regular_file(it->path(), ec))
-      return it->path();
-  return {};
-}
-
-std::vector<double> file_mean(const std::string &model_path, std::string name) {
-  for (char &c : name)
-    if (c == '\\')
-      c = '/';
-  const fs::path directory = fs::path(model_path).parent_path();
-  fs::path path = fs::path(name).is_absolute() ? fs::path(name) : directory / name;
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec))
-    path = beside(directory, fs::path(name).filename().string()); // a path of the author's machine
+std::vector<double> file_mean(const ModelFile &model, const std::string &name) {
+  const std::string path = model.image_path(name);
   if (path.empty())
     return {};
   std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
@@ -212,7 +191,7 @@ std::vector<double> image_mean(const ModelFile &model, const std::string &name) 
     return embedded_mean(*t);
   if (!name.empty() && name[0] == '*')
     return {};
-  return file_mean(model.path(), name);
+  return file_mean(model, name);
 }
 
 ZAL_COLOR polygon_colour(const ModelFile &model, unsigned mesh_index) {

@@ -2,7 +2,10 @@
 #include "model_file.h"
 #include "base/ascii_text.h"
 
+#include "import_parts.h"
 #include "load_progress.h"
+#include "oku/model_read.h"
+#include "oku/part_io.h"
 #include "scene_build.h"
 #include "vy/mesh_store.h"
 
@@ -11,12 +14,12 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace bf {
 
@@ -68,28 +71,6 @@ std::string why_unreadable(const std::string &path) {
     return std::string("cannot read: ") + std::strerror(errno);
   std::fclose(file);
   return "";
-}
-
-// OFF files announce their counts first, and Assimp's reader sets aside
-// room for them before reading on: a few bytes claiming billions of
-// vertices would take minutes and gigabytes. Every vertex takes at least
-// six bytes ("0 0 0\n") and every face eight ("3 0 1 2\n").
-std::string implausible_off(const std::string &path) {
-  const std::string ext = zal::ascii_lower(std::filesystem::path(path).extension().string());
-  std::ifstream in(path, std::ios::binary);
-  std::string word;
-  if (ext != ".off" || !(in >> word) || word.find("OFF") == std::string::npos)
-    return "";
-  double vertices = 0, faces = 0;
-  if (!(in >> vertices >> faces))
-    return "";
-  std::error_code ec;
-  const double size = static_cast<double>(std::filesystem::file_size(path, ec));
-  if (vertices * 6 + faces * 8 <= size + 64)
-    return "";
-  return "cannot import: the file announces " + std::to_string(static_cast<long long>(vertices)) +
-         " vertices and " + std::to_string(static_cast<long long>(faces)) + " faces, more than its " +
-         std::to_string(static_cast<long long>(size)) + " bytes can hold";
 }
 
 // The face's corners when it is a polygon whose every index names a vertex.
@@ -214,34 +195,76 @@ std::string ai_text(const aiString &s) {
 
 std::shared_ptr<ModelFile> ModelFile::open(const std::string &path, std::string &error) {
   error = why_unreadable(path);
-  if (error.empty())
-    error = implausible_off(path);
   if (!error.empty())
     return nullptr;
+  const size_t first_read = oku::named_files_read().size();
   auto model = std::shared_ptr<ModelFile>(new ModelFile());
   model->path_ = path;
   model->importer_ = std::make_unique<Assimp::Importer>();
   Assimp::Importer &importer = *model->importer_;
-  // Assimp would otherwise make up a skeleton mesh for a file of bones alone.
-  importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
-  const aiScene *scene = nullptr;
   {
     ReadProgress progress(path);
     ProgressLease lease(importer, progress);
-    scene = importer.ReadFile(path, 0);
+    const std::string type = zal::ascii_lower(std::filesystem::path(path).extension().string());
+    model->scene_ = oku::read_model(importer, path, type.empty() ? type : type.substr(1), error);
   }
-  if (scene == nullptr) {
-    error = importer.GetErrorString();
-    error = "cannot import: " + (error.empty() ? std::string("not a model file that Assimp reads") : error);
+  if (model->scene_ == nullptr) {
+    error = "cannot import: " + error;
     return nullptr;
   }
-  if (scene->mRootNode == nullptr) {
-    error = "cannot import: the file holds no scene (no root node)";
-    return nullptr;
-  }
-  model->scene_ = scene;
   model->facts_.resize(model->mesh_count());
+  model->note_images();
+  warn_reads_outside(first_read);
   return model;
+}
+
+// Every image file that the model's materials name: inputs, as the files
+// Assimp opened for it.
+void ModelFile::note_images() const {
+  for (unsigned i = 0; scene_->mMaterials != nullptr && i < scene_->mNumMaterials; ++i) {
+    const aiMaterial *m = scene_->mMaterials[i];
+    for (int type = 0; m != nullptr && type <= AI_TEXTURE_TYPE_MAX; ++type) {
+      const auto kind = static_cast<aiTextureType>(type);
+      for (unsigned k = 0, n = std::min(m->GetTextureCount(kind), 64u); k < n; ++k) {
+        aiString name;
+        if (m->GetTexture(kind, k, &name) != AI_SUCCESS || name.length == 0 || name.data[0] == '*')
+          continue;
+        const std::string file = image_path(ai_text(name));
+        if (!file.empty())
+          oku::note_named_file(file, path_);
+      }
+    }
+  }
+}
+
+std::string ModelFile::image_path(std::string name) const {
+  for (char &c : name)
+    if (c == '\\')
+      c = '/';
+  const std::filesystem::path directory = std::filesystem::path(path_).parent_path();
+  const std::filesystem::path path =
+      std::filesystem::path(name).is_absolute() ? std::filesystem::path(name) : directory / name;
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(path, ec))
+    return path.string();
+  // A path of the author's machine: the file of that name beside the model,
+  // its case aside (3DS files name "IMAGE.JPG" for image.jpg).
+  const std::string base = zal::ascii_lower(std::filesystem::path(name).filename().string());
+  for (std::filesystem::directory_iterator it(directory, ec), end; !base.empty() && !ec && it != end;
+       it.increment(ec))
+    if (zal::ascii_lower(it->path().filename().string()) == base &&
+        std::filesystem::is_regular_file(it->path(), ec))
+      return it->path().string();
+  return "";
+}
+
+void warn_reads_outside(size_t first) {
+  const std::vector<oku::NamedFileRead> &reads = oku::named_files_read();
+  for (size_t i = first; i < reads.size(); ++i)
+    if (reads[i].outside)
+      import::report_warning(
+          reads[i].by + " reads \"" + reads[i].path +
+          "\", outside its own folder; a model from others may read any file the user can");
 }
 
 const aiMesh *ModelFile::mesh(unsigned index) const {

@@ -26,9 +26,13 @@ struct MeshBounds {
 
 class ModelFile {
 public:
-  // Reads the model at `path`; null with "cannot read: WHY" or "cannot
-  // import: WHY" in `error` when it cannot be read or Assimp refuses it. Shows progress on a terminal when
-  // reading takes longer than a second.
+  // Reads the model at `path` through the guards of every part file
+  // (oku/model_read.h); null with "cannot read: WHY" or "cannot import:
+  // WHY" in `error` when it cannot be read or is refused. The files it
+  // names (buffers, material libraries, images) join
+  // oku::named_files_read(); a warning names each outside the model's own
+  // folder tree. Shows progress on a terminal when reading takes longer
+  // than a second.
   static std::shared_ptr<ModelFile> open(const std::string &path, std::string &error);
 
   const std::string &path() const { return path_; }
@@ -52,6 +56,11 @@ public:
   // `error`.
   VYobject *build_mesh(unsigned index, const oku::Mat3 &shape, ZAL_COLOR colour, std::string &error) const;
 
+  // The image file that the model names as `name` (a path relative to the
+  // model, or one of the author's machine whose file name is found beside
+  // the model); "" when there is none.
+  std::string image_path(std::string name) const;
+
   // Frees the mesh's data once every part has been built from it (its
   // polygon count and bounds stay known); mesh() then answers null.
   void release_mesh(unsigned index);
@@ -62,12 +71,17 @@ private:
     MeshBounds bounds;
   };
   const MeshFacts &facts(unsigned index) const;
+  void note_images() const;
 
   std::string path_;
   std::unique_ptr<Assimp::Importer> importer_;
   const aiScene *scene_ = nullptr;
   mutable std::vector<MeshFacts> facts_;
 };
+
+// Warns of each file in oku::named_files_read() from index `first` on that
+// lies outside the folder tree of the file that named it.
+void warn_reads_outside(size_t first);
 
 // The usable text of an Assimp name: never longer than its buffer, bytes
 // that are not UTF-8 replaced by '?'.

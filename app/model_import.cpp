@@ -7,6 +7,7 @@
 #include "scene_loader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 
 namespace bf {
@@ -89,6 +90,12 @@ ojson import_model(const ModelFile &model, const ImportOptions &options, const f
   import::TreeResult tree = import::walk_tree(model, part_file);
   if (tree.objects == 0)
     nothing_to_draw(model, tree);
+  for (const double v : {tree.bounds.low.x, tree.bounds.low.y, tree.bounds.low.z, tree.bounds.high.x,
+                         tree.bounds.high.y, tree.bounds.high.z})
+    if (!(std::fabs(v) <= kMaxModelCoordinate))
+      throw SceneError(model.path() + ": the model's points reach " + import::number(v).dump() +
+                       ", beyond the " + import::number(kMaxModelCoordinate).dump() +
+                       " that a scene can frame and hold");
   import::Views views = import::make_views(model, tree, options);
   ojson document = ojson::object();
   if (!views.environment.empty())

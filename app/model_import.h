@@ -21,6 +21,9 @@ struct ImportOptions {
 // Deepest group nesting an import writes; deeper nodes are placed in the
 // group at this depth (their placement unchanged).
 constexpr int kMaxImportDepth = 128;
+// Farthest from the origin that an imported model's points may lie (its
+// camera stands a few times its size away, within the range of a float).
+constexpr double kMaxModelCoordinate = 1e30;
 // Most objects one import writes.
 constexpr long kMaxImportObjects = 1'000'000;
 

@@ -10,6 +10,7 @@
 #include "render_request.h"
 
 #include "base/input_file.h"
+#include "oku/part_io.h"
 #include "oku/scene_db.h"
 
 #include <algorithm>
@@ -129,11 +130,14 @@ private:
   std::map<std::string, unsigned long long> content_; // file -> hash of what was last read
 };
 
-// The scene file, okudefs.inc beside it, and what the loaded scene names.
+// The scene file, okudefs.inc beside it, what the loaded scene names and
+// the files its parts and models read.
 std::vector<std::string> WatchSession::inputs() const {
   std::set<std::string> files{scene_.string(), definitions_.string()};
   add_material_libraries(scene_.string(), files); // a model file given in place of a scene
   add_named_files(*db_get_root(), files);
+  for (const oku::NamedFileRead &read : oku::named_files_read()) // buffers, images of models
+    files.insert(read.path);
   return {files.begin(), files.end()};
 }
 

@@ -1,8 +1,10 @@
 // Scene-file geometry entries (part files, inline meshes, primitives) and
 // textures.
+#include "model_file.h"
 #include "scene_build.h"
 
 #include "base/ascii_text.h"
+#include "oku/part_io.h"
 #include "vy/image_bounds.h"
 #include "vy/mesh.h"
 
@@ -127,9 +129,11 @@ void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadCo
 
   std::string error;
   const bool first_use = context.parts.count({zal::ascii_lower(type), path}) == 0;
+  const size_t first_read = oku::named_files_read().size();
   const std::shared_ptr<VYobject> mesh = part_mesh(*factory, type, path, info.params_, pivot, context, error);
   if (mesh == nullptr)
     file_ref.fail("cannot load \"" + path + "\": " + error + slash_hint(file));
+  warn_reads_outside(first_read);
   if (first_use && !VYobject_has_area(mesh.get()))
     file_ref.warn("\"" + path +
                   "\" holds no polygon with an area; the part is saved empty and draws nothing");

@@ -126,6 +126,9 @@ void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, 
       file_ref.fail("cannot load mesh " + std::to_string(index) + " of \"" + path + "\": " + error);
     }
     import::paint_vertex_colours(model, static_cast<unsigned>(index), *mesh);
+    if (!VYobject_has_area(mesh.get()))
+      file_ref.warn("mesh " + std::to_string(index) + " of \"" + path +
+                    "\" holds no polygon with an area; the part is saved empty and draws nothing");
     VYobject_set_pivot(mesh.get(), pivot.x, pivot.y, pivot.z);
     // Its last part built, the file's mesh is not needed any more.
     if (!context.model_progress)

@@ -1,25 +1,17 @@
 // Part files through Assimp: the file's meshes become one host mesh.
 #include "oku/assimp_mesh.h"
-#include "base/ascii_text.h"
-#include "oku/node_graph.h"
-#include "oku/part_io.h"
-#include "oku/part_precheck.h"
-#include "oku/quiet_output.h"
+#include "oku/model_read.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <stdexcept>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -32,13 +24,6 @@ struct LoadError : std::runtime_error {
 };
 
 bool finite3(const aiVector3D &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-std::string lower_extension(const std::string &path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  if (!ext.empty())
-    ext.erase(0, 1);
-  return zal::ascii_lower(ext);
-}
 
 // Fills one host mesh from the meshes of an Assimp scene.
 class MeshBuilder {
@@ -157,119 +142,6 @@ private:
   long polygons_ = 0, corners_ = 0; // added so far
 };
 
-// Every pointer, count and index of the node tree and of the meshes it
-// places, checked before anything is built from them: a node graph may
-// place far more than its file holds. A null child (Assimp's RAW reader
-// makes them) is no node and left out.
-class TreeCheck {
-public:
-  explicit TreeCheck(const aiScene &scene) : scene_(scene) {}
-
-  void run(const aiNode *root) {
-    std::vector<const aiNode *> pending{root};
-    std::unordered_set<const aiNode *> seen;
-    while (!pending.empty()) {
-      const aiNode *node = pending.back();
-      pending.pop_back();
-      if (node == nullptr)
-        continue; // Assimp's RAW reader counts a child that it never made
-      if (!seen.insert(node).second)
-        throw LoadError("the file's node tree is broken (a node is placed twice)");
-      if (static_cast<long>(seen.size()) > kMaxPlacedNodes)
-        throw LoadError("the file places more than " + std::to_string(kMaxPlacedNodes) + " nodes");
-      check_meshes(*node);
-      for (unsigned i = 0; node->mChildren != nullptr && i < node->mNumChildren; ++i)
-        pending.push_back(node->mChildren[i]);
-    }
-  }
-
-private:
-  void check_meshes(const aiNode &node) {
-    if (node.mNumMeshes > 0 && node.mMeshes == nullptr)
-      throw LoadError("a node names meshes that the file does not hold");
-    for (unsigned i = 0; i < node.mNumMeshes; ++i) {
-      const unsigned index = node.mMeshes[i];
-      if (index >= scene_.mNumMeshes || scene_.mMeshes == nullptr || scene_.mMeshes[index] == nullptr)
-        throw LoadError("a node names a mesh that the file does not hold");
-      const aiMesh &mesh = *scene_.mMeshes[index];
-      if ((mesh.mNumFaces > 0 && mesh.mFaces == nullptr) ||
-          (mesh.mNumVertices > 0 && mesh.mVertices == nullptr))
-        throw LoadError("a mesh of the file is broken (its polygons or vertices are missing)");
-      polygons_ += mesh.mNumFaces;
-      if (polygons_ > kMaxPlacedPolygons)
-        throw LoadError("the file places more than " + std::to_string(kMaxPlacedPolygons) +
-                        " polygons (its meshes are placed over and over)");
-    }
-  }
-
-  const aiScene &scene_;
-  long long polygons_ = 0;
-};
-
-void check_readable(const std::string &path) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec))
-    throw LoadError("no such file");
-  if (!std::filesystem::is_regular_file(path, ec))
-    throw LoadError("not a regular file");
-  std::FILE *file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr)
-    throw LoadError(std::strerror(errno));
-  std::fclose(file);
-}
-
-const aiScene *read_scene(Assimp::Importer &importer, const std::string &path, const std::string &type) {
-  // Assimp would otherwise make up a skeleton mesh for a file of bones alone.
-  importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
-  const std::string name = lower_extension(path) == type ? path : path + "." + type;
-  importer.SetIOHandler(std::make_unique<PartIOSystem>(name, path).release()); // the importer owns it
-  // Some importers print to standard output or error on their own.
-  QuietOutput quiet;
-  return importer.ReadFile(name, 0);
-}
-
-// Kinds of file that the Assimp library at hand reads none of (its
-// Irrlicht readers fail on every file of Irrlicht's own examples).
-const char *unreadable_kind(const std::string &type) {
-  if (type == "irr")
-    return "Irrlicht scene files (.irr)";
-  if (type == "irrmesh")
-    return "Irrlicht mesh files (.irrmesh)";
-  return nullptr;
-}
-
-// Words of Assimp's parsers that tell where a reader stopped, not what is
-// wrong with the file (these readers stop so on files their own authors
-// made): the message says whose failure it is.
-bool parser_words(const std::string &why) {
-  static const char *const phrases[] = {"End of file or ", "Cannot parse string", "Failure resolving pointer",
-                                        "block offset is out of range", "Unable to build a valid node graph"};
-  for (const char *phrase : phrases)
-    if (why.find(phrase) != std::string::npos)
-      return true;
-  return false;
-}
-
-std::string upper(std::string s) {
-  for (char &c : s)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-// Why Assimp gave no scene, in plain words.
-std::string plain_reason(const std::string &why, const std::string &type) {
-  if (const char *kind = unreadable_kind(type))
-    return std::string(kind) + " cannot be read: the Assimp library in use does not read them";
-  if (why.empty())
-    return "not a readable " + type + " file";
-  if (why == "std::bad_alloc")
-    return "out of memory";
-  if (parser_words(why))
-    return "Assimp's " + upper(type) + " reader cannot read this file (it stopped with \"" + why + "\")";
-  return why;
-}
-
 } // namespace
 
 bool part_type_supported(const std::string &type) {
@@ -294,22 +166,13 @@ bool part_type_supported(const std::string &type) {
 
 VYobject *load_part_mesh(const std::string &path, const std::string &type, std::string &error) {
   try {
-    check_readable(path);
-    const std::string problem = part_file_problem(path, type);
-    if (!problem.empty())
-      throw LoadError(problem);
     Assimp::Importer importer;
-    const aiScene *scene = read_scene(importer, path, type);
+    const aiScene *scene = read_model(importer, path, type, error);
     if (scene == nullptr)
-      throw LoadError(plain_reason(importer.GetErrorString(), type));
-    if (scene->mRootNode == nullptr)
-      throw LoadError(unreadable_kind(type) ? plain_reason("", type) : "the file holds no polygons");
-    TreeCheck(*scene).run(scene->mRootNode);
+      return nullptr;
     // OFF files have no materials; Assimp gives them a grey one of its own.
     MeshBuilder builder(*scene, type == "off");
     builder.add_tree(scene->mRootNode);
-    if (unreadable_kind(type) && builder.empty())
-      throw LoadError(plain_reason("", type));
     return builder.release();
   } catch (const std::bad_alloc &) {
     error = "out of memory";

@@ -20,9 +20,11 @@ namespace oku {
 // the file's author sees the model; formats without nodes (OBJ, STL, PLY,
 // OFF) have identity transforms, and their numbers pass through unchanged.
 //
-// Pointers, counts and indices that Assimp hands back are checked before
-// use. A file whose nodes place more than kMaxPlacedPolygons polygons in
-// all, or more than kMaxPlacedNodes nodes (node_graph.h), is refused.
+// The file is read through read_model (model_read.h), with every guard
+// that a model file given in place of a scene gets too. Pointers, counts
+// and indices that Assimp hands back are checked before use. A file whose
+// nodes place more than kMaxPlacedPolygons polygons in all, or more than
+// kMaxPlacedNodes nodes (node_graph.h), is refused.
 constexpr long long kMaxPlacedPolygons = 50000000;
 VYobject *load_part_mesh(const std::string &path, const std::string &type, std::string &error);
 

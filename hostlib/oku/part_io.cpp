@@ -3,12 +3,101 @@
 
 #include "base/ascii_text.h"
 
+#include <assimp/DefaultIOStream.h>
 #include <assimp/MemoryIOWrapper.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace oku {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<NamedFileRead> &reads() {
+  static std::vector<NamedFileRead> files;
+  return files;
+}
+
+// The path with its links resolved, as far as they can be.
+std::string resolved(const std::string &path) {
+  std::error_code ec;
+  const fs::path full = fs::weakly_canonical(fs::absolute(path, ec), ec);
+  return ec ? fs::absolute(path, ec).lexically_normal().string() : full.string();
+}
+
+// A stream of the file's bytes that the open itself finds to be a regular
+// file of bounded size: what stands at the name may have changed since it
+// was looked at, and the open must not wait for a FIFO's writer.
+class RegularFileStream : public Assimp::DefaultIOStream {
+public:
+  RegularFileStream(FILE *file, const std::string &name) : DefaultIOStream(file, name) {}
+};
+
+Assimp::IOStream *open_regular(const char *path) {
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  if (fd < 0)
+    return nullptr;
+  FILE *file = nullptr;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxReadFileBytes &&
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    close(fd);
+    return nullptr;
+  }
+  return new RegularFileStream(file, path);
+}
+
+} // namespace
+
+std::string file_read_problem(const std::string &path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return errno == ENOENT ? "no such file" : std::strerror(errno);
+  if (!S_ISREG(info.st_mode))
+    return "not a regular file";
+  if (info.st_size > kMaxReadFileBytes)
+    return "larger than the " + std::to_string(kMaxReadFileBytes >> 20) + " MiB a part or model may read";
+  return "";
+}
+
+const std::vector<NamedFileRead> &named_files_read() { return reads(); }
+
+PartIOSystem::PartIOSystem(std::string alias, std::string real)
+    : alias_(std::move(alias)), real_(std::move(real)) {}
+
+bool PartIOSystem::Exists(const char *file) const {
+  const char *path = map(file);
+  if (path == nullptr)
+    return false;
+  struct stat info;
+  if (stat(path, &info) != 0)
+    return false;
+  const std::string problem = file_read_problem(path);
+  if (!problem.empty() && refused_.empty())
+    refused_ = "cannot read \"" + std::string(path) + "\", which the file names: " + problem;
+  return problem.empty();
+}
+
+void note_named_file(const std::string &path, const std::string &by) {
+  const std::string full = resolved(path);
+  if (full == resolved(by))
+    return;
+  for (const NamedFileRead &read : reads())
+    if (read.path == full && read.by == by)
+      return;
+  const std::string folder = fs::path(resolved(by)).parent_path().string() + "/";
+  reads().push_back({full, by, full.compare(0, folder.size(), folder) != 0});
+}
 
 bool utf16_to_utf8(const std::string &bytes, std::string &out) {
   if (bytes.size() < 2)
@@ -41,9 +130,12 @@ bool utf16_to_utf8(const std::string &bytes, std::string &out) {
 }
 
 Assimp::IOStream *PartIOSystem::Open(const char *file, const char *mode) {
-  std::unique_ptr<Assimp::IOStream> stream(DefaultIOSystem::Open(map(file), mode));
-  if (!stream || mode == nullptr || std::strchr(mode, 'w') != nullptr)
-    return stream.release();
+  if (file == nullptr || mode == nullptr || std::strchr(mode, 'w') != nullptr || !Exists(file))
+    return nullptr; // nothing is written, and nothing but a regular file read
+  std::unique_ptr<Assimp::IOStream> stream(open_regular(map(file)));
+  if (!stream)
+    return nullptr;
+  note_named_file(map(file), real_);
   char mark[2] = {};
   if (stream->Read(mark, 1, 2) != 2 ||
       !((mark[0] == '\xFF' && mark[1] == '\xFE') || (mark[0] == '\xFE' && mark[1] == '\xFF'))) {

@@ -3,6 +3,8 @@
 #include "oku/node_graph.h"
 #include "oku/utf16_text.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -110,6 +112,42 @@ std::string glb_json(const std::string &bytes) {
   return bytes.substr(20, length);
 }
 
+uint32_t le(const std::string &bytes, size_t at, int size) {
+  uint32_t v = 0;
+  for (int i = size; i-- > 0;)
+    v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+  return v;
+}
+
+// The zip archive's members by its central directory, found through the
+// record that ends the file (after a comment of at most 65535 bytes).
+std::string archive_problem(std::ifstream &in, long long size) {
+  const long long tail = std::min<long long>(size, 65535 + 22);
+  std::string end(static_cast<size_t>(tail), '\0');
+  in.seekg(size - tail);
+  in.read(end.data(), tail);
+  const size_t at = end.rfind("PK\x05\x06");
+  if (!in || at == std::string::npos || at + 22 > end.size())
+    return ""; // no archive that Assimp could open either
+  const long long length = le(end, at + 12, 4), offset = le(end, at + 16, 4);
+  if (offset + length > size)
+    return "";
+  std::string directory(static_cast<size_t>(length), '\0');
+  in.seekg(offset);
+  in.read(directory.data(), length);
+  long long unpacked = 0;
+  const std::string too_much = "the archive unpacks to more than " + std::to_string(kMaxUnpackedBytes >> 20) +
+                               " MiB, more than a model may";
+  for (size_t p = 0; in && p + 46 <= directory.size() && le(directory, p, 4) == 0x02014b50;
+       p += 46 + le(directory, p + 28, 2) + le(directory, p + 30, 2) + le(directory, p + 32, 2)) {
+    const uint32_t stated = le(directory, p + 24, 4);
+    unpacked += stated;
+    if (stated == 0xffffffffu || unpacked > kMaxUnpackedBytes) // the first: a size in a zip64 field
+      return too_much;
+  }
+  return "";
+}
+
 } // namespace
 
 std::string part_bytes_problem(const std::string &bytes, const std::string &type, long long size) {
@@ -129,11 +167,16 @@ std::string part_bytes_problem(const std::string &bytes, const std::string &type
 }
 
 std::string part_file_problem(const std::string &path, const std::string &type) {
-  if (type != "off" && type != "ply" && type != "gltf" && type != "glb" && type != "dae")
-    return "";
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   const long long size = in.tellg();
   if (!in || size <= 0)
+    return "";
+  char magic[4] = {};
+  in.seekg(0);
+  if (in.read(magic, 4) && std::memcmp(magic, "PK\x03\x04", 4) == 0)
+    return archive_problem(in, size);
+  in.clear();
+  if (type != "off" && type != "ply" && type != "gltf" && type != "glb" && type != "dae")
     return "";
   const bool whole = type == "gltf" || type == "dae";
   std::string bytes(static_cast<size_t>(whole ? size : std::min<long long>(size, 65536)), '\0');

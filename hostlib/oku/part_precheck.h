@@ -12,7 +12,12 @@ namespace oku {
 // file announcing 353 billion vertices would have Assimp ask for 14 GB);
 // glTF and Collada node graphs must pass gltf_graph_problem and
 // collada_graph_problem.
+// Whatever its type, a zip archive (a .zae Collada file, 3MF) must unpack
+// to no more than kMaxUnpackedBytes in all, by its central directory (Assimp
+// sets aside each member's stated size and unpacks no more than that).
 std::string part_file_problem(const std::string &path, const std::string &type);
+
+constexpr long long kMaxUnpackedBytes = 256LL << 20;
 
 // The same checks on the file's bytes (the first ones suffice for OFF and
 // PLY; glTF and Collada need all of them).

@@ -26,6 +26,12 @@ struct Case {
 std::vector<Case> cases();
 // The rows for part files and images that the loaders must survive.
 std::vector<Case> loader_cases();
+// A 1 KB glTF file whose nodes place 2^21 nodes: each of 20 levels lists
+// the level below twice.
+void gltf_twenty_levels(const std::string &dir);
+// The rows for model files given in place of a scene or named by a
+// "part_mesh" entry, and the files they name.
+std::vector<Case> model_cases();
 
 // gtest shows a case by its name.
 inline void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }

@@ -86,7 +86,6 @@ std::string gltf_doubling(int levels) {
  "buffers": [{"byteLength": 36, "uri":
    "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}]})";
 }
-void gltf_twenty_levels(const std::string &dir) { write(dir + "/doubling.gltf", gltf_doubling(20)); }
 // 2^17 - 1 nodes: below the limit, beyond what 100 MiB holds.
 void gltf_sixteen_levels(const std::string &dir) { write(dir + "/big.gltf", gltf_doubling(16)); }
 
@@ -166,6 +165,8 @@ void gltf_embedded_over_budget(const std::string &dir) {
 }
 
 } // namespace
+
+void gltf_twenty_levels(const std::string &dir) { write(dir + "/doubling.gltf", gltf_doubling(20)); }
 
 std::vector<Case> loader_cases() {
   const std::vector<std::string> save = {"save", "scene.json", "out.pov"};

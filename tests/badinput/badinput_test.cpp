@@ -124,6 +124,11 @@ INSTANTIATE_TEST_SUITE_P(Loaders, BadInput, ::testing::ValuesIn(badinput::loader
                            return info.param.name;
                          });
 
+INSTANTIATE_TEST_SUITE_P(Models, BadInput, ::testing::ValuesIn(badinput::model_cases()),
+                         [](const ::testing::TestParamInfo<badinput::Case> &info) {
+                           return info.param.name;
+                         });
+
 INSTANTIATE_TEST_SUITE_P(Table, BadInput, ::testing::ValuesIn(badinput::cases()),
                          [](const ::testing::TestParamInfo<badinput::Case> &info) {
                            return info.param.name;
