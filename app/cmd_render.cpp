@@ -417,7 +417,6 @@ int run_render(const Args &args) {
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
   if (!factory)
     return not_registered();
-  add_framing_camera_if_none(request.scene);
 
   const fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
   RenderedPicture picture;
@@ -433,6 +432,7 @@ int run_render(const Args &args) {
       if (!request.watch) // a watch draws without them until they can be read
         return kExitUsage;
     }
+    add_framing_camera_if_none(request.scene);
     if (request.watch)
       return run_render_watch(*factory, request, work.path(), [&request](const std::string &path) {
         load_scene_input(path, request.import);
