@@ -2,7 +2,7 @@
 // textures.
 #include "scene_build.h"
 
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "vy/image_bounds.h"
 #include "vy/mesh.h"
 

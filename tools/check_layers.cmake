@@ -23,7 +23,7 @@ set(below_texture base)
 set(below_scene base geometry texture)
 set(below_preview base geometry texture scene)
 set(below_plugin base geometry texture scene preview)
-set(outside app hostlib tests oku vy win32)
+set(outside app hostlib tests core oku vy win32)
 set(shared host wholefile)
 
 if(NOT ROOT)

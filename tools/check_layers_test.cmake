@@ -7,6 +7,7 @@ set(planted
     "base/pov_planted.cpp|#include \"app/commands.h\""
     "geometry/pov_planted.cpp|#include \"hostlib/vy/mesh.h\""
     "texture/pov_planted.h|#include \"oku/placement.h\""
+    "plugin/pov_planted.cpp|#include \"core/atomic_file.h\""
     "scene/pov_planted.cpp|#include \"tests/support/run.h\""
     "base/pov_planted.cpp|#include \"scene/pov_save.h\""
     "wholefile/planted.cpp|#include \"host/zalbase.h\"")

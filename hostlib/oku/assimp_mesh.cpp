@@ -1,6 +1,6 @@
 // Part files through Assimp: the file's meshes become one host mesh.
 #include "oku/assimp_mesh.h"
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "oku/node_graph.h"
 #include "oku/part_io.h"
 #include "oku/part_precheck.h"

@@ -1,5 +1,5 @@
 // Whole-file writes for the host, on the shared writer (wholefile/).
-#include "base/atomic_file.h"
+#include "core/atomic_file.h"
 
 #include "wholefile/whole_file.h"
 
