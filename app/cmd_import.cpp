@@ -4,14 +4,14 @@
 // the model's meshes; the file is written whole under a temporary name and
 // renamed into place. The model itself, the files it names and read-only
 // files are refused.
-#include "base/ascii_text.h"
-#include "base/atomic_file.h"
 #include "commands.h"
+#include "core/ascii_text.h"
+#include "core/atomic_file.h"
 #include "dead_runs.h"
 #include "model_import.h"
 #include "output_check.h"
 
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -6,8 +6,8 @@
 // surface, as the host's view would: draws, then asks for the bitmap. The
 // surface writes its fixed temporary files into the current directory, so
 // the render runs in a private temporary directory, removed afterwards.
-#include "base/ascii_text.h"
 #include "commands.h"
+#include "core/ascii_text.h"
 #include "dead_runs.h"
 #include "framing.h"
 #include "keep_scene.h"
@@ -17,8 +17,8 @@
 #include "render_request.h"
 #include "scene_loader.h"
 
-#include "base/atomic_file.h"
-#include "base/input_file.h"
+#include "core/atomic_file.h"
+#include "core/input_file.h"
 #include "oku/scene_db.h"
 #include "vy/targa.h"
 #include "win32/registry_file.h"

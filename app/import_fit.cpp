@@ -1,6 +1,6 @@
 // The view angle of a file's camera as each format fixes it: the angle that
 // the file keeps when the picture's aspect differs from the camera's.
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "import_parts.h"
 
 #include <algorithm>

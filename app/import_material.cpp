@@ -1,7 +1,7 @@
 // Materials of a model file as object keys: colour (an image's mean colour
 // when the colour is an image), specular, Phong exponent, emission,
 // opacity and reflectivity.
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "import_parts.h"
 #include "vy/image_bounds.h"
 

@@ -1,5 +1,5 @@
 // Placement arithmetic of the scene import and the numbers it writes.
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "import_parts.h"
 
 #include <cmath>

@@ -3,8 +3,8 @@
 #include "output_check.h"
 #include "save_outputs.h"
 
-#include "base/ascii_text.h"
-#include "base/atomic_file.h"
+#include "core/ascii_text.h"
+#include "core/atomic_file.h"
 
 #include <sys/stat.h>
 

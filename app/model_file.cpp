@@ -1,6 +1,6 @@
 // Reading a model file through Assimp, and its meshes into host meshes.
 #include "model_file.h"
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 
 #include "import_parts.h"
 #include "load_progress.h"

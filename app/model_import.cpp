@@ -1,7 +1,7 @@
 // Scene import as a whole: the document of a model's scene, its text, and
 // model files loaded in place of scene files.
 #include "model_import.h"
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 
 #include "import_parts.h"
 #include "scene_loader.h"

@@ -1,7 +1,7 @@
 // Outputs refused before anything is written.
 #include "output_check.h"
 
-#include "base/atomic_file.h"
+#include "core/atomic_file.h"
 #include "oku/part_io.h"
 #include "oku/scene_db.h"
 

@@ -9,7 +9,7 @@
 #include "output_check.h"
 #include "render_request.h"
 
-#include "base/input_file.h"
+#include "core/input_file.h"
 #include "oku/part_io.h"
 #include "oku/scene_db.h"
 

@@ -2,7 +2,7 @@
 #include "save_outputs.h"
 #include "commands.h"
 
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 #include "model_file.h"
 #include "scene_build.h"
 
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "oku/part_io.h"
 #include "vy/image_bounds.h"
 #include "vy/mesh.h"

@@ -5,7 +5,7 @@
 #include "json_text.h"
 #include "scene_build.h"
 
-#include "base/input_file.h"
+#include "core/input_file.h"
 #include "vy/mesh.h"
 
 #include <vector>

@@ -16,12 +16,16 @@
 
 #include <cstdio>
 
+namespace wf {
+struct Pending;
+}
+
 struct PovFileOut {
-  FILE *file;    // open for writing until pov_file_close
-  char *target;  // where the file goes: the path, symbolic links followed
-  char *temp;    // the temporary name; null when written directly
-  int existed;   // a file stood at the target when it was opened
-  void *cleanup; // the temporary name's entry in the signal clean-up list
+  FILE *file;           // open for writing until pov_file_close
+  char *target;         // where the file goes: the path, symbolic links followed
+  char *temp;           // the temporary name; null when written directly
+  int existed;          // a file stood at the target when it was opened
+  wf::Pending *cleanup; // the temporary name's entry in the clean-up list
 };
 
 // Opens path for writing. A regular file (or none yet) gets a temporary

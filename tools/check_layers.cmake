@@ -7,7 +7,8 @@
 #
 # Module code never includes the host program (app/), the host's own
 # libraries (hostlib/ and its folders: the module sees the host only through
-# host/) or the tests (tests/).
+# host/) or the tests (tests/). Besides host/ it may include the folders
+# that the module and the host share (wholefile/: whole-file writes).
 #
 # Tests (*_test.cpp and their *_test_util.h / *_test_support.h helpers) are
 # held to the order only with GRAPH=ON's listing: they drive the whole module
@@ -22,7 +23,8 @@ set(below_texture base)
 set(below_scene base geometry texture)
 set(below_preview base geometry texture scene)
 set(below_plugin base geometry texture scene preview)
-set(outside app hostlib tests oku vy win32)
+set(outside app hostlib tests core oku vy win32)
+set(shared host wholefile)
 
 if(NOT ROOT)
   message(FATAL_ERROR "usage: cmake -DROOT=<source folder> -P check_layers.cmake")
@@ -46,11 +48,11 @@ foreach(layer ${layers})
       endif()
       set(target ${CMAKE_MATCH_1})
       if(NOT test AND target IN_LIST outside)
-        message("layers: ${layer}/${name}: ${line} - module code may include only module folders and host/")
+        message("layers: ${layer}/${name}: ${line} - module code may include only module folders, host/ and wholefile/")
         math(EXPR faults "${faults} + 1")
         continue()
       endif()
-      if(NOT target IN_LIST layers OR target STREQUAL layer)
+      if(target IN_LIST shared OR NOT target IN_LIST layers OR target STREQUAL layer)
         continue()
       endif()
       if(test)
@@ -73,6 +75,21 @@ foreach(layer ${layers})
     string(REPLACE ";" ", " seen_test "${seen_test}")
     message(STATUS "${layer} -> ${seen_src}    (tests: ${seen_test})")
   endif()
+endforeach()
+
+# The shared folders stand below everything: wholefile/ includes only itself
+# (and the standard library and POSIX); its tests may use tests/support/.
+file(GLOB files ${ROOT}/wholefile/*.cpp ${ROOT}/wholefile/*.h)
+list(FILTER files EXCLUDE REGEX "_test\\.cpp$")
+foreach(file ${files})
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${lines})
+    if(NOT line MATCHES "include[ \t]*\"wholefile/")
+      get_filename_component(name ${file} NAME)
+      message("layers: wholefile/${name}: ${line} - wholefile/ may include only itself")
+      math(EXPR faults "${faults} + 1")
+    endif()
+  endforeach()
 endforeach()
 
 if(faults GREATER 0)

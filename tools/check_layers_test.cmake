@@ -7,10 +7,12 @@ set(planted
     "base/pov_planted.cpp|#include \"app/commands.h\""
     "geometry/pov_planted.cpp|#include \"hostlib/vy/mesh.h\""
     "texture/pov_planted.h|#include \"oku/placement.h\""
+    "plugin/pov_planted.cpp|#include \"core/atomic_file.h\""
     "scene/pov_planted.cpp|#include \"tests/support/run.h\""
-    "base/pov_planted.cpp|#include \"scene/pov_save.h\"")
+    "base/pov_planted.cpp|#include \"scene/pov_save.h\""
+    "wholefile/planted.cpp|#include \"host/zalbase.h\"")
 file(REMOVE_RECURSE ${WORK})
-file(WRITE ${WORK}/clean/base/pov_ok.cpp "#include \"base/pov_state.h\"\n")
+file(WRITE ${WORK}/clean/base/pov_ok.cpp "#include \"base/pov_state.h\"\n#include \"wholefile/whole_file.h\"\n")
 execute_process(COMMAND ${CMAKE_COMMAND} -DROOT=${WORK}/clean -P ${CHECK} RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "layers test: a clean tree was refused")

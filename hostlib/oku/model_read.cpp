@@ -1,7 +1,7 @@
 // Part and model files through Assimp, guarded before, while and after it
 // reads them.
 #include "oku/model_read.h"
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "oku/assimp_mesh.h"
 #include "oku/node_graph.h"
 #include "oku/part_io.h"

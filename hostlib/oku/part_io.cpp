@@ -1,7 +1,7 @@
 // Opening the files of a part for Assimp.
 #include "oku/part_io.h"
 
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 
 #include <assimp/DefaultIOStream.h>
 #include <assimp/MemoryIOWrapper.h>

@@ -1,6 +1,6 @@
 // Loader factories, one per part type that Assimp reads. They are made on
 // first request and live as long as the process.
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "oku/assimp_mesh.h"
 #include "zaloku.h"
 

@@ -1,5 +1,5 @@
 // The saver registry and the base class of saver factories.
-#include "base/factory_registry.h"
+#include "core/factory_registry.h"
 #include "zaloku.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // implementation, so only the declarations are included here).
 #include "zalvy.h"
 
-#include "base/input_file.h"
+#include "core/input_file.h"
 #include "image_bounds.h"
 #include "targa_reader.h"
 

@@ -1,6 +1,6 @@
 // Display-surface factories: the base implementation's defaults and the
 // host's registry, which keeps the factories in registration order.
-#include "base/factory_registry.h"
+#include "core/factory_registry.h"
 #include "zalvy.h"
 
 const char *VYuniverseDisplaySurfaceFactoryImp::extname() { return name(); }

@@ -6,7 +6,7 @@
 
 #include "pixel_order.h"
 
-#include "base/atomic_file.h"
+#include "core/atomic_file.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 // Reading a Windows .reg export into keys and values.
 #include "registry_file.h"
 
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 
 #include <cctype>
 #include <cstdlib>

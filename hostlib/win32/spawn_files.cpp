@@ -1,7 +1,7 @@
 // What a started program was told: its arguments, and the scene and picture
 // named by the POV-Ray INI file among them. The host learns a render's files
 // here instead of knowing the names the module gives them.
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "spawn_control.h"
 
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "zalbase.h"
 
 #include <gtest/gtest.h>

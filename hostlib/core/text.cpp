@@ -1,5 +1,5 @@
 // Text helpers and vector maths.
-#include "base/ascii_text.h"
+#include "core/ascii_text.h"
 #include "zalbase.h"
 
 #include <cmath>

@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <string>
 
+namespace wf {
+struct Pending;
+}
+
 namespace zal {
 
 // Why the file at path must not be replaced, or "" when it may be: it is
@@ -39,7 +43,7 @@ public:
 private:
   FILE *file_ = nullptr;
   std::string target_, temp_;
-  void *cleanup_ = nullptr;
+  wf::Pending *cleanup_ = nullptr;
   int error_ = 0; // errno of the first failed write
 };
 

@@ -1,4 +1,4 @@
-#include "base/input_file.h"
+#include "core/input_file.h"
 
 #include <cerrno>
 #include <cstring>
