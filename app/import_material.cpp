@@ -215,7 +215,7 @@ const ojson &MaterialTable::keys(unsigned mesh_index) {
   if (it == by_material_.end()) {
     it = by_material_.emplace(key, m != nullptr ? make(*m) : ojson::object()).first;
     if (painted) // the part's polygon colours show
-      it->second.erase("color");
+      it->second.erase(node_key::color.name);
   }
   return it->second;
 }
@@ -241,16 +241,16 @@ ojson MaterialTable::make(const aiMaterial &m) {
                      "; its material keeps its plain colour");
   }
   if ((has_base || !image.empty()) && colour_json(colour[0], colour[1], colour[2], value))
-    keys["color"] = value;
+    keys[node_key::color.name] = value;
 
   float opacity = 1, reflectivity = 0, metallic = 0, roughness = 1;
   Highlight h = highlight(m);
   if (h.strength[0] > 0 || h.strength[1] > 0 || h.strength[2] > 0) {
     if (colour_json(h.strength[0], h.strength[1], h.strength[2], value))
-      keys["specular"] = value;
-    keys["shininess"] = number(h.exponent);
+      keys[node_key::specular.name] = value;
+    keys[node_key::shininess.name] = number(h.exponent);
   } else if (h.exponent > 0) {
-    keys["shininess"] = number(h.exponent);
+    keys[node_key::shininess.name] = number(h.exponent);
   }
   aiColor4D emissive;
   float intensity = 1;
@@ -259,12 +259,12 @@ ojson MaterialTable::make(const aiMaterial &m) {
       (emissive.r > 0 || emissive.g > 0 || emissive.b > 0)) {
     double glow[3] = {shown(emissive.r * intensity), shown(emissive.g * intensity),
                       shown(emissive.b * intensity)};
-    if (keys.contains("color"))
+    if (keys.contains(node_key::color.name))
       glow_apart(colour.data(), glow);
     if (colour_json(glow[0], glow[1], glow[2], value))
-      keys["emission"] = value;
-    if (keys.contains("color") && colour_json(colour[0], colour[1], colour[2], value))
-      keys["color"] = value;
+      keys[node_key::emission.name] = value;
+    if (keys.contains(node_key::color.name) && colour_json(colour[0], colour[1], colour[2], value))
+      keys[node_key::color.name] = value;
   }
   if (!get_float(m, AI_MATKEY_OPACITY, opacity) && has_base)
     opacity = base.a;
@@ -275,7 +275,7 @@ ojson MaterialTable::make(const aiMaterial &m) {
     opacity = 1;
   }
   if (opacity < 1)
-    keys["opacity"] = number(opacity);
+    keys[node_key::opacity.name] = number(opacity);
   // Reflection is the reflectivity times the reflective colour where the
   // file gives one; metal reflects as much as it is smooth.
   aiColor4D reflective;
@@ -287,7 +287,7 @@ ojson MaterialTable::make(const aiMaterial &m) {
     reflectivity = metallic * (1 - std::fmin(1.0f, std::fmax(0.0f, roughness)));
   }
   if (reflectivity > 0)
-    keys["reflectivity"] = number(std::fmin(1.0f, reflectivity));
+    keys[node_key::reflectivity.name] = number(std::fmin(1.0f, reflectivity));
   return keys;
 }
 

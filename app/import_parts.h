@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model_import.h"
+#include "scene_schema.h"
 
 #include <map>
 #include <string>
@@ -11,6 +12,11 @@
 namespace bf::import {
 
 using ojson = nlohmann::ordered_json;
+// The scene file's keys that the import writes.
+namespace top_key = scene_keys::top;
+namespace environment_key = scene_keys::environment;
+namespace node_key = scene_keys::node;
+namespace part_key = scene_keys::part;
 using oku::Mat3;
 using oku::Vec3;
 

@@ -31,12 +31,12 @@ struct Frame {
 void place_in(const Frame &parent, const Frame &own, ojson &value) {
   const Mat3 back = oku::transpose(parent.r);
   const ojson position = vec_json(oku::apply(back, oku::sub(own.t, parent.t)));
-  if (position != ojson::array({0, 0, 0}))
-    value["position"] = position;
+  if (!scene_keys::is_fallback(node_key::position, position))
+    value[node_key::position.name] = position;
   const Vec3 angles = oku::euler_angles(oku::multiply(back, own.r));
   const ojson rotation = vec_json(angles);
-  if (rotation != ojson::array({0, 0, 0}))
-    value["rotation"] = rotation;
+  if (!scene_keys::is_fallback(node_key::rotation, rotation))
+    value[node_key::rotation.name] = rotation;
 }
 
 // Identifier characters only, so that the part's include file is named
@@ -127,7 +127,7 @@ private:
     }
     auto group = std::make_unique<OutNode>();
     group->group = true;
-    group->value = {{"type", "group"}, {"name", name}};
+    group->value = {{node_key::type.name, "group"}, {node_key::name.name, name}};
     Frame frame;
     Mat3 shape;
     split(world.l, frame.r, shape);
@@ -173,9 +173,9 @@ private:
       name += ":" + (mesh_name.empty() ? "mesh " + std::to_string(index) : mesh_name);
     }
     auto object = std::make_unique<OutNode>();
-    object->value = {{"type", "object"}, {"name", name}};
+    object->value = {{node_key::type.name, "object"}, {node_key::name.name, name}};
     place_in(frame, own, object->value);
-    object->value["geometry"] = part_entry(index, shape);
+    object->value[node_key::geometry.name] = part_entry(index, shape);
     for (const auto &[key, value] : materials_.keys(index).items())
       object->value[key] = value;
     add_bounds(index, world);
@@ -198,9 +198,11 @@ private:
         label = base + "_" + std::to_string(n);
       it->second = label;
     }
-    ojson entry = {{"part", part_file_}, {"part_mesh", index}, {"part_label", it->second}};
+    ojson entry = {{part_key::part.name, part_file_},
+                   {part_key::part_mesh.name, index},
+                   {part_key::part_label.name, it->second}};
     if (!transform.is_null())
-      entry["part_transform"] = transform;
+      entry[part_key::part_transform.name] = transform;
     return entry;
   }
 
@@ -224,7 +226,7 @@ private:
         children.push_back(std::move(converted));
     if (children.empty())
       return ojson();
-    value["children"] = std::move(children);
+    value[node_key::children.name] = std::move(children);
     return value;
   }
 

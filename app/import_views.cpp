@@ -98,7 +98,7 @@ public:
     // for an edit of "viewpoint" (or --camera) to choose them.
     if (camera_names_.size() > 1)
       for (auto &node : views_.nodes)
-        node["standby"] = true;
+        node[node_key::standby.name] = true;
     add_lights();
     if (lights_ == 0)
       add_default_lights();
@@ -133,13 +133,13 @@ private:
         sky = axes_.up;
       const std::string node_name = unique_name(camera_names_, name);
       const double distance = oku::length(oku::sub(centre_, position));
-      views_.nodes.push_back(
-          {{"type", "camera"},
-           {"name", node_name},
-           {"position", vec_json(position)},
-           {"look_at", vec_json(oku::add(position, scaled(forward, distance > 0 ? distance : 1)))},
-           {"sky", vec_json(sky)},
-           {"view_angle", number(view_angle(*c))}});
+      views_.nodes.push_back({{node_key::type.name, "camera"},
+                              {node_key::name.name, node_name},
+                              {node_key::position.name, vec_json(position)},
+                              {node_key::look_at.name,
+                               vec_json(oku::add(position, scaled(forward, distance > 0 ? distance : 1)))},
+                              {node_key::sky.name, vec_json(sky)},
+                              {node_key::view_angle.name, number(view_angle(*c))}});
       const bool first = options_.camera.empty() && views_.viewpoint.empty() && blind_.empty();
       if (first && !sees_scene(position, forward, view_angle(*c)))
         blind_ = node_name; // a camera of an animation, say, that looks away
@@ -176,12 +176,12 @@ private:
   void add_default_camera() {
     const Framing view = frame_contents(centre_, radius_, axes_.up, axes_.front, axes_.right);
     views_.viewpoint = unique_name(camera_names_, "Default camera");
-    views_.nodes.push_back({{"type", "camera"},
-                            {"name", views_.viewpoint},
-                            {"position", vec_json(view.position)},
-                            {"look_at", vec_json(view.look_at)},
-                            {"sky", vec_json(view.sky)},
-                            {"view_angle", number(view.view_angle)}});
+    views_.nodes.push_back({{node_key::type.name, "camera"},
+                            {node_key::name.name, views_.viewpoint},
+                            {node_key::position.name, vec_json(view.position)},
+                            {node_key::look_at.name, vec_json(view.look_at)},
+                            {node_key::sky.name, vec_json(view.sky)},
+                            {node_key::view_angle.name, number(view.view_angle)}});
   }
 
   void add_lights() {
@@ -200,7 +200,7 @@ private:
       const aiColor3D &a = l.mColorAmbient;
       const double level = std::fmax(strongest, std::fmax(a.r, std::fmax(a.g, a.b)));
       if (std::isfinite(level) && level > 0)
-        views_.environment["ambient"] = number(std::fmin(1.0, level));
+        views_.environment[environment_key::ambient.name] = number(std::fmin(1.0, level));
       return;
     }
     ojson colour;
@@ -220,23 +220,23 @@ private:
                      "\" has no usable place or direction; it is left out");
       return;
     }
-    ojson node = {{"type", "light"},
-                  {"name", unique_name(names, name)},
-                  {"kind", directional ? "distant"
-                           : spot      ? "spot"
-                                       : "point"},
-                  {"position", vec_json(position)}};
+    ojson node = {{node_key::type.name, "light"},
+                  {node_key::name.name, unique_name(names, name)},
+                  {node_key::kind.name, directional ? "distant"
+                                        : spot      ? "spot"
+                                                    : "point"},
+                  {node_key::position.name, vec_json(position)}};
     if (directional || spot) {
-      node["look_at"] = vec_json(oku::add(position, direction));
-      node["sky"] = vec_json(axes_.up);
+      node[node_key::look_at.name] = vec_json(oku::add(position, direction));
+      node[node_key::sky.name] = vec_json(axes_.up);
     }
-    node["color"] = colour;
-    node["intensity"] = number(std::fmin(kMaxIntensity, strongest * falloff(l, position)));
+    node[node_key::color.name] = colour;
+    node[node_key::intensity.name] = number(std::fmin(kMaxIntensity, strongest * falloff(l, position)));
     // The scene's angle is from the axis; Assimp's readers give the whole
     // cone, except its glTF reader, which passes on the file's half angle.
     const double cone = l.mAngleOuterCone * (gltf_ ? 180 : 90) / kPi;
     if (spot)
-      node["cone_angle"] = number(std::fmin(90.0, std::fmax(0.0, cone)));
+      node[node_key::cone_angle.name] = number(std::fmin(90.0, std::fmax(0.0, cone)));
     views_.nodes.push_back(std::move(node));
     ++lights_;
   }
@@ -260,12 +260,13 @@ private:
     for (const auto &l : lights) {
       const Vec3 towards = unit(oku::add(oku::add(scaled(axes_.right, l.right), scaled(axes_.up, l.up)),
                                          scaled(axes_.front, l.front)));
-      views_.nodes.push_back({{"type", "light"},
-                              {"name", l.name},
-                              {"kind", "point"},
-                              {"position", vec_json(oku::add(centre_, scaled(towards, 4 * radius_)))},
-                              {"color", ojson::array({1, 1, 1})},
-                              {"intensity", l.intensity}});
+      views_.nodes.push_back(
+          {{node_key::type.name, "light"},
+           {node_key::name.name, l.name},
+           {node_key::kind.name, "point"},
+           {node_key::position.name, vec_json(oku::add(centre_, scaled(towards, 4 * radius_)))},
+           {node_key::color.name, ojson::array({1, 1, 1})},
+           {node_key::intensity.name, l.intensity}});
     }
   }
 

@@ -136,18 +136,6 @@ void JsonRef::warn(const std::string &message) const {
   report(printable("warning: " + file_ + ": " + (where.empty() ? "" : where + ": ") + message));
 }
 
-void JsonRef::expect_object(std::initializer_list<std::string_view> allowed) const {
-  if (!value_.is_object())
-    fail("expected an object");
-  for (auto it = value_.begin(); it != value_.end(); ++it) {
-    bool known = false;
-    for (std::string_view key : allowed)
-      known = known || key == it.key();
-    if (!known)
-      JsonRef(*it, this, it.key(), 0).fail("unknown key");
-  }
-}
-
 size_t JsonRef::expect_array() const {
   if (!value_.is_array())
     fail("expected an array");

@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -39,8 +38,6 @@ public:
   // Prints "brightfold: warning: FILE: POINTER: MESSAGE" and goes on.
   void warn(const std::string &message) const;
 
-  // Fails unless the value is an object whose keys are all in `allowed`.
-  void expect_object(std::initializer_list<std::string_view> allowed) const;
   // Fails unless the value is an array; answers its size.
   size_t expect_array() const;
 

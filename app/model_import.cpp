@@ -99,12 +99,13 @@ ojson import_model(const ModelFile &model, const ImportOptions &options, const f
   import::Views views = import::make_views(model, tree, options);
   ojson document = ojson::object();
   if (!views.environment.empty())
-    document["environment"] = std::move(views.environment);
-  document["viewpoint"] = views.viewpoint;
+    document[import::top_key::environment.name] = std::move(views.environment);
+  document[import::top_key::viewpoint.name] = views.viewpoint;
   ojson children = std::move(views.nodes);
   for (auto &child : tree.children)
     children.push_back(std::move(child));
-  document["root"] = {{"name", tree.root_name}, {"children", std::move(children)}};
+  document[import::top_key::root.name] = {{import::node_key::name.name, tree.root_name},
+                                          {import::node_key::children.name, std::move(children)}};
   return document;
 }
 

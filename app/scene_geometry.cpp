@@ -2,6 +2,7 @@
 // textures.
 #include "model_file.h"
 #include "scene_build.h"
+#include "scene_schema.h"
 
 #include "core/ascii_text.h"
 #include "oku/part_io.h"
@@ -20,6 +21,11 @@
 namespace bf {
 
 namespace {
+
+namespace part_key = scene_keys::part;
+namespace mesh_key = scene_keys::mesh;
+namespace primitive_key = scene_keys::primitive;
+namespace texture_key = scene_keys::texture;
 
 // Positions or normals of a mesh being built, each value added once.
 class TripleTable {
@@ -102,18 +108,18 @@ std::shared_ptr<VYobject> part_mesh(LoaderFactory &factory, const std::string &t
 }
 
 void load_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
-  if (ref.get("part_mesh")) {
+  if (ref.get(part_key::part_mesh.name)) {
     load_model_part(ref, node, pivot, context);
     return;
   }
-  ref.expect_object({"part", "part_type", "part_label", "part_params"});
-  const JsonRef file_ref = ref.member("part");
+  scene_keys::expect_keys(ref, {&scene_keys::kPartFile});
+  const JsonRef file_ref = ref.member(part_key::part.name);
   const std::string file = read_string(file_ref);
   if (file.empty())
     file_ref.fail("must not be empty");
   const std::string path = context.absolute(file);
   std::string type;
-  const auto type_ref = ref.get("part_type");
+  const auto type_ref = ref.get(part_key::part_type.name);
   if (type_ref) {
     type = read_string(*type_ref);
   } else {
@@ -152,17 +158,18 @@ int read_index(const JsonRef &ref, size_t count, const char *what) {
 }
 
 void load_polygon(const JsonRef &ref, VYobject *mesh, size_t positions, size_t normals) {
-  ref.expect_object({"v", "n", "color"});
-  const JsonRef v = ref.member("v");
+  scene_keys::expect_keys(ref, {&scene_keys::kPolygon});
+  const JsonRef v = ref.member(mesh_key::v.name);
   const size_t corners = v.expect_array();
   // The module writes a polygon as a fan of triangles; fewer than three
   // corners make no surface.
   if (corners < 3)
     v.fail("a polygon needs at least 3 corners");
-  const auto n = ref.get("n");
+  const auto n = ref.get(mesh_key::n.name);
   if (n && n->expect_array() != corners)
     n->fail("\"n\" must have as many entries as \"v\"");
-  VYobject_begin_polygon(mesh, ref.get("color") ? read_colour(ref.member("color")) : ZAL_COLOR{1, 1, 1});
+  VYobject_begin_polygon(mesh, ref.get(mesh_key::color.name) ? read_colour(ref.member(mesh_key::color.name))
+                                                             : ZAL_COLOR{1, 1, 1});
   for (size_t k = 0; k < corners; ++k) {
     const int position = read_index(v.element(k), positions, "vertex");
     int normal = -1;
@@ -173,26 +180,26 @@ void load_polygon(const JsonRef &ref, VYobject *mesh, size_t positions, size_t n
 }
 
 void load_mesh(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot) {
-  ref.expect_object({"mesh"});
-  const JsonRef m = ref.member("mesh");
-  m.expect_object({"vertices", "normals", "polygons"});
+  scene_keys::expect_keys(ref, {&scene_keys::kMeshEntry});
+  const JsonRef m = ref.member(mesh_key::mesh.name);
+  scene_keys::expect_keys(m, {&scene_keys::kMesh});
   MeshPtr mesh(VYobject_create());
   size_t positions = 0, normals = 0;
-  if (auto vertices = m.get("vertices")) {
+  if (auto vertices = m.get(mesh_key::vertices.name)) {
     positions = vertices->expect_array();
     for (size_t i = 0; i < positions; ++i) {
       const ZAL_VECT3 p = read_vec3(vertices->element(i));
       VYobject_add_position(mesh.get(), p.x, p.y, p.z);
     }
   }
-  if (auto list = m.get("normals")) {
+  if (auto list = m.get(mesh_key::normals.name)) {
     normals = list->expect_array();
     for (size_t i = 0; i < normals; ++i) {
       const ZAL_VECT3 n = read_vec3(list->element(i));
       VYobject_add_normal(mesh.get(), n.x, n.y, n.z);
     }
   }
-  if (auto polygons = m.get("polygons")) {
+  if (auto polygons = m.get(mesh_key::polygons.name)) {
     const size_t count = polygons->expect_array();
     for (size_t i = 0; i < count; ++i)
       load_polygon(polygons->element(i), mesh.get(), positions, normals);
@@ -242,22 +249,22 @@ void set_primitive_bounds(VYobject *mesh, const GeomParams &p) {
 
 // Unset sizes give shapes that fit the unit cube.
 void load_primitive(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot) {
-  ref.expect_object({"primitive", "size", "radius", "height", "width"});
+  scene_keys::expect_keys(ref, {&scene_keys::kPrimitive});
   if (node->params)
     ref.fail("an object holds at most one primitive");
-  GeomParams p{read_primitive_kind(ref.member("primitive")), 0, 1, 1, 1, 0.5f, 1, 1};
-  if (auto v = ref.get("size")) {
+  GeomParams p{read_primitive_kind(ref.member(primitive_key::primitive.name)), 0, 1, 1, 1, 0.5f, 1, 1};
+  if (auto v = ref.get(primitive_key::size.name)) {
     const ZAL_VECT3 s = read_vec3(*v);
     for (size_t i = 0; i < 3; ++i)
-      read_non_negative(v->element(i));
+      read_float(v->element(i), primitive_key::size);
     p.size_x = s.x, p.size_y = s.y, p.size_z = s.z;
   }
-  if (auto v = ref.get("radius"))
-    p.radius = read_non_negative(*v);
-  if (auto v = ref.get("height"))
-    p.height = read_non_negative(*v);
-  if (auto v = ref.get("width"))
-    p.width = read_non_negative(*v);
+  if (auto v = ref.get(primitive_key::radius.name))
+    p.radius = read_float(*v, primitive_key::radius);
+  if (auto v = ref.get(primitive_key::height.name))
+    p.height = read_float(*v, primitive_key::height);
+  if (auto v = ref.get(primitive_key::width.name))
+    p.width = read_float(*v, primitive_key::width);
   MeshPtr mesh(VYobject_create());
   set_primitive_bounds(mesh.get(), p);
   VYobject_set_pivot(mesh.get(), pivot.x, pivot.y, pivot.z);
@@ -268,14 +275,15 @@ void load_primitive(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot) {
 void load_entry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
   if (!ref.value().is_object())
     ref.fail("expected an object");
-  const int kinds = !!ref.get("part") + !!ref.get("mesh") + !!ref.get("primitive");
+  const int kinds = !!ref.get(part_key::part.name) + !!ref.get(mesh_key::mesh.name) +
+                    !!ref.get(primitive_key::primitive.name);
   if (kinds == 0)
     ref.fail("expected one of \"part\", \"mesh\" or \"primitive\"");
   if (kinds > 1)
     ref.fail("give only one of \"part\", \"mesh\" and \"primitive\"");
-  if (ref.get("part"))
+  if (ref.get(part_key::part.name))
     load_part(ref, node, pivot, context);
-  else if (ref.get("mesh"))
+  else if (ref.get(mesh_key::mesh.name))
     load_mesh(ref, node, pivot);
   else
     load_primitive(ref, node, pivot);
@@ -291,11 +299,11 @@ std::string image_problem(const std::string &path) {
     return ec.message();
   if (status.type() != std::filesystem::file_type::regular)
     return "not a regular file";
-  // The reader that the module's conversion uses: it opens only a regular
+  // The checks of the reader that the module's conversion uses, without
+  // decoding: the conversion reads the pixels once. It opens only a regular
   // file, without waiting, and refuses cut-off files and pictures beyond
   // the pixel budget, saying why.
-  std::unique_ptr<VYbitmap> picture(image_reader_invoke(path.c_str()));
-  return picture ? "" : vy_image_reader_failure();
+  return vy_image_readable(path.c_str()) ? "" : vy_image_reader_failure();
 }
 
 void check_image(const JsonRef &ref, const std::string &path) {
@@ -310,9 +318,9 @@ void check_image(const JsonRef &ref, const std::string &path) {
 _part_info read_part_info(const JsonRef &ref, const std::string &type) {
   _part_info info;
   info.type_ = type;
-  if (auto v = ref.get("part_label"))
+  if (auto v = ref.get(part_key::part_label.name))
     info.name_ = read_string(*v);
-  if (auto v = ref.get("part_params"))
+  if (auto v = ref.get(part_key::part_params.name))
     info.params_ = read_string(*v);
   return info;
 }
@@ -333,11 +341,10 @@ std::string slash_hint(const std::string &file) {
 }
 
 void load_texture(const JsonRef &ref, _object *node, LoadContext &context) {
-  ref.expect_object({"image", "active", "type", "method", "quality", "scale", "position", "angle",
-                     "grid_position", "grid_angles"});
+  scene_keys::expect_keys(ref, {&scene_keys::kTexture});
   SceneTexture &t = node->texture;
   node->has_texture = true;
-  if (auto v = ref.get("image")) {
+  if (auto v = ref.get(texture_key::image.name)) {
     t.image = read_string(*v);
     if (!t.image.empty()) { // an empty name stays empty
       t.image = context.absolute(t.image);
@@ -345,23 +352,23 @@ void load_texture(const JsonRef &ref, _object *node, LoadContext &context) {
         check_image(*v, t.image);
     }
   }
-  if (auto v = ref.get("active"))
-    t.active = read_int_in(*v, 0, 3);
-  if (auto v = ref.get("type"))
+  if (auto v = ref.get(texture_key::active.name))
+    t.active = read_int(*v, texture_key::active);
+  if (auto v = ref.get(texture_key::type.name))
     t.type = read_int(*v);
-  if (auto v = ref.get("method"))
+  if (auto v = ref.get(texture_key::method.name))
     t.method = read_int(*v);
-  if (auto v = ref.get("quality"))
+  if (auto v = ref.get(texture_key::quality.name))
     t.quality = read_int(*v);
-  if (auto v = ref.get("scale"))
+  if (auto v = ref.get(texture_key::scale.name))
     t.scale = read_vec2(*v);
-  if (auto v = ref.get("position"))
+  if (auto v = ref.get(texture_key::position.name))
     t.position = read_vec2(*v);
-  if (auto v = ref.get("angle"))
+  if (auto v = ref.get(texture_key::angle.name))
     t.angle = read_float(*v);
-  if (auto v = ref.get("grid_position"))
+  if (auto v = ref.get(texture_key::grid_position.name))
     t.grid_position = read_vec3(*v);
-  if (auto v = ref.get("grid_angles"))
+  if (auto v = ref.get(texture_key::grid_angles.name))
     t.grid_angles = read_vec3(*v);
 }
 

@@ -4,6 +4,7 @@
 
 #include "json_text.h"
 #include "scene_build.h"
+#include "scene_schema.h"
 
 #include "core/input_file.h"
 #include "vy/mesh.h"
@@ -17,12 +18,13 @@ namespace bf {
 namespace {
 
 void load_environment(const JsonRef &ref) {
-  ref.expect_object({"background", "ambient"});
+  namespace key = scene_keys::environment;
+  scene_keys::expect_keys(ref, {&scene_keys::kEnvironment});
   SceneEnvironment &env = scene_environment();
-  if (auto v = ref.get("background"))
+  if (auto v = ref.get(key::background.name))
     env.background = read_colour(*v);
-  if (auto v = ref.get("ambient"))
-    env.ambient = read_non_negative(*v);
+  if (auto v = ref.get(key::ambient.name))
+    env.ambient = read_float(*v, key::ambient);
 }
 
 // The camera named `name`; there must be exactly one.
@@ -48,21 +50,22 @@ void load_document(const json &document, const std::string &path, const ModelCac
   const JsonRef top(document, path);
   if (!document.is_object())
     top.fail("expected an object at the top level");
-  top.expect_object({"environment", "viewpoint", "root"});
+  namespace key = scene_keys::top;
+  scene_keys::expect_keys(top, {&scene_keys::kTop});
   LoadContext context;
   std::error_code ec;
   context.directory = fs::absolute(fs::path(path), ec).parent_path();
   if (models != nullptr)
     context.models = *models;
   count_model_parts(document, context);
-  if (auto env = top.get("environment"))
+  if (auto env = top.get(key::environment.name))
     load_environment(*env);
-  if (auto root = top.get("root")) {
+  if (auto root = top.get(key::root.name)) {
     read_node_type(*root, true);
     load_node(*root, db_get_root(), 0, context);
     check_contents(*root, db_get_root());
   }
-  if (auto viewpoint = top.get("viewpoint"))
+  if (auto viewpoint = top.get(key::viewpoint.name))
     set_viewpoint(*viewpoint);
   // A standby camera other than the view point leaves the tree's cameras:
   // the saved scene holds one camera statement however many the file keeps.

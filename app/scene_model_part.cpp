@@ -4,6 +4,7 @@
 #include "import_parts.h"
 #include "load_progress.h"
 #include "scene_build.h"
+#include "scene_schema.h"
 
 #include "vy/mesh.h"
 
@@ -16,13 +17,15 @@ namespace bf {
 
 namespace {
 
+namespace part_key = scene_keys::part;
+
 std::string bits_of(const void *data, size_t size) {
   return std::string(static_cast<const char *>(data), size);
 }
 
 // The part type, which names the part's include file through its loader.
 std::string part_type(const JsonRef &ref, const JsonRef &file_ref, const std::string &path) {
-  if (auto v = ref.get("part_type"))
+  if (auto v = ref.get(part_key::part_type.name))
     return read_string(*v);
   std::string type = std::filesystem::path(path).extension().string();
   if (type.empty())
@@ -88,20 +91,20 @@ void count_model_parts(const json &document, LoadContext &context) {
 }
 
 void load_model_part(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadContext &context) {
-  ref.expect_object({"part", "part_type", "part_label", "part_params", "part_mesh", "part_transform"});
-  const JsonRef file_ref = ref.member("part");
+  scene_keys::expect_keys(ref, {&scene_keys::kPartFile, &scene_keys::kModelPart});
+  const JsonRef file_ref = ref.member(part_key::part.name);
   const std::string file = read_string(file_ref);
   if (file.empty())
     file_ref.fail("must not be empty");
   const std::string path = context.absolute(file);
   const std::string type = part_type(ref, file_ref, path);
   if (loader_get_factory(type.c_str()) == nullptr)
-    (ref.get("part_type") ? *ref.get("part_type") : file_ref)
+    (ref.get(part_key::part_type.name) ? *ref.get(part_key::part_type.name) : file_ref)
         .fail("no loader for part type \"" + type + "\"");
-  const JsonRef mesh_ref = ref.member("part_mesh");
+  const JsonRef mesh_ref = ref.member(part_key::part_mesh.name);
   const int index = read_int(mesh_ref);
   oku::Mat3 shape;
-  if (auto v = ref.get("part_transform"))
+  if (auto v = ref.get(part_key::part_transform.name))
     shape = read_transform(*v);
   _part_info info = read_part_info(ref, type);
 

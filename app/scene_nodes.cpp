@@ -3,6 +3,7 @@
 // any node and the module reads those that matter for the node's type.
 #include "scene_build.h"
 #include "scene_loader.h"
+#include "scene_schema.h"
 
 #include <cmath>
 #include <utility>
@@ -10,6 +11,8 @@
 namespace bf {
 
 namespace {
+
+namespace node_key = scene_keys::node;
 
 const std::pair<const char *, int> kNodeTypes[] = {
     {"root", OBJECT_TYPE_ROOT},   {"group", OBJECT_TYPE_GROUP},   {"object", OBJECT_TYPE_GEOMETRY},
@@ -31,36 +34,36 @@ int read_light_kind(const JsonRef &ref) {
 }
 
 void load_identity_and_flags(const JsonRef &ref, _object *o) {
-  if (auto v = ref.get("name"))
+  if (auto v = ref.get(node_key::name.name))
     o->name = read_string(*v);
-  if (auto v = ref.get("id"))
+  if (auto v = ref.get(node_key::id.name))
     o->id = read_int(*v);
-  if (auto v = ref.get("active"))
+  if (auto v = ref.get(node_key::active.name))
     o->active = read_flag(*v);
-  if (auto v = ref.get("visible"))
+  if (auto v = ref.get(node_key::visible.name))
     o->visible = read_flag(*v);
-  if (auto v = ref.get("opacity"))
-    o->opacity = read_float_in(*v, 0, 1);
+  if (auto v = ref.get(node_key::opacity.name))
+    o->opacity = read_float(*v, node_key::opacity);
 }
 
 void load_placement(const JsonRef &ref, _object *o) {
-  if (auto v = ref.get("position"))
+  if (auto v = ref.get(node_key::position.name))
     o->position = read_vec3(*v);
-  if (auto v = ref.get("rotation"))
+  if (auto v = ref.get(node_key::rotation.name))
     o->rotation = read_vec3(*v);
-  if (auto v = ref.get("look_at")) {
-    if (ref.get("rotation"))
+  if (auto v = ref.get(node_key::look_at.name)) {
+    if (ref.get(node_key::rotation.name))
       v->fail("rotation and look_at cannot both be given");
     o->has_look_at = true;
     o->look_at = read_vec3(*v);
   }
-  if (auto v = ref.get("sky")) {
+  if (auto v = ref.get(node_key::sky.name)) {
     if (!o->has_look_at)
       v->fail("sky needs look_at");
     o->sky = read_vec3(*v);
   }
   // Raw scene-frame answers that replace the derived ones.
-  if (auto v = ref.get("orientation")) {
+  if (auto v = ref.get(node_key::orientation.name)) {
     o->has_orientation = true, o->orientation = read_vec4(*v);
     // The module reads the rows of the quaternion's matrix as the node's
     // axes: any other length scales (or, at 0, collapses) them.
@@ -70,42 +73,38 @@ void load_placement(const JsonRef &ref, _object *o) {
     if (!(std::fabs(length - 1) <= 1e-3))
       v->fail("must be a unit quaternion (x, y, z, w with a length of 1)");
   }
-  if (auto v = ref.get("euler"))
+  if (auto v = ref.get(node_key::euler.name))
     o->has_euler = true, o->euler = read_vec3(*v);
-  if (auto v = ref.get("midpoint"))
+  if (auto v = ref.get(node_key::midpoint.name))
     o->has_midpoint = true, o->midpoint = read_vec3(*v);
-  if (auto v = ref.get("radius"))
-    o->has_radius = true, o->radius = read_non_negative(*v);
+  if (auto v = ref.get(node_key::radius.name))
+    o->has_radius = true, o->radius = read_float(*v, node_key::radius);
 }
 
 void load_surface(const JsonRef &ref, _object *o) {
-  if (auto v = ref.get("color"))
+  if (auto v = ref.get(node_key::color.name))
     o->color = read_colour(*v);
-  if (auto v = ref.get("specular"))
+  if (auto v = ref.get(node_key::specular.name))
     o->specular = read_colour(*v);
-  if (auto v = ref.get("emission"))
+  if (auto v = ref.get(node_key::emission.name))
     o->emission = read_colour(*v);
-  if (auto v = ref.get("shininess"))
+  if (auto v = ref.get(node_key::shininess.name))
     o->shininess = read_float(*v);
-  if (auto v = ref.get("reflectivity"))
+  if (auto v = ref.get(node_key::reflectivity.name))
     o->reflectivity = read_float(*v);
 }
 
 void load_light_and_camera(const JsonRef &ref, _object *o) {
-  if (auto v = ref.get("kind"))
+  if (auto v = ref.get(node_key::kind.name))
     o->ltype = read_light_kind(*v);
-  if (auto v = ref.get("intensity"))
+  if (auto v = ref.get(node_key::intensity.name))
     o->intensity = read_float(*v);
-  if (auto v = ref.get("cone_angle"))
+  if (auto v = ref.get(node_key::cone_angle.name))
     o->cone_angle = read_float(*v);
-  if (auto v = ref.get("exponent"))
+  if (auto v = ref.get(node_key::exponent.name))
     o->exponent = read_float(*v);
-  // 0 or 180 degrees would make the camera's direction infinite or zero.
-  if (auto v = ref.get("view_angle")) {
-    o->view_angle = read_float(*v);
-    if (!(o->view_angle > 0 && o->view_angle < 180))
-      v->fail("must be more than 0 and less than 180");
-  }
+  if (auto v = ref.get(node_key::view_angle.name))
+    o->view_angle = read_float(*v, node_key::view_angle);
 }
 
 bool finite3(const ZAL_VECT3 &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
@@ -146,7 +145,7 @@ void load_children(const JsonRef &ref, _object *node, int depth, LoadContext &co
 OBJECT_TYPE read_node_type(const JsonRef &ref, bool top) {
   if (!ref.value().is_object())
     ref.fail("expected an object");
-  auto v = ref.get("type");
+  auto v = ref.get(node_key::type.name);
   if (!v) {
     if (top)
       return OBJECT_TYPE_ROOT;
@@ -175,25 +174,21 @@ OBJECT_TYPE read_node_type(const JsonRef &ref, bool top) {
 }
 
 void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &context) {
-  ref.expect_object({"type",     "name",       "id",           "active",   "visible",   "opacity",
-                     "position", "rotation",   "look_at",      "sky",      "color",     "specular",
-                     "emission", "shininess",  "reflectivity", "kind",     "intensity", "cone_angle",
-                     "exponent", "view_angle", "geometry",     "pivot",    "texture",   "orientation",
-                     "euler",    "midpoint",   "radius",       "children", "standby"});
+  scene_keys::expect_keys(ref, {&scene_keys::kNode});
   load_identity_and_flags(ref, node);
   load_placement(ref, node);
   load_surface(ref, node);
   load_light_and_camera(ref, node);
-  if (auto v = ref.get("standby"); v && read_flag(*v))
+  if (auto v = ref.get(node_key::standby.name); v && read_flag(*v))
     context.standby.push_back(node);
   ZAL_VECT3 pivot{0, 0, 0};
-  if (auto v = ref.get("pivot"))
+  if (auto v = ref.get(node_key::pivot.name))
     pivot = read_vec3(*v);
-  if (auto v = ref.get("geometry"))
+  if (auto v = ref.get(node_key::geometry.name))
     load_geometry(*v, node, pivot, context);
-  if (auto v = ref.get("texture"))
+  if (auto v = ref.get(node_key::texture.name))
     load_texture(*v, node, context);
-  if (auto v = ref.get("children"))
+  if (auto v = ref.get(node_key::children.name))
     load_children(*v, node, depth, context);
   check_placed(ref, node);
 }

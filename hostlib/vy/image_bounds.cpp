@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -102,6 +103,24 @@ bool jpeg_complete(FILE *file, long size) {
   return false;
 }
 
+// A PNG file is a row of chunks (length, type, data, check sum) that ends
+// with IEND; the decoder refuses a file cut off before it, so the chunks are
+// walked by their lengths alone.
+bool png_complete(FILE *file, long size) {
+  long long at = 8;
+  unsigned char chunk[8];
+  while (at + 12 <= size) {
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8)
+      return false;
+    const long long length =
+        (static_cast<long long>(chunk[0]) << 24) | (chunk[1] << 16) | (chunk[2] << 8) | chunk[3];
+    if (std::memcmp(chunk + 4, "IEND", 4) == 0)
+      return true;
+    at += 12 + length;
+  }
+  return false;
+}
+
 } // namespace
 
 bool vy_read_pnm_header(FILE *file, PnmHeader &header) {
@@ -137,6 +156,8 @@ bool vy_image_holds_its_pixels(FILE *file, long size) {
     holds = bmp_complete(h, got, size);
   } else if (got >= 3 && h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF) {
     holds = jpeg_complete(file, size);
+  } else if (got >= 8 && std::memcmp(h, "\x89PNG\r\n\x1a\n", 8) == 0) {
+    holds = png_complete(file, size);
   }
   std::rewind(file);
   return holds;

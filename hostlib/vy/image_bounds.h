@@ -10,8 +10,9 @@
 #include <string>
 
 // False when the file is a binary PNM (P5, P6) or an uncompressed BMP that
-// holds fewer pixel bytes than its header announces, or a JPEG file without
-// the end marker behind its last scan (cut off inside its pixels). True for
+// holds fewer pixel bytes than its header announces, a JPEG file without
+// the end marker behind its last scan (cut off inside its pixels) or a PNG
+// file whose chunks stop before its end chunk. True for
 // every other file; Targa files are checked on their own. Leaves the file
 // at its start.
 bool vy_image_holds_its_pixels(FILE *file, long file_size);
@@ -23,6 +24,12 @@ struct PnmHeader {
   long start; // where the pixels start
 };
 bool vy_read_pnm_header(FILE *file, PnmHeader &header);
+
+// Whether the picture at `path` passes the reader's checks that come before
+// any pixel is decoded (the file, its header, the pixel budget, a cut-off
+// file, memory for its pixels), without decoding it; when not,
+// vy_image_reader_failure() says why.
+bool vy_image_readable(const char *path);
 
 // Why the last read on this thread gave no bitmap: "out of memory", a
 // picture beyond the pixel budget (its size and the budget), a file that is

@@ -176,20 +176,27 @@ bool within_budget(int width, int height) {
   return false;
 }
 
+// Whether the picture in `file` (at its start) passes every check that
+// holds before its pixels are decoded: a known header, the budget, a file
+// that holds all the pixels it announces. Leaves the file at its start.
+bool header_fits(FILE *file, int &width, int &height, int &channels) {
+  // stbi_info_from_file reads the header alone and leaves the file where it
+  // found it: the budget holds before any pixel is decoded.
+  if (!stbi_info_from_file(file, &width, &height, &channels) || !within_budget(width, height) ||
+      channels < 1 || channels > 4 || truncated_targa(file) ||
+      static_cast<long long>(width) * height > kMaxPixelsPerByte * file_size(file))
+    return false;
+  return plain_targa(file) || vy_image_holds_its_pixels(file, file_size(file));
+}
+
 // Reads the picture in `file`, which is at its start.
 VYbitmap *read_image(FILE *file_at_start) {
   std::unique_ptr<FILE, FileCloser> file(file_at_start);
   int width = 0, height = 0, channels = 0;
-  // stbi_info_from_file reads the header alone and leaves the file where it
-  // found it: the budget holds before any pixel is decoded.
-  if (!stbi_info_from_file(file.get(), &width, &height, &channels) || !within_budget(width, height) ||
-      channels < 1 || channels > 4 || truncated_targa(file.get()) ||
-      static_cast<long long>(width) * height > kMaxPixelsPerByte * file_size(file.get()))
+  if (!header_fits(file.get(), width, height, channels))
     return nullptr;
   if (plain_targa(file.get()))
     return vy_read_plain_targa(file.get(), file_size(file.get()));
-  if (!vy_image_holds_its_pixels(file.get(), file_size(file.get())))
-    return nullptr;
   PnmHeader pnm;
   if (vy_read_pnm_header(file.get(), pnm) && pnm.max_value > 255)
     return read_pnm16(file.get(), pnm);
@@ -243,6 +250,27 @@ VYbitmap *image_reader_invoke(const char *path) {
     return nullptr;
   }
   return read_guarded(in.release());
+}
+
+bool vy_image_readable(const char *path) {
+  out_of_memory = false;
+  failure.clear();
+  if (path == nullptr || *path == '\0')
+    return false;
+  zal::InputFile in;
+  if (!in.open(path, kMaxImageFileBytes)) {
+    failure = in.why();
+    return false;
+  }
+  std::unique_ptr<FILE, FileCloser> file(in.release());
+  int width = 0, height = 0, channels = 0;
+  if (!header_fits(file.get(), width, height, channels))
+    return false;
+  // Room for the decoded pixels, as the bitmap holds them.
+  void *volatile probe = std::malloc(static_cast<size_t>(width) * height * colour_channels(channels));
+  out_of_memory = probe == nullptr;
+  std::free(probe);
+  return !out_of_memory;
 }
 
 VYbitmap *vy_read_image_memory(const void *bytes, size_t size) {

@@ -376,9 +376,11 @@ TEST_F(ImageReader, FilesHoldingFewerPixelsThanAnnouncedAreNotRead) {
     Bytes bytes = c.whole(dir);
     vytest::write_bytes(dir.file("whole"), bytes);
     EXPECT_NE(read(dir.file("whole")), nullptr) << c.name;
+    EXPECT_TRUE(vy_image_readable(dir.file("whole").c_str())) << c.name;
     bytes.resize(c.keep > 0 ? c.keep : bytes.size() - 4);
     vytest::write_bytes(dir.file("cut"), bytes);
     EXPECT_EQ(read(dir.file("cut")), nullptr) << c.name;
+    EXPECT_FALSE(vy_image_readable(dir.file("cut").c_str())) << c.name;
   }
   // 4,000 bytes announcing 4096 x 4096 16-bit grey pixels, and a 40 KB
   // PPM file announcing 16384 x 16384.
@@ -436,6 +438,9 @@ TEST_F(ImageReader, PicturesBeyondThePixelBudgetAreRefusedFromTheirHeader) {
     vytest::write_bytes(dir.file("over"), Bytes(c.header.begin(), c.header.end()));
     EXPECT_EQ(read(dir.file("over")), nullptr) << c.name;
     EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
+    // The check without decoding says the same.
+    EXPECT_FALSE(vy_image_readable(dir.file("over").c_str())) << c.name;
+    EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
     EXPECT_EQ(std::unique_ptr<VYbitmap>(vy_read_image_memory(c.header.data(), c.header.size())), nullptr);
     EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
   }
@@ -443,5 +448,7 @@ TEST_F(ImageReader, PicturesBeyondThePixelBudgetAreRefusedFromTheirHeader) {
   expect_pixels(std::unique_ptr<VYbitmap>(vy_read_image_memory(tga.data(), tga.size())).get(),
                 rgba_pixels().data(), 4, "in memory");
   EXPECT_EQ(read("/dev/zero"), nullptr);
+  EXPECT_EQ(vy_image_reader_failure(), "not a regular file");
+  EXPECT_FALSE(vy_image_readable("/dev/zero"));
   EXPECT_EQ(vy_image_reader_failure(), "not a regular file");
 }
