@@ -45,13 +45,13 @@ bool read_import_options(const ParsedArgs &parsed, const std::string &input, Imp
     options.up = (*up)[0];
   if (camera != nullptr)
     options.camera = *camera;
-  return true;
+  return read_studio_options(parsed, input, options.studio, exit_code);
 }
 
 int run_import(const Args &args) {
   ParsedArgs parsed;
   int code = kExitOk;
-  if (!parse_args(args, {"--up", "--camera"}, {}, parsed, code))
+  if (!parse_args(args, {"--up", "--camera", "--background", "--floor"}, {}, parsed, code))
     return code;
   if (parsed.operands.size() != 2)
     return usage_error("import needs a model file and one scene file to write (.json)");
