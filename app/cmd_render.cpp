@@ -470,8 +470,8 @@ int run_render(const Args &args) {
     report("cannot write " + request.out + ": " + std::strerror(errno));
     return kExitRenderFailed;
   }
-  note("rendered " + request.scene + " to " + request.out + " (" + std::to_string(request.width) + " x " +
-       std::to_string(request.height) + ")");
+  note("rendered " + request.scene + " to " + (request.picture.to_stdout ? "standard output" : request.out) +
+       " (" + std::to_string(request.width) + " x " + std::to_string(request.height) + ")");
   return kExitOk;
 }
 

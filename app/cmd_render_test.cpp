@@ -65,8 +65,9 @@ TEST_F(RenderCommandTest, WritesPngsOfEitherDepth) {
     EXPECT_EQ(last[0], pattern(4, 3).r);
     EXPECT_EQ(last[1], pattern(4, 3).g);
     EXPECT_EQ(last[2], pattern(4, 3).b);
-    if (bpp == 4)
+    if (bpp == 4) {
       EXPECT_EQ(last[3], pattern(4, 3).a);
+    }
   }
 }
 
