@@ -249,16 +249,16 @@ int povray_failed(const RenderRequest &request, const PovrayOutput &output, cons
 
 // A .tga picture through the host's own Targa writer, which writes it whole
 // before it replaces the earlier one. False with errno.
-bool write_targa_picture(const std::string &out, int width, int height,
+bool write_targa_picture(const std::string &out, int width, int height, int channels,
                          const std::vector<unsigned char> &rgb) {
   VYimageWriterFactory *factory = still_writer_get_factory(VY_TARGA_FORMAT_NAME);
-  VYbitmap bitmap(width, height, 24, nullptr);
+  VYbitmap bitmap(width, height, 8 * channels, nullptr);
   if (factory == nullptr || bitmap.data() == nullptr || bitmap.data_size() != rgb.size()) {
     errno = ENOMEM;
     return false;
   }
   std::memcpy(bitmap.data(), rgb.data(), rgb.size());
-  VYimageWriterInfo info = {out.c_str(), width, height, 24, 300, 0, 0, 15, 0};
+  VYimageWriterInfo info = {out.c_str(), width, height, 8 * channels, 300, 0, 0, 15, 0};
   std::unique_ptr<VYimageWriter> writer(factory->create_writer(info));
   errno = 0;
   if (!writer)
@@ -288,7 +288,7 @@ bool write_picture(const RenderRequest &request, const RenderedPicture &picture)
       pixels[i * 4 + 3] = picture.alpha[i];
   }
   if (request.picture.format == PictureFormat::tga && !request.picture.to_stdout)
-    return write_targa_picture(request.out, width, height, pixels);
+    return write_targa_picture(request.out, width, height, channels, pixels);
   std::string bytes;
   if (!encode_picture(request.picture, width, height, channels, pixels.data(), bytes)) {
     errno = ENOMEM;

@@ -29,8 +29,8 @@ const std::vector<Command> &commands() {
        "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG, Targa\n"
        "      or JPEG file by its extension (default 640 x 480; --quality 1-100 for JPEG, default 90), or\n"
        "      to standard output with - (PNG unless --format); --alpha (or --depth 32) leaves the\n"
-       "      background clear in a PNG; --watch draws again whenever the scene or a file it names\n"
-       "      changes, until Ctrl-C",
+       "      background clear in a PNG or Targa; --watch draws again whenever the scene or a file\n"
+       "      it names changes, until Ctrl-C",
        run_render},
       {"import", "MODEL OUT.json [--up y|z] [--camera NAME] [--background COLOR|none] [--floor on|off]",
        "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"

@@ -92,7 +92,7 @@ std::vector<Row> rows() {
       {"JpegWithAlpha",
        {"render", kExample, "o.jpg", "--alpha"},
        2,
-       "brightfold: --alpha (or --depth 32) needs a PNG picture",
+       "brightfold: --alpha (or --depth 32) needs a PNG or Targa picture",
        "",
        true},
       {"FormatForAFile", render({"--format", "jpeg"}), 2,

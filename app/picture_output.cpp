@@ -46,8 +46,8 @@ std::string picture_format(const std::string &out, const std::string *format_opt
     if (ext.size() < 2 || !format_named(ext.substr(1), settings.format))
       return "the output must be a .png, .tga, .jpg or .jpeg file (or - for standard output): " + out;
   }
-  if (settings.alpha && settings.format != PictureFormat::png)
-    return "--alpha (or --depth 32) needs a PNG picture: only a PNG carries its transparency here";
+  if (settings.alpha && settings.format == PictureFormat::jpeg)
+    return "--alpha (or --depth 32) needs a PNG or Targa picture: a JPEG has no transparency";
   return "";
 }
 

@@ -13,7 +13,7 @@ enum class PictureFormat { png, tga, jpeg };
 struct PictureSettings {
   PictureFormat format = PictureFormat::png;
   int quality = 90;   // JPEG, 1 to 100
-  bool alpha = false; // a PNG whose background is transparent
+  bool alpha = false; // a PNG or Targa picture whose background is transparent
   bool to_stdout = false;
 };
 

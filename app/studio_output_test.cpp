@@ -9,6 +9,7 @@
 
 #include <stb_image.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +80,9 @@ TEST_F(StudioOutput, AlphaJpegAndStandardOutputReadBack) {
   ASSERT_EQ(clear.channels, 4);
   EXPECT_EQ(clear.at(0, 0)[3], 0);             // the backdrop
   EXPECT_EQ(clear.at(kW / 2, kH / 2)[3], 255); // the box
+  const Picture targa = render("a.tga", {"--depth", "32", "--floor", "off"});
+  ASSERT_EQ(targa.channels, 4);
+  EXPECT_EQ(targa.pixels, clear.pixels);
 
   const Picture jpeg = render("o.jpg", {"--quality", "80"});
   ASSERT_EQ(jpeg.width, kW);
@@ -91,6 +95,20 @@ TEST_F(StudioOutput, AlphaJpegAndStandardOutputReadBack) {
   EXPECT_NE(result_.err.find("Render Statistics"), std::string::npos) << result_.err;
   EXPECT_EQ(result_.err.find("POV-Ray: rendering"), std::string::npos); // no progress in a log
   EXPECT_EQ(render("-", {}).channels, 3);                               // PNG by default
+}
+
+// On a terminal (script gives the program one) the progress is one line
+// rewritten in place and cleared before the next message.
+TEST_F(StudioOutput, ProgressOnATerminalIsClearedAtTheEnd) {
+  if (!std::filesystem::exists("/usr/bin/script"))
+    GTEST_SKIP() << "script (util-linux) is not installed";
+  const std::string command = kProgram + " render " + kBox + " o.png --width 40 --height 30";
+  const bftest::RunResult r =
+      bftest::run_program("/usr/bin/script", {"-qec", command, "tty.log"}, {dir_.path().string(), {}, 120});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string log = bftest::read_file(dir_.path() / "tty.log");
+  EXPECT_NE(log.find("\r\033[KPOV-Ray: rendering 100%\r\033[Kbrightfold: rendered "), std::string::npos)
+      << log;
 }
 
 } // namespace
