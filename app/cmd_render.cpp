@@ -182,21 +182,7 @@ struct ImageCheck {
     check->found = !rendered.empty() && stbi_info(rendered.c_str(), &w, &h, &channels) && w == check->width &&
                    h == check->height && whole_picture(rendered.c_str(), w, h);
     if (check->found && check->want_alpha)
-      check->alpha = read_alpha(rendered.c_str(), w, h);
-  }
-  // The picture's alpha (POV-Ray's +UA): the surface's bitmap keeps only
-  // red, green and blue.
-  static std::vector<unsigned char> read_alpha(const char *rendered, int w, int h) {
-    int rw = 0, rh = 0, channels = 0;
-    std::unique_ptr<unsigned char, void (*)(void *)> rgba(stbi_load(rendered, &rw, &rh, &channels, 4),
-                                                          stbi_image_free);
-    std::vector<unsigned char> alpha;
-    if (!rgba || rw != w || rh != h || channels != 4)
-      return alpha;
-    alpha.resize(static_cast<size_t>(w) * h);
-    for (size_t i = 0; i < alpha.size(); ++i)
-      alpha[i] = rgba.get()[i * 4 + 3];
-    return alpha;
+      check->alpha = read_alpha(rendered, w, h); // the surface's bitmap keeps none
   }
   // POV-Ray writes uncompressed Targa files: whole when the file holds every
   // pixel. Any other kind is read through the host's reader, which refuses
@@ -430,12 +416,14 @@ int run_render(const Args &args) {
     report(error);
     return kExitUsage;
   }
-  for (const std::string *out : {&request.out, &request.keep_scene})
+  const std::string file_out = request.picture.to_stdout ? "" : request.out; // "-": standard output
+  for (const std::string *out : {&file_out, static_cast<const std::string *>(&request.keep_scene)})
     if (const std::string why = out->empty() ? "" : output_refusal(*out, request.scene); !why.empty()) {
       report("cannot write " + *out + ": " + why);
       return kExitRenderFailed;
     }
-  sweep_dead_runs(fs::path(request.out).parent_path().string(), ".bf-", ".partial");
+  if (!file_out.empty())
+    sweep_dead_runs(fs::path(file_out).parent_path().string(), ".bf-", ".partial");
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
   if (!factory)
     return not_registered();

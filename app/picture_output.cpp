@@ -1,26 +1,29 @@
 // Picture formats by name and their encoders.
 #include "picture_output.h"
-#include "base/ascii_text.h"
 
+#include <stb_image.h>
 #include <stb_image_write.h>
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 namespace bf {
 
 namespace {
 
+// A format's name or extension, in any case.
 bool format_named(const std::string &name, PictureFormat &format) {
-  const std::string n = zal::ascii_lower(name);
-  if (n == "png")
+  const char *n = name.c_str();
+  if (strcasecmp(n, "png") == 0)
     format = PictureFormat::png;
-  else if (n == "tga")
+  else if (strcasecmp(n, "tga") == 0)
     format = PictureFormat::tga;
-  else if (n == "jpg" || n == "jpeg")
+  else if (strcasecmp(n, "jpg") == 0 || strcasecmp(n, "jpeg") == 0)
     format = PictureFormat::jpeg;
   else
     return false;
@@ -66,6 +69,19 @@ bool encode_picture(const PictureSettings &settings, int width, int height, int 
   }
   stbi_write_tga_with_rle = 0; // as the host's Targa writer writes a file
   return stbi_write_tga_to_func(append_bytes, &bytes, width, height, channels, pixels) != 0;
+}
+
+std::vector<unsigned char> read_alpha(const std::string &path, int w, int h) {
+  int rw = 0, rh = 0, channels = 0;
+  std::unique_ptr<unsigned char, void (*)(void *)> rgba(stbi_load(path.c_str(), &rw, &rh, &channels, 4),
+                                                        stbi_image_free);
+  std::vector<unsigned char> alpha;
+  if (!rgba || rw != w || rh != h || channels != 4)
+    return alpha;
+  alpha.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < alpha.size(); ++i)
+    alpha[i] = rgba.get()[i * 4 + 3];
+  return alpha;
 }
 
 void pass_povray_switch(const std::string &option) {

@@ -27,6 +27,10 @@ std::string picture_format(const std::string &out, const std::string *format_opt
 bool encode_picture(const PictureSettings &settings, int width, int height, int channels,
                     const unsigned char *pixels, std::string &bytes);
 
+// The alpha channel (a byte a pixel, rows from the top) of the picture
+// POV-Ray wrote with +UA; empty when it has none or is not w x h.
+std::vector<unsigned char> read_alpha(const std::string &path, int w, int h);
+
 // A switch for POV-Ray, which the launcher (pvengine.exe) passes on from
 // $BRIGHTFOLD_POVRAY_OPTIONS (switches separated by spaces).
 void pass_povray_switch(const std::string &option);

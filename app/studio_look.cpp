@@ -2,13 +2,12 @@
 // environment's background and a floor object, a wide thin box whose top
 // lies at the model's lowest point along the scene's up axis.
 #include "studio_look.h"
-#include "base/ascii_text.h"
 #include "commands.h"
 #include "import_parts.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 
 namespace bf {
 
@@ -36,11 +35,9 @@ bool parse_colour(const std::string &text, std::array<double, 3> &out) {
   return true;
 }
 
-bool read_studio_options(const ParsedArgs &parsed, const std::string &input, StudioLook &look,
-                         int &exit_code) {
+bool read_studio_options(const ParsedArgs &parsed, bool scene_file, StudioLook &look, int &exit_code) {
   const std::string *background = parsed.find("--background"), *floor = parsed.find("--floor");
-  if ((background != nullptr || floor != nullptr) &&
-      zal::ascii_lower(std::filesystem::path(input).extension().string()) == ".json") {
+  if ((background != nullptr || floor != nullptr) && scene_file) {
     exit_code = usage_error(std::string(background != nullptr ? "--background" : "--floor") +
                             " applies to model files; a scene file keeps its own background and objects");
     return false;

@@ -15,12 +15,11 @@ struct StudioLook {
   bool floor = true;
 };
 
-// --background COLOR|none and --floor on|off for a model file `input`; a
-// scene file keeps what it says, so there they are refused. False (after
+// --background COLOR|none and --floor on|off for a model file; a scene
+// file keeps what it says, so there they are refused. False (after
 // usage_error) on a bad value.
 struct ParsedArgs;
-bool read_studio_options(const ParsedArgs &parsed, const std::string &input, StudioLook &look,
-                         int &exit_code);
+bool read_studio_options(const ParsedArgs &parsed, bool scene_file, StudioLook &look, int &exit_code);
 
 // A colour as "#RRGGBB" or "R,G,B" (each 0..1); false when it is neither.
 bool parse_colour(const std::string &text, std::array<double, 3> &out);
