@@ -1,12 +1,11 @@
-// brightfold render SCENE.json OUT.png [--width W] [--height H] [--depth D]
-//   [--no-antialias] [--no-shadows] [--draws N] [--keep-scene FILE.pov] [--timeout SECONDS]
-//   [--watch]
+// brightfold render SCENE.json OUT.png|OUT.tga|OUT.jpg|- [--width W] [--height H] [--depth D]
+//   [--alpha] [--quality N] [--format F] [--no-antialias] [--no-shadows] [--draws N]
+//   [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [model options]
 //
 // Renders the scene through the module's "Photo-realistic (POVRay)" display
 // surface, as the host's view would: draws, then asks for the bitmap. The
 // surface writes its fixed temporary files into the current directory, so
 // the render runs in a private temporary directory, removed afterwards.
-#include "base/ascii_text.h"
 #include "commands.h"
 #include "dead_runs.h"
 #include "framing.h"
@@ -359,6 +358,8 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
   result.bytes_per_pixel = picture->bytes_per_pixel();
   result.pixels.assign(picture->data(), picture->data() + picture->data_size());
   result.alpha = std::move(check.alpha);
+  if (request.picture.alpha && result.alpha.empty())
+    note("warning: POV-Ray's picture has no alpha channel; the background is not clear");
   return kExitOk;
 }
 
