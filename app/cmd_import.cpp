@@ -31,8 +31,8 @@ namespace fs = std::filesystem;
 bool read_import_options(const ParsedArgs &parsed, const std::string &input, ImportOptions &options,
                          int &exit_code) {
   const std::string *up = parsed.find("--up"), *camera = parsed.find("--camera");
-  if ((up != nullptr || camera != nullptr) &&
-      zal::ascii_lower(fs::path(input).extension().string()) == ".json") {
+  const bool scene_file = zal::ascii_lower(fs::path(input).extension().string()) == ".json";
+  if ((up != nullptr || camera != nullptr) && scene_file) {
     exit_code = usage_error(std::string(up != nullptr ? "--up" : "--camera") +
                             " applies to model files; a scene file gives its own (\"viewpoint\", sky)");
     return false;
@@ -45,13 +45,13 @@ bool read_import_options(const ParsedArgs &parsed, const std::string &input, Imp
     options.up = (*up)[0];
   if (camera != nullptr)
     options.camera = *camera;
-  return true;
+  return read_studio_options(parsed, scene_file, options.studio, exit_code);
 }
 
 int run_import(const Args &args) {
   ParsedArgs parsed;
   int code = kExitOk;
-  if (!parse_args(args, {"--up", "--camera"}, {}, parsed, code))
+  if (!parse_args(args, {"--up", "--camera", "--background", "--floor"}, {}, parsed, code))
     return code;
   if (parsed.operands.size() != 2)
     return usage_error("import needs a model file and one scene file to write (.json)");

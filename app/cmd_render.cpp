@@ -1,6 +1,6 @@
-// brightfold render SCENE.json OUT.png [--width W] [--height H] [--depth D]
-//   [--no-antialias] [--no-shadows] [--draws N] [--keep-scene FILE.pov] [--timeout SECONDS]
-//   [--watch]
+// brightfold render SCENE.json OUT.png|OUT.tga|OUT.jpg|- [--width W] [--height H] [--depth D]
+//   [--alpha] [--quality N] [--format F] [--no-antialias] [--no-shadows] [--draws N]
+//   [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [model options]
 //
 // Renders the scene through the module's "Photo-realistic (POVRay)" display
 // surface, as the host's view would: draws, then asks for the bitmap. The
@@ -14,8 +14,10 @@
 #include "model_import.h"
 #include "module.h"
 #include "output_check.h"
+#include "picture_output.h"
 #include "render_request.h"
 #include "scene_loader.h"
+#include "verbosity.h"
 
 #include "core/atomic_file.h"
 #include "core/input_file.h"
@@ -25,7 +27,6 @@
 #include "win32/spawn_control.h"
 
 #include <stb_image.h>
-#include <stb_image_write.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,30 +71,36 @@ bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int
 
 bool read_request(const Args &args, RenderRequest &request, int &code) {
   ParsedArgs parsed;
-  if (!parse_args(
-          args,
-          {"--width", "--height", "--depth", "--draws", "--keep-scene", "--timeout", "--up", "--camera"},
-          {"--no-antialias", "--no-shadows", "--watch"}, parsed, code))
+  if (!parse_args(args,
+                  {"--width", "--height", "--depth", "--draws", "--keep-scene", "--timeout", "--up",
+                   "--camera", "--background", "--floor", "--format", "--quality"},
+                  {"--no-antialias", "--no-shadows", "--watch", "--alpha"}, parsed, code))
     return false;
   if (parsed.operands.size() != 2) {
-    code = usage_error("render needs a scene file and one output file (.png or .tga)");
+    code = usage_error("render needs a scene file and one output file (.png, .tga, .jpg or -)");
     return false;
   }
   request.scene = parsed.operands[0];
   request.scene_path = fs::absolute(request.scene).lexically_normal().string();
-  request.out = fs::absolute(parsed.operands[1]).string();
-  const std::string ext = zal::ascii_lower(fs::path(request.out).extension().string());
-  if (ext != ".png" && ext != ".tga") {
-    code = usage_error("the output must be a .png or .tga file: " + parsed.operands[1]);
-    return false;
-  }
+  request.out = parsed.operands[1] == "-" ? "-" : fs::absolute(parsed.operands[1]).string();
   if (!read_int(parsed, "--width", 1, 16384, request.width, code) ||
       !read_int(parsed, "--height", 1, 16384, request.height, code) ||
       !read_int(parsed, "--depth", 24, 32, request.depth, code) ||
-      !read_int(parsed, "--draws", 1, 1000, request.draws, code))
+      !read_int(parsed, "--draws", 1, 1000, request.draws, code) ||
+      !read_int(parsed, "--quality", 1, 100, request.picture.quality, code))
     return false;
   if (request.depth != 24 && request.depth != 32) {
     code = usage_error("--depth must be 24 or 32");
+    return false;
+  }
+  request.picture.alpha = parsed.find("--alpha") != nullptr || request.depth == 32;
+  if (const std::string why = picture_format(request.out, parsed.find("--format"), request.picture);
+      !why.empty()) {
+    code = usage_error(why);
+    return false;
+  }
+  if (request.picture.to_stdout && parsed.find("--watch")) {
+    code = usage_error("--watch writes its pictures to a file, not to standard output");
     return false;
   }
   if (const std::string *keep = parsed.find("--keep-scene"))
@@ -165,6 +172,8 @@ private:
 struct ImageCheck {
   int width = 0, height = 0;
   bool found = false; // a whole image of the surface's size
+  bool want_alpha = false;
+  std::vector<unsigned char> alpha; // a byte a pixel, rows from the top, when wanted and found
   // The picture is the one the renderer was told to write.
   static void look(void *user) {
     auto *check = static_cast<ImageCheck *>(user);
@@ -172,6 +181,8 @@ struct ImageCheck {
     int w = 0, h = 0, channels = 0;
     check->found = !rendered.empty() && stbi_info(rendered.c_str(), &w, &h, &channels) && w == check->width &&
                    h == check->height && whole_picture(rendered.c_str(), w, h);
+    if (check->found && check->want_alpha)
+      check->alpha = read_alpha(rendered, w, h); // the surface's bitmap keeps none
   }
   // POV-Ray writes uncompressed Targa files: whole when the file holds every
   // pixel. Any other kind is read through the host's reader, which refuses
@@ -222,24 +233,18 @@ int povray_failed(const RenderRequest &request, const PovrayOutput &output, cons
   return kExitRenderFailed;
 }
 
-// A failed write is remembered, and the commit answers it.
-void append_bytes(void *context, void *data, int size) {
-  if (size > 0)
-    static_cast<zal::AtomicFile *>(context)->write(data, static_cast<size_t>(size));
-}
-
 // A .tga picture through the host's own Targa writer, which writes it whole
 // before it replaces the earlier one. False with errno.
-bool write_targa_picture(const std::string &out, int width, int height,
+bool write_targa_picture(const std::string &out, int width, int height, int channels,
                          const std::vector<unsigned char> &rgb) {
   VYimageWriterFactory *factory = still_writer_get_factory(VY_TARGA_FORMAT_NAME);
-  VYbitmap bitmap(width, height, 24, nullptr);
+  VYbitmap bitmap(width, height, 8 * channels, nullptr);
   if (factory == nullptr || bitmap.data() == nullptr || bitmap.data_size() != rgb.size()) {
     errno = ENOMEM;
     return false;
   }
   std::memcpy(bitmap.data(), rgb.data(), rgb.size());
-  VYimageWriterInfo info = {out.c_str(), width, height, 24, 300, 0, 0, 15, 0};
+  VYimageWriterInfo info = {out.c_str(), width, height, 8 * channels, 300, 0, 0, 15, 0};
   std::unique_ptr<VYimageWriter> writer(factory->create_writer(info));
   errno = 0;
   if (!writer)
@@ -253,28 +258,30 @@ bool write_targa_picture(const std::string &out, int width, int height,
 
 } // namespace
 
-// The picture's red, green and blue bytes (a 32-bit picture's fourth byte
-// carries nothing from the render), written whole before it replaces the
-// earlier picture.
-bool write_picture(const std::string &out, int width, int height, int bytes_per_pixel,
-                   const std::vector<unsigned char> &pixels) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-  for (size_t i = 0, n = rgb.size() / 3; i < n; ++i)
-    std::memcpy(&rgb[i * 3], &pixels[i * bytes_per_pixel], 3);
-  std::string ext = fs::path(out).extension().string();
-  if (!(ext.size() == 4 && zal::ascii_lower(ext[1]) == 'p'))
-    return write_targa_picture(out, width, height, rgb);
-  zal::AtomicFile file;
-  if (!file.open(out))
-    return false;
-  const bool encoded =
-      stbi_write_png_to_func(append_bytes, &file, width, height, 3, rgb.data(), width * 3) != 0;
-  if (!encoded) {
-    file.discard();
+// The picture's red, green and blue bytes, and its alpha when the render
+// asked for one (a 32-bit bitmap's fourth byte carries nothing from the
+// render), written whole before it replaces the earlier picture, or to
+// standard output.
+bool write_picture(const RenderRequest &request, const RenderedPicture &picture) {
+  const int width = request.width, height = request.height, bytes_per_pixel = picture.bytes_per_pixel;
+  const size_t count = static_cast<size_t>(width) * height;
+  const bool alpha = request.picture.alpha && picture.alpha.size() == count;
+  const int channels = alpha ? 4 : 3;
+  std::vector<unsigned char> pixels(count * channels);
+  for (size_t i = 0; i < count; ++i) {
+    std::memcpy(&pixels[i * channels], &picture.pixels[i * bytes_per_pixel], 3);
+    if (alpha)
+      pixels[i * 4 + 3] = picture.alpha[i];
+  }
+  if (request.picture.format == PictureFormat::tga && !request.picture.to_stdout)
+    return write_targa_picture(request.out, width, height, channels, pixels);
+  std::string bytes;
+  if (!encode_picture(request.picture, width, height, channels, pixels.data(), bytes)) {
     errno = ENOMEM;
     return false;
   }
-  return file.commit();
+  return request.picture.to_stdout ? write_stdout(bytes)
+                                   : zal::write_whole_file(request.out, bytes.data(), bytes.size());
 }
 
 namespace {
@@ -319,7 +326,7 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
   SceneKeeper keeper{request.keep_scene, ""};
   if (!keeper.path.empty())
     win32_spawn_set_starting(SceneKeeper::take, &keeper);
-  ImageCheck check{request.width, request.height};
+  ImageCheck check{request.width, request.height, false, request.picture.alpha, {}};
   win32_spawn_set_finished(ImageCheck::look, &check);
   PovrayOutput output(true);
   guard.start_clock();
@@ -351,6 +358,9 @@ int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const Rende
   }
   result.bytes_per_pixel = picture->bytes_per_pixel();
   result.pixels.assign(picture->data(), picture->data() + picture->data_size());
+  result.alpha = std::move(check.alpha);
+  if (request.picture.alpha && result.alpha.empty())
+    note("warning: POV-Ray's picture has no alpha channel; the background is not clear");
   return kExitOk;
 }
 
@@ -408,15 +418,19 @@ int run_render(const Args &args) {
     report(error);
     return kExitUsage;
   }
-  for (const std::string *out : {&request.out, &request.keep_scene})
+  const std::string file_out = request.picture.to_stdout ? "" : request.out; // "-": standard output
+  for (const std::string *out : {&file_out, static_cast<const std::string *>(&request.keep_scene)})
     if (const std::string why = out->empty() ? "" : output_refusal(*out, request.scene); !why.empty()) {
       report("cannot write " + *out + ": " + why);
       return kExitRenderFailed;
     }
-  sweep_dead_runs(fs::path(request.out).parent_path().string(), ".bf-", ".partial");
+  if (!file_out.empty())
+    sweep_dead_runs(fs::path(file_out).parent_path().string(), ".bf-", ".partial");
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
   if (!factory)
     return not_registered();
+  if (request.picture.alpha)
+    pass_povray_switch("+UA"); // the background left clear in the picture's alpha
 
   const fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
   RenderedPicture picture;
@@ -442,12 +456,12 @@ int run_render(const Args &args) {
   }
   if (code != kExitOk)
     return code;
-  if (!write_picture(request.out, request.width, request.height, picture.bytes_per_pixel, picture.pixels)) {
+  if (!write_picture(request, picture)) {
     report("cannot write " + request.out + ": " + std::strerror(errno));
     return kExitRenderFailed;
   }
-  report("rendered " + request.scene + " to " + request.out + " (" + std::to_string(request.width) + " x " +
-         std::to_string(request.height) + ")");
+  note("rendered " + request.scene + " to " + (request.picture.to_stdout ? "standard output" : request.out) +
+       " (" + std::to_string(request.width) + " x " + std::to_string(request.height) + ")");
   return kExitOk;
 }
 

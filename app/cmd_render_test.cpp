@@ -59,11 +59,15 @@ TEST_F(RenderCommandTest, WritesPngsOfEitherDepth) {
         << messages();
     std::unique_ptr<VYbitmap> out(image_reader_invoke((work_ / "out.png").c_str()));
     ASSERT_NE(out, nullptr);
-    EXPECT_EQ(out->bytes_per_pixel(), 3); // no alpha: the render has none
-    const unsigned char *last = out->data() + (3 * 5 + 4) * 3;
+    const int bpp = depth[0] == '3' ? 4 : 3; // depth 32: the render's alpha too
+    EXPECT_EQ(out->bytes_per_pixel(), bpp);
+    const unsigned char *last = out->data() + (3 * 5 + 4) * bpp;
     EXPECT_EQ(last[0], pattern(4, 3).r);
     EXPECT_EQ(last[1], pattern(4, 3).g);
     EXPECT_EQ(last[2], pattern(4, 3).b);
+    if (bpp == 4) {
+      EXPECT_EQ(last[3], pattern(4, 3).a);
+    }
   }
 }
 
@@ -97,7 +101,7 @@ TEST_F(RenderCommandTest, AFailedOrEmptyRenderIsNeverWrittenAsAPicture) {
 }
 
 TEST_F(RenderCommandTest, RefusesBadArguments) {
-  EXPECT_EQ(run({"scene.json", "out.jpg"}), 2);
+  EXPECT_EQ(run({"scene.json", "out.gif"}), 2);
   EXPECT_EQ(run({"scene.json"}), 2);
   EXPECT_EQ(run({"scene.json", "out.png", "--width", "0"}), 2);
   EXPECT_EQ(run({"scene.json", "out.png", "--height", "12x"}), 2);
@@ -133,7 +137,7 @@ TEST_F(RenderCommandTest, RendersWithPovRayAndShowsItsErrors) {
     GTEST_SKIP() << "POV-Ray is not installed (apt-get install povray)";
   set_registry("Software\\POV-Ray\\CurrentVersion\\Windows", home_line(BF_BINARY_DIR));
   ASSERT_EQ(run({"scene.json", "out.png", "--width", "80", "--height", "60"}), 0) << messages();
-  EXPECT_NE(messages().find("POV-Ray: rendering 100%"), std::string::npos) << messages();
+  EXPECT_EQ(messages().find("POV-Ray: rendering"), std::string::npos) << messages(); // a terminal's only
   std::unique_ptr<VYbitmap> out(image_reader_invoke((work_ / "out.png").c_str()));
   ASSERT_NE(out, nullptr);
   const unsigned char *right = out->data() + (30 * 80 + 66) * 3, *left = out->data() + (30 * 80 + 14) * 3;

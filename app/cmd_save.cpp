@@ -60,7 +60,7 @@ int save_in_directory(Saver &saver, const std::string &out) {
 int run_save(const Args &args) {
   ParsedArgs parsed;
   int code = kExitOk;
-  if (!parse_args(args, {"--saver", "--up", "--camera"}, {}, parsed, code))
+  if (!parse_args(args, {"--saver", "--up", "--camera", "--background", "--floor"}, {}, parsed, code))
     return code;
   if (parsed.operands.size() < 2)
     return usage_error("save needs a scene file and at least one output file");

@@ -1,6 +1,7 @@
 // The command table, the top-level options and argument parsing.
 #include "commands.h"
 #include "json_value.h"
+#include "verbosity.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,20 +16,28 @@ int run_import(const Args &args);
 
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
-      {"save", "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME] [--up y|z] [--camera NAME]",
+      {"save",
+       "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME] [--up y|z] [--camera NAME]\n"
+       "         [--background COLOR|none] [--floor on|off]",
        "export the scene to each OUT (- is standard output; saver default: \"POV scene and parts files\")",
        run_save},
       {"render",
-       "SCENE.json OUT.png [--width W] [--height H] [--depth D] [--no-antialias] [--no-shadows] [--draws N]\n"
-       "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]",
-       "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG or Targa\n"
-       "      file (default 640 x 480, depth 24); --watch draws again whenever the scene or a file it\n"
-       "      names changes, until Ctrl-C",
+       "SCENE.json OUT.png|OUT.tga|OUT.jpg|- [--width W] [--height H] [--depth D] [--alpha]\n"
+       "         [--quality N] [--format png|tga|jpeg] [--no-antialias] [--no-shadows] [--draws N]\n"
+       "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]\n"
+       "         [--background COLOR|none] [--floor on|off]",
+       "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG, Targa\n"
+       "      or JPEG file by its extension (default 640 x 480; --quality 1-100 for JPEG, default 90), or\n"
+       "      to standard output with - (PNG unless --format); --alpha (or --depth 32) leaves the\n"
+       "      background clear in a PNG or Targa; --watch draws again whenever the scene or a file\n"
+       "      it names changes, until Ctrl-C",
        run_render},
-      {"import", "MODEL OUT.json [--up y|z] [--camera NAME]",
+      {"import", "MODEL OUT.json [--up y|z] [--camera NAME] [--background COLOR|none] [--floor on|off]",
        "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"
        "      refers to the model's meshes; save and render also take a model file directly (with\n"
-       "      --up and --camera)",
+       "      the same options). A model's scene gets a studio look: a grey backdrop (--background\n"
+       "      #RRGGBB, R,G,B from 0 to 1, or none), a floor that catches its shadow (--floor off),\n"
+       "      and key, fill and rim lights when the file has none",
        run_import},
       {"list", "", "show the registered savers and display surfaces", run_list},
   };
@@ -45,6 +54,7 @@ void print_usage(std::ostream &out) {
          "\nCommands:\n";
   for (const Command &c : commands())
     out << "  " << c.name << (*c.synopsis ? " " : "") << c.synopsis << "\n      " << c.summary << "\n";
+  out << "\nOptions for every command: -q says nothing but errors; -v adds POV-Ray's statistics.\n";
   out << "\nExit status: 0 when every save succeeded, 1 when a save failed, 2 for a usage,\n"
          "scene-file or set-up error.\n"
          "The module is $BRIGHTFOLD_MODULE, else ../lib/povexport.so beside the program.\n";
@@ -125,7 +135,20 @@ bool parse_args(const Args &args, const std::vector<std::string> &with_value,
   return true;
 }
 
-int run_brightfold(const Args &args) {
+int run_brightfold(const Args &given) {
+  Args args; // without -q and -v, which may stand anywhere before "--"
+  for (auto it = given.begin(); it != given.end(); ++it) {
+    if (*it == "--") {
+      args.insert(args.end(), it, given.end());
+      break;
+    }
+    if (*it == "-q" || *it == "--quiet")
+      set_verbosity(Verbosity::quiet);
+    else if (*it == "-v" || *it == "--verbose")
+      set_verbosity(Verbosity::verbose);
+    else
+      args.push_back(*it);
+  }
   if (args.empty()) {
     print_usage(std::cerr);
     return kExitUsage;

@@ -1,6 +1,7 @@
 // The framing camera, for imports and for scene files without a camera.
 #include "framing.h"
 #include "commands.h"
+#include "verbosity.h"
 
 #include "zaloku.h"
 
@@ -44,7 +45,7 @@ void add_framing_camera_if_none(const std::string &scene) {
   camera->look_at = oku::to_float(view.look_at);
   camera->sky = oku::to_float(view.sky);
   camera->view_angle = static_cast<float>(view.view_angle);
-  report("note: " + scene + " has no camera; rendering through one that frames the whole scene");
+  note("note: " + scene + " has no camera; rendering through one that frames the whole scene");
 }
 
 } // namespace bf

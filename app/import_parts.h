@@ -143,4 +143,9 @@ struct Views {
 };
 Views make_views(const ModelFile &model, const TreeResult &tree, const ImportOptions &options);
 
+// The look's background into the environment and its floor (an object
+// under the model, along the axes' up) into the root's children.
+void add_studio_look(ojson &environment, ojson &children, const TreeResult &tree, const Axes &axes,
+                     const StudioLook &look);
+
 } // namespace bf::import

@@ -1,5 +1,5 @@
 // Cameras, lights and the environment of an imported scene; a camera that
-// frames everything and a key and fill light where the file has none.
+// frames everything and key, fill and rim lights where the file has none.
 #include "framing.h"
 #include "import_parts.h"
 
@@ -256,7 +256,8 @@ private:
     const struct {
       const char *name;
       double right, up, front, intensity;
-    } lights[] = {{"Key light", -1, 1.2, 1, 1}, {"Fill light", 1, 0.3, 0.8, 0.4}};
+    } lights[] = {
+        {"Key light", -1, 1.2, 1, 1}, {"Fill light", 1, 0.3, 0.8, 0.4}, {"Rim light", 0.4, 2, -1, 0.5}};
     for (const auto &l : lights) {
       const Vec3 towards = unit(oku::add(oku::add(scaled(axes_.right, l.right), scaled(axes_.up, l.up)),
                                          scaled(axes_.front, l.front)));

@@ -1,5 +1,6 @@
 // Terminal progress for loads that take longer than a second.
 #include "load_progress.h"
+#include "verbosity.h"
 
 #include <unistd.h>
 
@@ -22,7 +23,7 @@ void LoadProgress::set_always_for_tests(bool always, double delay) {
 
 LoadProgress::LoadProgress(std::string what)
     : what_(std::move(what)), start_(std::chrono::steady_clock::now()),
-      enabled_(always_shown || isatty(STDERR_FILENO) == 1) {}
+      enabled_(always_shown || (isatty(STDERR_FILENO) == 1 && verbosity() != Verbosity::quiet)) {}
 
 LoadProgress::~LoadProgress() {
   if (shown_) {

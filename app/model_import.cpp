@@ -5,6 +5,7 @@
 
 #include "import_parts.h"
 #include "scene_loader.h"
+#include "verbosity.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,8 @@ namespace fs = std::filesystem;
 namespace import {
 
 void report_warning(const std::string &message) {
+  if (verbosity() == Verbosity::quiet)
+    return;
   std::cerr << "brightfold: warning: " << printable(message) << std::endl;
 }
 
@@ -97,13 +100,15 @@ ojson import_model(const ModelFile &model, const ImportOptions &options, const f
                        ", beyond the " + import::number(kMaxModelCoordinate).dump() +
                        " that a scene can frame and hold");
   import::Views views = import::make_views(model, tree, options);
+  ojson children = std::move(views.nodes);
+  for (auto &child : tree.children)
+    children.push_back(std::move(child));
+  import::add_studio_look(views.environment, children, tree, import::scene_axes(model.scene(), options.up),
+                          options.studio);
   ojson document = ojson::object();
   if (!views.environment.empty())
     document[import::top_key::environment.name] = std::move(views.environment);
   document[import::top_key::viewpoint.name] = views.viewpoint;
-  ojson children = std::move(views.nodes);
-  for (auto &child : tree.children)
-    children.push_back(std::move(child));
   document[import::top_key::root.name] = {{import::node_key::name.name, tree.root_name},
                                           {import::node_key::children.name, std::move(children)}};
   return document;

@@ -4,6 +4,7 @@
 
 #include "json_value.h"
 #include "model_file.h"
+#include "studio_look.h"
 
 #include <filesystem>
 #include <string>
@@ -16,6 +17,7 @@ struct ImportOptions {
   // The picture's width over its height, to which a camera whose file
   // fixes its horizontal angle is fitted.
   double aspect = 4.0 / 3.0;
+  StudioLook studio; // the backdrop and floor a model's scene gets
 };
 
 // Deepest group nesting an import writes; deeper nodes are placed in the

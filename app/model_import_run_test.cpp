@@ -97,19 +97,29 @@ protected:
 TEST_F(ImportRun, SavingTheModelOrItsImportedSceneGivesTheSameBytes) {
   const fs::path model = scene(true);
   const fs::path imported = dir_ / "scenes" / "viewed.json";
-  ASSERT_EQ(brightfold({"save", model.string(), (dir_ / "direct" / "out.pov").string()}), 0) << err_;
-  ASSERT_EQ(brightfold({"import", model.string(), imported.string()}), 0) << err_;
-  EXPECT_NE(read_file(imported).find("\"part\": \"../viewed.gltf\""), std::string::npos)
-      << read_file(imported);
-  ASSERT_EQ(brightfold({"save", imported.string(), (dir_ / "scenes" / "saved" / "out.pov").string()}), 0)
-      << err_;
-  size_t files = 0;
-  for (const auto &entry : fs::directory_iterator(dir_ / "direct")) {
-    const fs::path twin = dir_ / "scenes" / "saved" / entry.path().filename();
-    EXPECT_EQ(read_file(entry.path()), read_file(twin)) << entry.path().filename();
-    ++files;
+  // The studio look as it comes, and as the options change it.
+  for (const std::vector<std::string> &look :
+       {std::vector<std::string>{}, {"--background", "#336699", "--floor", "off"}}) {
+    const auto with_look = [&look](std::vector<std::string> args) {
+      args.insert(args.end(), look.begin(), look.end());
+      return args;
+    };
+    ASSERT_EQ(brightfold(with_look({"save", model.string(), (dir_ / "direct" / "out.pov").string()})), 0)
+        << err_;
+    ASSERT_EQ(brightfold(with_look({"import", model.string(), imported.string()})), 0) << err_;
+    EXPECT_NE(read_file(imported).find("\"part\": \"../viewed.gltf\""), std::string::npos)
+        << read_file(imported);
+    ASSERT_EQ(brightfold({"save", imported.string(), (dir_ / "scenes" / "saved" / "out.pov").string()}), 0)
+        << err_;
+    size_t files = 0;
+    for (const auto &entry : fs::directory_iterator(dir_ / "direct")) {
+      const fs::path twin = dir_ / "scenes" / "saved" / entry.path().filename();
+      EXPECT_EQ(read_file(entry.path()), read_file(twin)) << entry.path().filename();
+      ++files;
+    }
+    EXPECT_EQ(files, 3u); // the scene and the include files of its two parts
+    EXPECT_EQ(read_file(imported).find("Studio floor") == std::string::npos, !look.empty());
   }
-  EXPECT_EQ(files, 3u); // the scene and the include files of its two parts
 }
 
 TEST_F(ImportRun, TheFilesCameraSeesRedRightAndGreenUp) {

@@ -201,7 +201,9 @@ TEST_F(ModelImport, HighlightsAndGlowsOfMaterials) {
     std::ofstream(dir_ / (name + ".mtl")) << "newmtl paint\n" << c.mtl << "\n";
     std::ofstream(dir_ / (name + ".obj")) << "mtllib " << name << ".mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\n"
                                           << "usemtl paint\nf 1 2 3\n";
-    const json object = imported(dir_ / (name + ".obj"))["root"]["children"].back();
+    bf::ImportOptions no_floor;
+    no_floor.studio.floor = false;
+    const json object = imported(dir_ / (name + ".obj"), no_floor)["root"]["children"].back();
     for (const auto &[key, value] : c.expected.items()) {
       ASSERT_TRUE(object.contains(key)) << c.mtl << ": " << object;
       if (value.is_array())
@@ -356,16 +358,16 @@ TEST_F(ModelImport, OddFiles) {
     const char *name;
     Gltf file;
     const char *message; // "" when the file gives a scene
-    size_t objects;      // nodes of the scene's root that are not cameras or lights
+    size_t objects;      // nodes of the scene's root that are not cameras or lights, the floor too
   } cases[] = {
       {"empty", empty, "nothing to draw: the file places no mesh with polygons", 0},
       {"cameras", cameras, "nothing to draw: the file places no mesh with polygons (it holds 1 camera)", 0},
       {"lights", lights, "(it holds 1 light)", 0},
       {"points", points, "(it holds 2 meshes of points or lines only)", 0},
-      {"bare", bare, "", 1},
-      {"huge", huge, "", 1},
-      {"many", many(), "", 10000},
-      {"deep", deep(1000), "", 1},
+      {"bare", bare, "", 2},
+      {"huge", huge, "", 2},
+      {"many", many(), "", 10001},
+      {"deep", deep(1000), "", 2},
   };
   for (Case &c : cases) {
     const fs::path path = dir_ / (std::string(c.name) + ".gltf");
@@ -491,7 +493,8 @@ TEST_F(ModelImport, PartMeshEntries) {
 namespace {
 
 // Without a camera or lights: a camera on the side of front, above and
-// right of the up axis given, looking at the middle, and two lights.
+// right of the up axis given, looking at the middle, three lights, and the
+// studio floor under the cube along that axis.
 TEST_F(ModelImport, DefaultViewsFollowTheUpAxis) {
   Gltf g;
   g.node({{"name", "Box"}, {"mesh", g.cube()}, {"translation", {10, 0, 0}}});
@@ -522,6 +525,14 @@ TEST_F(ModelImport, DefaultViewsFollowTheUpAxis) {
     expect_near(json(offset), towards);
     EXPECT_EQ(find(top, "Key light")["kind"], "point");
     EXPECT_EQ(find(top, "Fill light")["intensity"], 0.4);
+    EXPECT_EQ(find(top, "Rim light")["intensity"], 0.5);
+    const json floor = find(top, "Studio floor");
+    const int along = up == 'z' ? 2 : 1;
+    EXPECT_LT(floor["geometry"]["size"][along].get<double>(), 0.1); // thin along the up axis
+    EXPECT_GT(floor["geometry"]["size"][3 - along].get<double>(), 100);
+    const double top_face =
+        floor["position"][along].get<double>() + floor["geometry"]["size"][along].get<double>() / 2;
+    EXPECT_NEAR(top_face, -1, 1e-5); // where the cube's lowest point is
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model_import.h"
+#include "picture_output.h"
 #include "render_watch.h"
 
 #include "zalvy.h"
@@ -21,14 +22,16 @@ struct RenderRequest {
   int width = 640, height = 480, depth = 24, draws = 1;
   bool antialias = true, shadows = true, watch = false;
   double timeout = 0;
-  ImportOptions import; // for a model file in place of the scene file
+  PictureSettings picture; // format, quality, alpha; "-" as out is standard output
+  ImportOptions import;    // for a model file in place of the scene file
 };
 
 // A rendered picture, copied out of the surface.
 struct RenderedPicture {
   std::vector<unsigned char> pixels;
   int bytes_per_pixel = 3;
-  double render_seconds = 0; // the render run (POV-Ray) alone
+  std::vector<unsigned char> alpha; // a byte a pixel, when the render gave one
+  double render_seconds = 0;        // the render run (POV-Ray) alone
 };
 
 // The preview surface of the request's size and options; null (reported)
@@ -39,9 +42,9 @@ std::unique_ptr<VYuniverseDisplaySurface> create_render_surface(VYuniverseDispla
 // every failure is reported. Answers the exit code.
 int render_on(VYuniverseDisplaySurface &surface, RenderGuard &guard, const RenderRequest &request,
               RenderedPicture &picture);
-// The picture as PNG or Targa, by the name's extension; false on failure.
-bool write_picture(const std::string &out, int width, int height, int bytes_per_pixel,
-                   const std::vector<unsigned char> &pixels);
+// The picture in the request's format, to its file or standard output;
+// false (with errno) on failure.
+bool write_picture(const RenderRequest &request, const RenderedPicture &picture);
 
 // The user's definitions (okudefs.inc beside the scene) copied to `to`, or
 // `to` removed when there are none. "" when done, else why the definitions

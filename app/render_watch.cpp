@@ -1,6 +1,7 @@
 // POV-Ray's output, progress, interruption and time limit during a render.
 #include "render_watch.h"
 
+#include "verbosity.h"
 #include "win32/spawn_control.h"
 
 #include <cerrno>
@@ -40,7 +41,8 @@ bool is_error_line(const std::string &line) {
 
 } // namespace
 
-PovrayOutput::PovrayOutput(bool show_progress) : show_progress_(show_progress), tty_(isatty(STDERR_FILENO)) {
+PovrayOutput::PovrayOutput(bool show_progress)
+    : show_progress_(show_progress && verbosity() != Verbosity::quiet && isatty(STDERR_FILENO)) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0)
     return; // output then reaches the terminal directly
@@ -62,9 +64,12 @@ void PovrayOutput::stop() {
     reader_.join();
   close(read_fd_);
   read_fd_ = -1;
-  if (line_open_)
-    std::fputs("\n", stderr);
+  if (line_open_) // the progress line gives way to what follows
+    std::fputs("\r\033[K", stderr);
   line_open_ = false;
+  if (verbosity() == Verbosity::verbose)
+    std::fputs(statistics_text().c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void PovrayOutput::read_loop() {
@@ -97,6 +102,11 @@ void PovrayOutput::take_line(const std::string &line) {
     show("rendering", percent);
     return;
   }
+  char tokens[32] = "";
+  if (std::sscanf(line.c_str(), "Parsing %31s tokens", tokens) == 1) { // POV-Ray's own count, "687K"
+    show(std::string("reading the scene: ") + tokens + " tokens", -1);
+    return;
+  }
   if (line.find("[Parsing...]") != std::string::npos)
     show("reading the scene", -1);
   else if (line.find("[Rendering...]") != std::string::npos)
@@ -108,26 +118,33 @@ void PovrayOutput::take_line(const std::string &line) {
     lines_.pop_front();
 }
 
-// On a terminal one line is rewritten in place; elsewhere (a log, CI) a
-// line is written at every quarter.
+// On a terminal only: one line rewritten in place, cleared at the end.
 void PovrayOutput::show(const std::string &status, int percent) {
   if (!show_progress_)
     return;
-  if (tty_) {
-    if (percent >= 0)
-      std::fprintf(stderr, "\rPOV-Ray: %s %3d%%", status.c_str(), percent);
-    else
-      std::fprintf(stderr, "\rPOV-Ray: %s     ", status.c_str());
-    line_open_ = true;
-  } else if (percent < 0 || percent / 25 > shown_percent_ / 25 || shown_percent_ < 0) {
-    if (percent >= 0)
-      std::fprintf(stderr, "POV-Ray: %s %d%%\n", status.c_str(), percent);
-    else
-      std::fprintf(stderr, "POV-Ray: %s\n", status.c_str());
-  }
   if (percent >= 0)
-    shown_percent_ = percent;
+    std::fprintf(stderr, "\r\033[KPOV-Ray: %s %3d%%", status.c_str(), percent);
+  else
+    std::fprintf(stderr, "\r\033[KPOV-Ray: %s", status.c_str());
+  line_open_ = true;
   std::fflush(stderr);
+}
+
+// POV-Ray's statistics blocks: from a "... Statistics" or "... Time" heading
+// to the next section ("Render Options", "==== [...]").
+std::string PovrayOutput::statistics_text() const {
+  std::string text;
+  bool in_block = false;
+  for (const std::string &line : lines_) {
+    if (line.find("Statistics") != std::string::npos && line.find("Stream") == std::string::npos)
+      in_block = true;
+    else if (line.rfind("Render Options", 0) == 0 || line.rfind("====", 0) == 0 ||
+             line.rfind("POV-Ray finished", 0) == 0)
+      in_block = false;
+    if (in_block)
+      text += "  " + line + "\n";
+  }
+  return text;
 }
 
 std::string PovrayOutput::failure_text() const {

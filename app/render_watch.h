@@ -12,7 +12,8 @@
 namespace bf {
 
 // While it lives, the output of programs that _spawnl starts goes into a
-// pipe read here instead of the terminal.
+// pipe read here instead of the terminal: progress (parse, render) on a
+// terminal, POV-Ray's statistics after the run with -v.
 class PovrayOutput {
 public:
   explicit PovrayOutput(bool show_progress);
@@ -30,12 +31,11 @@ private:
   void read_loop();
   void take_line(const std::string &line);
   void show(const std::string &status, int percent);
+  std::string statistics_text() const;
 
   int read_fd_ = -1;
   int write_fd_ = -1;
-  bool show_progress_;
-  bool tty_;
-  int shown_percent_ = -1;
+  bool show_progress_; // on a terminal, not silenced by -q
   bool line_open_ = false;
   std::deque<std::string> lines_;
   std::thread reader_;

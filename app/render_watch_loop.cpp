@@ -8,6 +8,7 @@
 #include "json_value.h"
 #include "output_check.h"
 #include "render_request.h"
+#include "verbosity.h"
 
 #include "core/input_file.h"
 #include "oku/part_io.h"
@@ -182,13 +183,12 @@ bool WatchSession::draw(VYuniverseDisplaySurface &surface, RenderGuard &guard, c
     return false;
   // Written whole and renamed into place: whoever looks at the picture sees
   // the last one or the new one, never half of one.
-  if (!write_picture(request_.out, request_.width, request_.height, picture.bytes_per_pixel,
-                     picture.pixels)) {
+  if (!write_picture(request_, picture)) {
     report("cannot write " + request_.out + ": " + std::strerror(errno));
     return false;
   }
-  report(what + request_.out + " in " + seconds_text(seconds_since(began)) + " (POV-Ray " +
-         seconds_text(picture.render_seconds) + ")");
+  note(what + request_.out + " in " + seconds_text(seconds_since(began)) + " (POV-Ray " +
+       seconds_text(picture.render_seconds) + ")");
   return true;
 }
 
@@ -196,8 +196,8 @@ int WatchSession::run(VYuniverseDisplaySurface &surface, RenderGuard &guard) {
   watch_inputs();
   std::string size = std::to_string(request_.width) + " x " + std::to_string(request_.height);
   bool drawn = draw(surface, guard, "rendered " + request_.scene + " (" + size + ") to ", Clock::now());
-  report(std::string(drawn ? "" : "no picture yet; ") + "watching " + std::to_string(inputs().size()) +
-         " files for changes" + (watch_.polling() ? " (polling)" : "") + "; Ctrl-C ends");
+  note(std::string(drawn ? "" : "no picture yet; ") + "watching " + std::to_string(inputs().size()) +
+       " files for changes" + (watch_.polling() ? " (polling)" : "") + "; Ctrl-C ends");
   while (!stop()) {
     std::vector<std::string> changed = changed_content(watch_.wait(stop));
     if (changed.empty())

@@ -1,6 +1,7 @@
 // The outputs of `save`: names, folders and the line after a save.
 #include "save_outputs.h"
 #include "commands.h"
+#include "verbosity.h"
 
 #include "core/ascii_text.h"
 
@@ -105,8 +106,8 @@ void say_how_to_render(const std::string &out, const std::string &saver) {
   const fs::path folder = path.parent_path();
   const std::string version = saver.find("3.7") == std::string::npos ? "+MV3.0 " : "";
   const std::string command = "povray " + version + "+I" + shell_word(path.filename().string());
-  report("saved " + out + "; render it with: " +
-         (folder.empty() ? command : "cd " + shell_word(folder.string()) + " && " + command));
+  note("saved " + out + "; render it with: " +
+       (folder.empty() ? command : "cd " + shell_word(folder.string()) + " && " + command));
 }
 
 } // namespace bf

@@ -9,7 +9,8 @@
 // written in (3.7 refuses their declarations otherwise). POV-Ray's messages
 // and progress go to standard error as POV-Ray writes them, and its exit
 // status becomes ours, so that the host can tell a failed render from a good
-// one. The program is $BRIGHTFOLD_POVRAY when set, else `povray` on the PATH.
+// one. The program is $BRIGHTFOLD_POVRAY when set, else `povray` on the PATH;
+// $BRIGHTFOLD_POVRAY_OPTIONS adds switches (separated by spaces) after ours.
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -68,6 +69,21 @@ void say(const std::string &text) {
     close(null_fd);
   }
   std::vector<std::string> args = {povray, ini, "-D", "+MV3.0"};
+  // The host's extra switches, such as +UA for a picture with alpha.
+  if (const char *extra = std::getenv("BRIGHTFOLD_POVRAY_OPTIONS")) {
+    std::string word;
+    for (const char *c = extra;; ++c) {
+      if (*c != '\0' && !std::isspace(static_cast<unsigned char>(*c))) {
+        word += *c;
+        continue;
+      }
+      if (!word.empty())
+        args.push_back(word);
+      word.clear();
+      if (*c == '\0')
+        break;
+    }
+  }
   std::vector<char *> argv;
   for (std::string &arg : args)
     argv.push_back(arg.data());

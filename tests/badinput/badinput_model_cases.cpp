@@ -313,8 +313,9 @@ std::vector<Case> model_cases() {
        "a scene can frame and hold\n",
        Match::Exact,
        gltf_huge},
+      // The object after the camera and the key, fill and rim lights.
       {"ModelWithoutAnyArea", save("line.obj"), "", 0,
-       "brightfold: warning: line.obj: /root/children/3/geometry/part: mesh 0 of \"{dir}/line.obj\" holds "
+       "brightfold: warning: line.obj: /root/children/4/geometry/part: mesh 0 of \"{dir}/line.obj\" holds "
        "no "
        "polygon with an area; the part is saved empty and draws nothing\n",
        Match::Exact, obj_no_area},

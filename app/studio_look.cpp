@@ -1,0 +1,97 @@
+// The studio look's options and what it adds to an imported scene: the
+// environment's background and a floor object, a wide thin box whose top
+// lies at the model's lowest point along the scene's up axis.
+#include "studio_look.h"
+#include "commands.h"
+#include "import_parts.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace bf {
+
+bool parse_colour(const std::string &text, std::array<double, 3> &out) {
+  if (text.size() == 7 && text[0] == '#') {
+    for (int i = 0; i < 3; ++i) {
+      const std::string hex = text.substr(1 + 2 * i, 2);
+      char *end = nullptr;
+      const long v = std::strtol(hex.c_str(), &end, 16);
+      if (*end || !std::isxdigit(static_cast<unsigned char>(hex[0])))
+        return false;
+      out[i] = v / 255.0;
+    }
+    return true;
+  }
+  const char *p = text.c_str();
+  for (int i = 0; i < 3; ++i) {
+    char *end = nullptr;
+    const double v = std::strtod(p, &end);
+    if (end == p || !(v >= 0 && v <= 1) || *end != (i < 2 ? ',' : '\0'))
+      return false;
+    out[i] = v;
+    p = end + 1;
+  }
+  return true;
+}
+
+bool read_studio_options(const ParsedArgs &parsed, bool scene_file, StudioLook &look, int &exit_code) {
+  const std::string *background = parsed.find("--background"), *floor = parsed.find("--floor");
+  if ((background != nullptr || floor != nullptr) && scene_file) {
+    exit_code = usage_error(std::string(background != nullptr ? "--background" : "--floor") +
+                            " applies to model files; a scene file keeps its own background and objects");
+    return false;
+  }
+  if (background != nullptr) {
+    look.backdrop = *background != "none";
+    if (look.backdrop && !parse_colour(*background, look.background)) {
+      exit_code =
+          usage_error("--background takes #RRGGBB, R,G,B (each 0 to 1) or none, not \"" + *background + "\"");
+      return false;
+    }
+  }
+  if (floor != nullptr && *floor != "on" && *floor != "off") {
+    exit_code = usage_error("--floor takes on or off, not \"" + *floor + "\"");
+    return false;
+  }
+  if (floor != nullptr)
+    look.floor = *floor == "on";
+  return true;
+}
+
+namespace import {
+
+namespace {
+
+// The floor reaches this many of the model's radii from its middle, far
+// enough to meet the backdrop near the horizon; it is this thin.
+constexpr double kFloorReach = 100, kFloorThickness = 0.01;
+} // namespace
+
+void add_studio_look(ojson &environment, ojson &children, const TreeResult &tree, const Axes &axes,
+                     const StudioLook &look) {
+  if (look.backdrop)
+    environment["background"] = vec_json({look.background[0], look.background[1], look.background[2]});
+  if (!look.floor)
+    return;
+  const double r = tree.bounds.radius() > 0 && std::isfinite(tree.bounds.radius()) ? tree.bounds.radius() : 1;
+  const Vec3 centre = tree.bounds.centre();
+  const double lowest = std::fmin(oku::dot(axes.up, tree.bounds.low), oku::dot(axes.up, tree.bounds.high));
+  const double thick = kFloorThickness * r;
+  // The box's top face at the lowest point; up is one of the axes, so the
+  // box stays axis-aligned.
+  const double drop = lowest - oku::dot(axes.up, centre) - thick / 2;
+  const Vec3 position = oku::add(centre, Vec3{axes.up.x * drop, axes.up.y * drop, axes.up.z * drop});
+  const auto side = [&](double up) { return up != 0 ? thick : 2 * kFloorReach * r; };
+  children.push_back(
+      {{"type", "object"},
+       {"name", "Studio floor"},
+       {"position", vec_json(position)},
+       {"geometry",
+        {{"primitive", "box"}, {"size", vec_json({side(axes.up.x), side(axes.up.y), side(axes.up.z)})}}},
+       {"color", vec_json({look.background[0], look.background[1], look.background[2]})}});
+}
+
+} // namespace import
+
+} // namespace bf
