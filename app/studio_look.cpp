@@ -71,7 +71,8 @@ constexpr double kFloorReach = 100, kFloorThickness = 0.01;
 void add_studio_look(ojson &environment, ojson &children, const TreeResult &tree, const Axes &axes,
                      const StudioLook &look) {
   if (look.backdrop)
-    environment["background"] = vec_json({look.background[0], look.background[1], look.background[2]});
+    environment[environment_key::background.name] =
+        vec_json({look.background[0], look.background[1], look.background[2]});
   if (!look.floor)
     return;
   const double r = tree.bounds.radius() > 0 && std::isfinite(tree.bounds.radius()) ? tree.bounds.radius() : 1;
@@ -84,12 +85,13 @@ void add_studio_look(ojson &environment, ojson &children, const TreeResult &tree
   const Vec3 position = oku::add(centre, Vec3{axes.up.x * drop, axes.up.y * drop, axes.up.z * drop});
   const auto side = [&](double up) { return up != 0 ? thick : 2 * kFloorReach * r; };
   children.push_back(
-      {{"type", "object"},
-       {"name", "Studio floor"},
-       {"position", vec_json(position)},
-       {"geometry",
-        {{"primitive", "box"}, {"size", vec_json({side(axes.up.x), side(axes.up.y), side(axes.up.z)})}}},
-       {"color", vec_json({look.background[0], look.background[1], look.background[2]})}});
+      {{node_key::type.name, "object"},
+       {node_key::name.name, "Studio floor"},
+       {node_key::position.name, vec_json(position)},
+       {node_key::geometry.name,
+        {{scene_keys::primitive::primitive.name, "box"},
+         {scene_keys::primitive::size.name, vec_json({side(axes.up.x), side(axes.up.y), side(axes.up.z)})}}},
+       {node_key::color.name, vec_json({look.background[0], look.background[1], look.background[2]})}});
 }
 
 } // namespace import
