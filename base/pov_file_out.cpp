@@ -269,8 +269,9 @@ void pov_files_begin(PovFileStage *files, int owner) {
 }
 
 void pov_file_disown(PovFileStage *files, const char *path) {
+  std::set<std::string> &owned = files->owned;
   if (path)
-    files->owned.erase(final_target(path));
+    owned.erase(final_target(path));
 }
 
 int pov_file_stage(PovFileStage *files, PovFileOut *out, int *created) {

@@ -10,7 +10,7 @@ set(planted
     "scene/pov_planted.cpp|#include \"tests/support/run.h\""
     "base/pov_planted.cpp|#include \"scene/pov_save.h\"")
 file(REMOVE_RECURSE ${WORK})
-file(WRITE ${WORK}/clean/base/pov_ok.cpp "#include \"base/pov_session.h\"\n")
+file(WRITE ${WORK}/clean/base/pov_ok.cpp "#include \"base/pov_state.h\"\n")
 execute_process(COMMAND ${CMAKE_COMMAND} -DROOT=${WORK}/clean -P ${CHECK} RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "layers test: a clean tree was refused")
