@@ -4,8 +4,8 @@
 // Every include file declares the same generic names (OKU_MESH_i and
 // OKU_OBJECT); the scene binds them to the part's own identifier right after
 // including the file, so an include file does not depend on the scene.
-#include "base/pov_file_check.h"
 #include "base/pov_print.h"
+#include "base/pov_session.h"
 #include "base/pov_text.h"
 #include "geometry/pov_mesh_internal.h"
 
