@@ -28,12 +28,12 @@ std::map<std::string, std::string> save_demo(const fs::path &dir, bool comma) {
   bf::load_scene_file(BF_SOURCE_DIR "/examples/demo/scene.json");
   const fs::path home = fs::current_path();
   fs::current_path(dir);
-  next_object_id = next_part_number = 1; // part names count on within a process
+  TestSession module; // a fresh module state: part names count from 1
   {
     CommaDecimalLocale locale;
     if (!comma)
       locale.restore();
-    EXPECT_EQ(pov_save("demo.pov", db_get_root(), 1), 1);
+    EXPECT_EQ(pov_save(module.state, "demo.pov", db_get_root(), 1), 1);
   }
   fs::current_path(home);
   scene_reset();

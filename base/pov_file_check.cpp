@@ -12,36 +12,30 @@
 #include <unordered_set>
 #include <utility>
 
-int pov_derived_files = 1;
-
 namespace {
 
 using FileId = std::pair<dev_t, ino_t>;
 
-std::set<FileId> inputs;
-std::string scene_name;
-int failed = 0;
-
-void note(const char *path, std::unordered_set<std::string> &seen) {
+void note(std::set<FileId> &inputs, const char *path, std::unordered_set<std::string> &seen) {
   struct stat info;
   if (path && seen.insert(path).second && stat(path, &info) == 0)
     inputs.insert({info.st_dev, info.st_ino});
 }
 
-void note_inputs(_object *node, std::unordered_set<std::string> &seen) {
+void note_inputs(std::set<FileId> &inputs, _object *node, std::unordered_set<std::string> &seen) {
   if (!node)
     return;
   if (LIST *geometries = obj_get_geolist(node)) {
     LIST_ITER it(geometries);
     while (it.next())
       if (auto *geometry = static_cast<_geometry *>(it.getdata()))
-        note(geometry->part_name(), seen);
+        note(inputs, geometry->part_name(), seen);
   }
-  note(obj_get_texturename(node), seen);
+  note(inputs, obj_get_texturename(node), seen);
   if (LIST *children = obj_get_children(node)) {
     LIST_ITER it(children);
     while (it.next())
-      note_inputs(static_cast<_object *>(it.getdata()), seen);
+      note_inputs(inputs, static_cast<_object *>(it.getdata()), seen);
   }
 }
 
@@ -57,7 +51,7 @@ bool read_only(const char *path, const struct stat &info) {
 // Whether id is the scene file's now. Looked up at each check: a file
 // that another save renamed away in the meantime may have passed its
 // number on to a new file.
-bool is_scene(const FileId &id) {
+bool is_scene(const std::string &scene_name, const FileId &id) {
   struct stat info;
   return !scene_name.empty() && stat(scene_name.c_str(), &info) == 0 &&
          FileId{info.st_dev, info.st_ino} == id;
@@ -65,19 +59,19 @@ bool is_scene(const FileId &id) {
 
 } // namespace
 
-void pov_check_begin(_object *root, const char *scene) {
-  failed = 0;
-  inputs.clear();
+void pov_check_begin(PovFileCheck *check, _object *root, const char *scene) {
+  check->failed = 0;
+  check->inputs.clear();
   try {
     std::unordered_set<std::string> seen;
-    note_inputs(root ? root : db_get_root(), seen);
-    scene_name = scene ? scene : "";
+    note_inputs(check->inputs, root ? root : db_get_root(), seen);
+    check->scene_name = scene ? scene : "";
   } catch (...) {
-    scene_name.clear(); // out of memory: the checks see fewer inputs
+    check->scene_name.clear(); // out of memory: the checks see fewer inputs
   }
 }
 
-const char *pov_file_refusal(const char *path, int derived) {
+const char *pov_file_refusal(const PovFileCheck *check, const char *path, int derived) {
   if (!path)
     return nullptr;
   char simple[ZAL_NAME_SIZE];
@@ -89,11 +83,11 @@ const char *pov_file_refusal(const char *path, int derived) {
   struct stat info;
   const bool found = (derived ? lstat(path, &info) : stat(path, &info)) == 0;
   const FileId id = found ? FileId{info.st_dev, info.st_ino} : FileId{0, 0};
-  if (derived && (scene_name == path || (found && is_scene(id))))
+  if (derived && (check->scene_name == path || (found && is_scene(check->scene_name, id))))
     return "it is the scene file being saved";
   if (!found || (derived && S_ISLNK(info.st_mode)))
     return nullptr;
-  if (inputs.count(id))
+  if (check->inputs.count(id))
     return "it is an input of the scene";
   if (derived && !S_ISREG(info.st_mode))
     return "it is not a regular file";
@@ -110,9 +104,9 @@ void pov_file_warn(const char *path, const char *why) {
   }
 }
 
-void pov_file_report(const char *path, const char *why) {
-  failed = 1;
+void pov_file_report(PovFileCheck *check, const char *path, const char *why) {
+  check->failed = 1;
   pov_file_warn(path, why);
 }
 
-int pov_check_failed() { return failed; }
+int pov_check_failed(const PovFileCheck *check) { return check->failed; }

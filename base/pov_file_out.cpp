@@ -24,18 +24,7 @@ const char kPrefix[] = ".oku-";
 char *copy_text(const std::string &text) { return strdup(text.c_str()); }
 
 // ---- staging
-struct Staged {
-  PovFileOut file;
-  int *created;
-};
-std::vector<Staged> staged;
-int staging = 0;
-int staging_owner = 0;
-// Files that preview draws made and no save has written since: a later draw
-// that rewrites one still owns it.
-std::set<std::string> owned;
-
-int commit_staged(Staged &s, int owner) {
+int commit_staged(std::set<std::string> &owned, PovStagedFile &s, int owner) {
   const std::string target = s.file.target ? s.file.target : "";
   const int existed = s.file.existed;
   const int ok = pov_file_commit(&s.file);
@@ -141,61 +130,62 @@ void pov_file_discard(PovFileOut *out) {
   *out = PovFileOut{nullptr, nullptr, nullptr, 0, nullptr};
 }
 
-void pov_files_begin(int owner) {
-  pov_files_end(0);
-  staging = 1;
-  staging_owner = owner;
+void pov_files_begin(PovFileStage *files, int owner) {
+  pov_files_end(files, 0);
+  files->staging = 1;
+  files->staging_owner = owner;
 }
 
-void pov_file_disown(const char *path) {
+void pov_file_disown(PovFileStage *files, const char *path) {
+  std::set<std::string> &owned = files->owned;
   if (path)
     owned.erase(wf::final_target(path));
 }
 
-int pov_file_stage(PovFileOut *out, int *created) {
+int pov_file_stage(PovFileStage *files, PovFileOut *out, int *created) {
   if (out->file && !pov_file_close(out)) {
     pov_file_discard(out);
     return 0;
   }
-  Staged s{*out, created};
+  PovStagedFile s{*out, created};
   *out = PovFileOut{nullptr, nullptr, nullptr, 0, nullptr};
-  if (staging) {
+  if (files->staging) {
     try {
-      staged.push_back(s);
+      files->staged.push_back(s);
       return 1;
     } catch (...) {
       pov_file_discard(&s.file);
       return 0;
     }
   }
-  return commit_staged(s, 1); // outside a scene write: as a draw would
+  return commit_staged(files->owned, s, 1); // outside a scene write: as a draw would
 }
 
-const char *pov_file_staged(const char *path) {
+const char *pov_file_staged(const PovFileStage *files, const char *path) {
   if (!path)
     return nullptr;
-  for (const Staged &s : staged)
+  for (const PovStagedFile &s : files->staged)
     if (s.file.target && s.file.temp && std::strcmp(s.file.target, path) == 0)
       return s.file.temp;
   return nullptr;
 }
 
-int pov_files_end(int commit) {
+int pov_files_end(PovFileStage *files, int commit) {
   int ok = commit;
-  for (Staged &s : staged) {
+  for (PovStagedFile &s : files->staged) {
     if (commit)
-      ok = commit_staged(s, staging_owner) && ok;
+      ok = commit_staged(files->owned, s, files->staging_owner) && ok;
     else
       pov_file_discard(&s.file);
   }
-  staged.clear();
-  staging = 0;
-  staging_owner = 0;
+  files->staged.clear();
+  files->staging = 0;
+  files->staging_owner = 0;
   return ok;
 }
 
-void pov_files_abandon() {
-  pov_files_end(0);
+void pov_files_abandon(PovFileStage *files) {
+  pov_files_end(files, 0);
   // The writers that held the rest are gone: their temporary names are the
   // module's names still on the clean-up list.
   wf::remove_all(kPrefix);

@@ -15,6 +15,9 @@
 #include "zaloku.h"
 
 #include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace wf {
 struct Pending;
@@ -43,24 +46,38 @@ int pov_file_commit(PovFileOut *out);
 // Removes what is left of the temporary file and frees the names.
 void pov_file_discard(PovFileOut *out);
 
-// A scene write's staged files. Between pov_files_begin and
-// pov_files_end, pov_file_stage keeps a closed file for the end; outside
-// them it renames at once. For the preview's draws (owner 1), *created
-// (may be null) is set to 1 once a staged file is in place that did not
-// exist before or that an earlier draw made: the preview deletes only
-// those. A save's write (owner 0) takes a file out of the preview's hands.
-void pov_files_begin(int owner);
+// A scene write's staged files, kept in the module state: the files a
+// write holds for its end, and those that preview draws made and no save has
+// written since (a later draw that rewrites one still owns it).
+struct PovStagedFile {
+  PovFileOut file;
+  int *created;
+};
+struct PovFileStage {
+  std::vector<PovStagedFile> staged;
+  int staging = 0;
+  int staging_owner = 0;
+  std::set<std::string> owned;
+};
+
+// Between pov_files_begin and pov_files_end, pov_file_stage keeps a closed
+// file for the end; outside them it renames at once. For the preview's draws
+// (owner 1), *created (may be null) is set to 1 once a staged file is in
+// place that did not exist before or that an earlier draw made: the preview
+// deletes only those. A save's write (owner 0) takes a file out of the
+// preview's hands.
+void pov_files_begin(PovFileStage *files, int owner);
 // The preview has deleted the file.
-void pov_file_disown(const char *path);
+void pov_file_disown(PovFileStage *files, const char *path);
 // The file is closed first if it is still open; 0 (and it is removed) when
 // it was not written whole or could not be put in place.
-int pov_file_stage(PovFileOut *out, int *created);
+int pov_file_stage(PovFileStage *files, PovFileOut *out, int *created);
 // The temporary name of a file staged for path (as it was opened), or
 // null: a later reader in the same scene write finds the new file there.
-const char *pov_file_staged(const char *path);
+const char *pov_file_staged(const PovFileStage *files, const char *path);
 // commit 1: renames every staged file (answers 1 when all went in);
 // commit 0: removes them (answers 0).
-int pov_files_end(int commit);
+int pov_files_end(PovFileStage *files, int commit);
 // After a write that was cut short (out of memory): removes every staged
 // file and every temporary file still open, whoever held it.
-void pov_files_abandon();
+void pov_files_abandon(PovFileStage *files);

@@ -123,7 +123,11 @@ double export_part_file(VYobject *mesh, const char *path) {
   PartRecord *record = static_cast<PartRecord *>(calloc(1, sizeof(PartRecord)));
   record->name = strdup("oku_Bench_1");
   record->colours = new LIST;
-  int ok = pov_write_part_file(mesh, path, record);
+  PovModuleState *state = pov_module_state_new();
+  PovSession session;
+  pov_session_begin(&session, state, 1);
+  int ok = pov_write_part_file(session, mesh, path, record);
+  pov_module_state_free(state);
   pov_release_part(record);
   return ok ? bench::file_size(path) : -1;
 }

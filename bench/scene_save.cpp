@@ -196,7 +196,10 @@ bench::Row run_case(const Case &c, const std::string &dir) {
         perror("chdir");
     };
     const std::string scene = out + "/scene.pov";
-    row.add(bench::measure(build, [&] { return pov_save(scene.c_str(), nullptr, 1) ? 0.0 : -1.0; }));
+    // The module state as dll_init makes it, one for each save.
+    PovModuleState *state = pov_module_state_new();
+    row.add(bench::measure(build, [&] { return pov_save(state, scene.c_str(), nullptr, 1) ? 0.0 : -1.0; }));
+    pov_module_state_free(state);
     std::vector<std::string> written = files_in(out);
     row.bytes = 0;
     for (const std::string &file : written)

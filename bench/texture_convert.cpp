@@ -3,7 +3,6 @@
 // Each conversion (read the source Targa file, fill, write the Targa file)
 // runs in a child process of its own; the floor writes the same Targa bytes
 // with fwrite. A second table splits the median conversion into its phases.
-#include "base/pov_state.h"
 #include "bench_support.h"
 #include "texture/pov_texture_internal.h"
 
@@ -112,7 +111,12 @@ int main() {
     for (int run = 0; run < bench::runs(); ++run) {
       unlink(out_path.c_str());
       TextureRecord r = record_for(c, source_path, name);
-      row.add(bench::measure([] {}, [&] { return r.convert_to_targa() ? bench::file_size(out_path) : -1; }));
+      PovModuleState *state = pov_module_state_new();
+      PovSession session;
+      pov_session_begin(&session, state, 0);
+      row.add(bench::measure([] {},
+                             [&] { return r.convert_to_targa(session) ? bench::file_size(out_path) : -1; }));
+      pov_module_state_free(state);
       bench::FwriteFloor floor;
       bench::Sample f = bench::measure([&] { floor.load({out_path}, dir); }, [&] { return floor.write(); });
       row.floor_times.push_back(f.seconds);

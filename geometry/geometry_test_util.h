@@ -4,6 +4,7 @@
 
 #include "geometry/pov_parts.h"
 #include "scene/scene_test_util.h"
+#include "tests/support/module_state.h"
 #include "vy/mesh.h"
 
 #include <gtest/gtest.h>
@@ -62,22 +63,17 @@ inline PartRecord *new_record(const char *name) {
   return record;
 }
 
-// A fresh scratch directory, removed with everything in it afterwards; the
-// module state is reset to what a loaded module starts with.
+// A fresh scratch directory, removed with everything in it afterwards, and
+// a fresh module state with a session on it.
 class GeometryTest : public ::testing::Test {
 protected:
   void SetUp() override {
     scene_reset();
-    indent_depth = 0;
-    parts_mode = 0;
-    parts_cache.clear(pov_release_part);
     char pattern[] = "/tmp/pov_geometry_test_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
   }
   void TearDown() override {
-    parts_cache.clear(pov_release_part);
-    scene_path = nullptr;
     std::string command = "rm -rf '" + dir + "'";
     ASSERT_EQ(system(command.c_str()), 0);
   }
@@ -85,6 +81,9 @@ protected:
   bool exists(const std::string &name) const { return access(path(name).c_str(), F_OK) == 0; }
 
   std::string dir;
+  TestSession module;
+  PovSession &session = module.session;
+  PovModuleState *const state = module.state;
 };
 
 // A geometry object under parent whose mesh is held by the object itself.

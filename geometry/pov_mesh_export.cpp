@@ -158,16 +158,17 @@ int write_contents(PovTextOut *out, VYobject *mesh, PartRecord *record) {
 // The file is written whole under a temporary name and put in place with
 // the scene file that includes it (pov_file_out.h). A file that must not be
 // written, or cannot be, is reported by name and fails the scene write.
-int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
+int pov_write_part_file(PovSession &session, VYobject *mesh, const char *path, PartRecord *record) {
   if (!path || !record || !record->colours)
     return 0;
-  if (const char *refusal = pov_file_refusal(path, 1)) {
-    pov_file_report(path, refusal);
+  PovFileCheck *check = &session.check;
+  if (const char *refusal = pov_file_refusal(check, path, 1)) {
+    pov_file_report(check, path, refusal);
     return 0;
   }
   PovFileOut file;
   if (!pov_file_open_derived(&file, path)) {
-    pov_file_report(path, std::strerror(errno));
+    pov_file_report(check, path, std::strerror(errno));
     return 0;
   }
   PovTextOut out;
@@ -178,13 +179,13 @@ int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record) {
   }
   ok = pov_file_close(&file) && ok;
   if (!ok) {
-    pov_file_report(path, "error writing the file");
+    pov_file_report(check, path, "error writing the file");
     pov_file_discard(&file);
     return 0;
   }
   // The preview deletes only include files that this module created.
-  if (!pov_file_stage(&file, &record->wrote_file)) {
-    pov_file_report(path, std::strerror(errno));
+  if (!pov_file_stage(&session.module->files, &file, &record->wrote_file)) {
+    pov_file_report(check, path, std::strerror(errno));
     return 0;
   }
   return 1;

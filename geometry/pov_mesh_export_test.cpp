@@ -20,7 +20,7 @@ protected:
                           int *result = nullptr) {
     MeshHolder mesh(make_mesh(polygons));
     PartRecord *record = new_record(name);
-    int ok = pov_write_part_file(mesh.mesh, path("part.inc").c_str(), record);
+    int ok = pov_write_part_file(session, mesh.mesh, path("part.inc").c_str(), record);
     if (result)
       *result = ok;
     else
@@ -201,7 +201,7 @@ TEST_F(MeshExportTest, NullMeshGivesAPartWithoutPolygons) {
   // An empty file would leave OKU_OBJECT undefined, or bound to the part
   // included before it.
   PartRecord *record = new_record("oku_Lost_7");
-  EXPECT_EQ(pov_write_part_file(nullptr, path("lost.inc").c_str(), record), 1);
+  EXPECT_EQ(pov_write_part_file(session, nullptr, path("lost.inc").c_str(), record), 1);
   EXPECT_EQ(record->colours->count(), 0);
   EXPECT_EQ(record->wrote_file, 1);
   pov_release_part(record);
@@ -211,7 +211,7 @@ TEST_F(MeshExportTest, NullMeshGivesAPartWithoutPolygons) {
 TEST_F(MeshExportTest, UnopenableFileAnswersZeroAndCollectsNothing) {
   MeshHolder mesh(make_mesh({flat_polygon(kRed, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}})}));
   PartRecord *record = new_record("oku_X_1");
-  EXPECT_EQ(pov_write_part_file(mesh.mesh, path("no/such/dir/x.inc").c_str(), record), 0);
+  EXPECT_EQ(pov_write_part_file(session, mesh.mesh, path("no/such/dir/x.inc").c_str(), record), 0);
   EXPECT_EQ(record->colours->count(), 0);
   EXPECT_EQ(record->wrote_file, 0);
   pov_release_part(record);
@@ -225,10 +225,10 @@ TEST_F(MeshExportTest, WriteErrorsAnswerZero) {
     many.push_back(flat_polygon(kRed, {{0, 0, float(i)}, {1, 0, 0}, {0, 1, 0}}));
   MeshHolder mesh(make_mesh(many));
   PartRecord *record = new_record("oku_Full_1");
-  EXPECT_EQ(pov_write_part_file(mesh.mesh, "/dev/full", record), 0);
+  EXPECT_EQ(pov_write_part_file(session, mesh.mesh, "/dev/full", record), 0);
   // Small enough to sit in the stream buffer: the error shows at the close.
   MeshHolder small(make_mesh({many[0]}));
-  EXPECT_EQ(pov_write_part_file(small.mesh, "/dev/full", record), 0);
+  EXPECT_EQ(pov_write_part_file(session, small.mesh, "/dev/full", record), 0);
   pov_release_part(record);
 }
 
@@ -248,7 +248,7 @@ TEST_F(MeshExportTest, AFailedWriteKeepsTheEarlierFileWhole) {
   struct rlimit limit = old_limit;
   limit.rlim_cur = 4000;
   setrlimit(RLIMIT_FSIZE, &limit);
-  int answer = pov_write_part_file(mesh.mesh, target.c_str(), record);
+  int answer = pov_write_part_file(session, mesh.mesh, target.c_str(), record);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, old_handler);
   EXPECT_EQ(answer, 0);

@@ -158,7 +158,7 @@ TEST_F(MeshReferenceTest, LargeRandomMeshMatchesOnePassPerColour) {
   }
   MeshHolder mesh(make_mesh(polygons));
   PartRecord *record = new_record("oku_Random_9");
-  ASSERT_EQ(pov_write_part_file(mesh.mesh, path("random.inc").c_str(), record), 1);
+  ASSERT_EQ(pov_write_part_file(session, mesh.mesh, path("random.inc").c_str(), record), 1);
   std::string expected = reference_text(mesh.mesh, "oku_Random_9");
   std::string written = read_file(path("random.inc"));
   EXPECT_EQ(written.size(), expected.size());
@@ -218,7 +218,7 @@ TEST_F(MeshReferenceTest, EdgeNumbersMatchPrintf) {
   }
   MeshHolder mesh(make_mesh(polygons));
   PartRecord *record = new_record("oku_Edges_1");
-  ASSERT_EQ(pov_write_part_file(mesh.mesh, path("edges.inc").c_str(), record), 1);
+  ASSERT_EQ(pov_write_part_file(session, mesh.mesh, path("edges.inc").c_str(), record), 1);
   std::string expected = reference_text(mesh.mesh, "oku_Edges_1");
   std::string written = read_file(path("edges.inc"));
   EXPECT_EQ(written.size(), expected.size());
@@ -254,7 +254,7 @@ TEST_F(MeshReferenceTest, SharedCornersMatchPrintfWhetherCachedOrNot) {
     }
     MeshHolder holder(mesh);
     PartRecord *record = new_record("oku_Shared_2");
-    ASSERT_EQ(pov_write_part_file(mesh, path("shared.inc").c_str(), record), 1);
+    ASSERT_EQ(pov_write_part_file(session, mesh, path("shared.inc").c_str(), record), 1);
     std::string expected = reference_text(mesh, "oku_Shared_2");
     std::string written = read_file(path("shared.inc"));
     EXPECT_EQ(written.size(), expected.size()) << "layout " << layout;

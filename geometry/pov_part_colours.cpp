@@ -6,7 +6,6 @@
 // every polygon. The index agrees with float equality: -0 and +0 are one
 // colour, and any colour that differs in a bit of a component is another.
 #include "base/pov_file_out.h"
-#include "base/pov_state.h"
 #include "geometry/pov_mesh_internal.h"
 #include "win32.h"
 
@@ -199,12 +198,13 @@ void pov_release_part(void *value) {
   std::free(record);
 }
 
-void pov_parts_clear(int delete_files) {
+void pov_parts_clear(PovModuleState *state, int delete_files) {
+  ASSOC &parts_cache = state->parts_cache;
   for (int i = 1; delete_files && i <= parts_cache.count(); ++i) {
     const PartRecord *record = static_cast<const PartRecord *>(parts_cache.getvalue(i));
     if (record && record->wrote_file) {
       _unlink(parts_cache.getkey(i));
-      pov_file_disown(parts_cache.getkey(i));
+      pov_file_disown(&state->files, parts_cache.getkey(i));
     }
   }
   parts_cache.clear(pov_release_part);

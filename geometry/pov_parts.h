@@ -1,6 +1,7 @@
 // Mesh parts: include files per part, the parts cache and primitive shapes.
 #pragma once
 
+#include "base/pov_session.h"
 #include "zaloku.h"
 
 #include <cstdio>
@@ -19,20 +20,17 @@ int pov_compare_colour(const void *a, const void *b);
 void pov_add_colour(PartRecord *record, const ZAL_COLOR *colour);
 void pov_collect_part_colours(VYobject *mesh, PartRecord *record);
 // Writes the include file; answers 1 when it was written and closed without error.
-int pov_write_part_file(VYobject *mesh, const char *path, PartRecord *record);
+int pov_write_part_file(PovSession &session, VYobject *mesh, const char *path, PartRecord *record);
 void pov_write_polygon(FILE *file, const VYpolygon &polygon);
 
-PartRecord *pov_declare_part(FILE *file, int depth, _object *object);
-// At the start of a scene write: the ids that objects hold are gathered
-// afresh when an id is next handed out.
-void pov_forget_held_names();
+PartRecord *pov_declare_part(PovSession &session, FILE *file, int depth, _object *object);
 void pov_part_base_name(_geometry *geometry, char *out);
-char *pov_make_part_name(const char *name, char *out);
+char *pov_make_part_name(PovSession &session, const char *name, char *out);
 void pov_release_part(void *record);
-// Empties parts_cache. With delete_files, the include files that this
+// Empties the parts cache. With delete_files, the include files that this
 // module's writes made are deleted first: a file of the same name found on
 // disk may belong to a scene saved earlier beside it.
-void pov_parts_clear(int delete_files);
+void pov_parts_clear(PovModuleState *state, int delete_files);
 
 void pov_write_shape(FILE *file, int depth, _object *object, PartRecord *record);
 // Whether pov_write_shape writes a shape for the object: POV-Ray refuses an

@@ -4,9 +4,8 @@
 // Every include file declares the same generic names (OKU_MESH_i and
 // OKU_OBJECT); the scene binds them to the part's own identifier right after
 // including the file, so an include file does not depend on the scene.
-#include "base/pov_file_check.h"
 #include "base/pov_print.h"
-#include "base/pov_state.h"
+#include "base/pov_session.h"
 #include "base/pov_text.h"
 #include "geometry/pov_mesh_internal.h"
 
@@ -57,14 +56,12 @@ void name_with_id(_object *object, int id, char *out) {
   std::strcat(out, digits);
 }
 
-// The base names that objects holding an id already give, so that an id
-// handed out never makes a second object's include file name ("Knob" with
-// id 1 and a "Knob" without one must not share Knob1.inc). Gathered once per
-// scene write, when the first object without an id is met.
-std::unordered_set<std::string> held_names;
-bool held_names_known = false;
-
-void note_held_names(_object *node) {
+// The base names that objects holding an id already give (the session's
+// held_names), so that an id handed out never makes a second object's
+// include file name ("Knob" with id 1 and a "Knob" without one must not
+// share Knob1.inc). Gathered once per scene write, when the first object
+// without an id is met.
+void note_held_names(std::unordered_set<std::string> &held_names, _object *node) {
   if (!node)
     return;
   if (int id = obj_get_id(node)) {
@@ -75,28 +72,28 @@ void note_held_names(_object *node) {
   if (LIST *children = obj_get_children(node)) {
     LIST_ITER it(children);
     while (it.next())
-      note_held_names(static_cast<_object *>(it.getdata()));
+      note_held_names(held_names, static_cast<_object *>(it.getdata()));
   }
 }
 
 // An object without an id gets one from this module, which stays on it.
-void object_base_name(_object *object, char *out) {
+void object_base_name(PovSession &session, _object *object, char *out) {
   int id = obj_get_id(object);
   if (id != 0) {
     name_with_id(object, id, out);
     return;
   }
-  if (!held_names_known) {
-    note_held_names(db_get_root());
-    held_names_known = true;
+  if (!session.held_names_known) {
+    note_held_names(session.held_names, db_get_root());
+    session.held_names_known = true;
   }
   do {
-    id = next_object_id;
-    next_object_id = count_up(next_object_id);
+    id = session.next_object_id;
+    session.next_object_id = count_up(session.next_object_id);
     name_with_id(object, id, out);
-  } while (held_names.count(out));
+  } while (session.held_names.count(out));
   obj_set_id(object, id);
-  held_names.insert(out);
+  session.held_names.insert(out);
 }
 
 int is_parametric(_object *object) {
@@ -107,7 +104,7 @@ int is_parametric(_object *object) {
 // The include file's path: the file name with "inc", in the scene file's
 // directory. Composed here when the host's 255-byte path buffer cannot hold
 // it, so that a deep scene directory never cuts the name.
-std::string include_path(const char *file_name) {
+std::string include_path(const char *scene_path, const char *file_name) {
   const char *scene = scene_path ? scene_path : "";
   size_t dir = 0;
   for (size_t i = 0; scene[i]; ++i)
@@ -122,17 +119,18 @@ std::string include_path(const char *file_name) {
   return path;
 }
 
-PartRecord *record_part(const char *name, const char *path, _geometry *entry) {
+PartRecord *record_part(PovSession &session, const char *name, const char *path, _geometry *entry) {
   char *identifier = static_cast<char *>(std::malloc(std::strlen(name) + 21));
   if (!identifier)
     return nullptr;
-  pov_make_part_name(name, identifier);
+  pov_make_part_name(session, name, identifier);
   PartRecord *record = pov_new_part_record(identifier);
   std::free(identifier);
   if (!record)
     return nullptr;
+  session.module->release_part = pov_release_part;
   try {
-    parts_cache.add(path, record);
+    session.module->parts_cache.add(path, record);
   } catch (...) {
     pov_release_part(record);
     return nullptr;
@@ -142,11 +140,11 @@ PartRecord *record_part(const char *name, const char *path, _geometry *entry) {
   // name is examined when nothing may be replaced: a pipe there is never
   // opened.
   std::error_code error;
-  bool write = parts_mode == kPartsWriteMissing
+  bool write = session.parts_mode == kPartsWriteMissing
                    ? !std::filesystem::exists(std::filesystem::symlink_status(path, error))
-                   : parts_mode != 0;
-  if (write && pov_derived_files)
-    pov_write_part_file(entry->handle(), path, record);
+                   : session.parts_mode != 0;
+  if (write && session.derived_files)
+    pov_write_part_file(session, entry->handle(), path, record);
   else
     pov_collect_part_colours(entry->handle(), record);
   return record;
@@ -184,10 +182,10 @@ void pov_part_base_name(_geometry *geometry, char *out) {
   zal_strcpy(out, buffer);
 }
 
-char *pov_make_part_name(const char *name, char *out) {
+char *pov_make_part_name(PovSession &session, const char *name, char *out) {
   char number[16];
-  int digits = snprintf(number, sizeof number, "_%d", next_part_number);
-  next_part_number = count_up(next_part_number);
+  int digits = snprintf(number, sizeof number, "_%d", session.next_part_number);
+  session.next_part_number = count_up(session.next_part_number);
   int n = 4;
   std::memcpy(out, "oku_", 4);
   for (const char *p = name ? name : ""; *p && n + digits < kMaxIdentifier; ++p)
@@ -199,7 +197,7 @@ char *pov_make_part_name(const char *name, char *out) {
 
 namespace {
 
-PartRecord *declare_part(FILE *file, int depth, _object *object) {
+PartRecord *declare_part(PovSession &session, FILE *file, int depth, _object *object) {
   if (!object || obj_get_type(object) != OBJECT_TYPE_GEOMETRY)
     return nullptr;
   LIST *geometries = obj_get_geolist(object);
@@ -214,7 +212,7 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
   if (entry->part_name())
     pov_part_base_name(entry, base);
   else if (!is_parametric(object))
-    object_base_name(object, base);
+    object_base_name(session, object, base);
   if (!base[0])
     return nullptr;
 
@@ -227,16 +225,16 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
   // each drawn with the first one's mesh. The object's own name and id
   // name it instead.
   if (!name[0]) {
-    object_base_name(object, base);
+    object_base_name(session, object, base);
     split_path(base, nullptr, name, nullptr);
   }
   cut_text(name, kMaxFileName);
   pov_safe_file_name(std::strcpy(file_name, name));
 
-  std::string path = include_path(file_name);
-  PartRecord *record = static_cast<PartRecord *>(parts_cache.getvalue(path.c_str()));
+  std::string path = include_path(session.scene_path, file_name);
+  PartRecord *record = static_cast<PartRecord *>(session.module->parts_cache.getvalue(path.c_str()));
   if (!record)
-    record = record_part(name, path.c_str(), entry);
+    record = record_part(session, name, path.c_str(), entry);
   if (record && !record->written)
     write_declarations(file, depth, file_name, record);
   return record;
@@ -244,14 +242,9 @@ PartRecord *declare_part(FILE *file, int depth, _object *object) {
 
 } // namespace
 
-void pov_forget_held_names() {
-  held_names.clear();
-  held_names_known = false;
-}
-
-PartRecord *pov_declare_part(FILE *file, int depth, _object *object) {
+PartRecord *pov_declare_part(PovSession &session, FILE *file, int depth, _object *object) {
   try {
-    return declare_part(file, depth, object);
+    return declare_part(session, file, depth, object);
   } catch (...) {
     return nullptr; // out of memory: the object is written without its part
   }

@@ -22,14 +22,12 @@ class PartsTest : public GeometryTest {
 protected:
   void SetUp() override {
     GeometryTest::SetUp();
-    next_part_number = 1;
-    next_object_id = 1;
     scene = path("scene.pov");
-    scene_path = scene.c_str();
+    session.scene_path = scene.c_str();
   }
   std::string declare(_object *node, int depth, PartRecord **record = nullptr) {
     return capture_text([&](FILE *f) {
-      PartRecord *r = pov_declare_part(f, depth, node);
+      PartRecord *r = pov_declare_part(session, f, depth, node);
       if (record)
         *record = r;
     });
@@ -38,31 +36,35 @@ protected:
 };
 
 TEST(PartNameTest, KeepsLettersDigitsAndUnderscoresAndCountsUp) {
-  next_part_number = 7;
+  TestSession module;
+  PovSession &session = module.session;
+  session.next_part_number = 7;
   char out[64];
-  EXPECT_STREQ(pov_make_part_name("my part-2", out), "oku_mypart2_7");
-  EXPECT_STREQ(pov_make_part_name("Bra_cket\xc3\xa9!", out), "oku_Bra_cket_8");
-  EXPECT_STREQ(pov_make_part_name("", out), "oku__9");
-  EXPECT_EQ(next_part_number, 10);
+  EXPECT_STREQ(pov_make_part_name(session, "my part-2", out), "oku_mypart2_7");
+  EXPECT_STREQ(pov_make_part_name(session, "Bra_cket\xc3\xa9!", out), "oku_Bra_cket_8");
+  EXPECT_STREQ(pov_make_part_name(session, "", out), "oku__9");
+  EXPECT_EQ(session.next_part_number, 10);
 }
 
 TEST(PartNameTest, LongNamesLeaveRoomForTheMeshNumber) {
   // POV-Ray takes identifiers of up to 255 characters, and the scene adds
   // "_" and a mesh number to the part's identifier.
-  next_part_number = 2147483647;
+  TestSession module;
+  PovSession &session = module.session;
+  session.next_part_number = 2147483647;
   std::string name(400, 'a');
   std::vector<char> out(name.size() + 21);
-  pov_make_part_name(name.c_str(), out.data());
+  pov_make_part_name(session, name.c_str(), out.data());
   std::string id = out.data();
   EXPECT_LE(id.size() + 11, 255u);
   EXPECT_EQ(id.substr(0, 8), "oku_aaaa");
   EXPECT_EQ(id.substr(id.size() - 11), "_2147483647");
-  EXPECT_EQ(next_part_number, 1) << "the counter starts again rather than overflow";
+  EXPECT_EQ(session.next_part_number, 1) << "the counter starts again rather than overflow";
 }
 
 TEST_F(PartsTest, FirstUseDeclaresThePartOnceAndWritesItsFileInPartsMode) {
-  parts_mode = 1;
-  next_part_number = 3;
+  session.parts_mode = 1;
+  session.next_part_number = 3;
   _object *a = add_part_object(nullptr, "Bracket", "/models/x/Bracket.obj", two_colour_mesh());
   PartRecord *record = nullptr;
   EXPECT_EQ(declare(a, 2, &record), "    #include \"Bracket.inc\"\n"
@@ -74,13 +76,13 @@ TEST_F(PartsTest, FirstUseDeclaresThePartOnceAndWritesItsFileInPartsMode) {
   EXPECT_EQ(record->colours->count(), 2);
   EXPECT_EQ(record->written, 1);
   EXPECT_EQ(record->wrote_file, 1);
-  EXPECT_EQ(parts_cache.getvalue(path("Bracket.inc").c_str()), record);
+  EXPECT_EQ(state->parts_cache.getvalue(path("Bracket.inc").c_str()), record);
   EXPECT_EQ(read_file(path("Bracket.inc")).rfind("/* Object oku_Bracket_3 */\n", 0), 0u);
   // Already declared in this scene file: nothing more.
   PartRecord *again = nullptr;
   EXPECT_EQ(declare(a, 2, &again), "");
   EXPECT_EQ(again, record);
-  EXPECT_EQ(next_part_number, 4);
+  EXPECT_EQ(session.next_part_number, 4);
 }
 
 TEST_F(PartsTest, OneColourGetsNoMeshDeclarationsAndModeZeroWritesNoFile) {
@@ -106,13 +108,13 @@ TEST_F(PartsTest, ObjectsWithoutAPartFileOrWithShapeParametersGetNoRecord) {
     EXPECT_EQ(declare(node, 1, &record), "");
     EXPECT_EQ(record, nullptr);
   }
-  EXPECT_EQ(pov_declare_part(nullptr, 0, nullptr), nullptr);
+  EXPECT_EQ(pov_declare_part(session, nullptr, 0, nullptr), nullptr);
   EXPECT_EQ(ball->id, 0) << "only mesh objects are given an id";
-  EXPECT_EQ(parts_cache.count(), 0);
+  EXPECT_EQ(state->parts_cache.count(), 0);
 }
 
 TEST_F(PartsTest, MeshObjectIsNamedByItsNameAndAnIdThatStaysOnIt) {
-  parts_mode = 1;
+  session.parts_mode = 1;
   _object *knob = add_mesh_object(nullptr, "Knob", triangle_mesh());
   _object *dial = add_mesh_object(nullptr, "Dial", triangle_mesh());
   dial->id = 4;
@@ -120,7 +122,7 @@ TEST_F(PartsTest, MeshObjectIsNamedByItsNameAndAnIdThatStaysOnIt) {
   EXPECT_EQ(declare(dial, 0), "#include \"Dial4.inc\"\n#declare oku_Dial4_2 = OKU_OBJECT\n");
   EXPECT_EQ(knob->id, 1);
   EXPECT_EQ(dial->id, 4);
-  EXPECT_EQ(next_object_id, 2);
+  EXPECT_EQ(session.next_object_id, 2);
   EXPECT_TRUE(exists("Knob1.inc"));
   EXPECT_TRUE(exists("Dial4.inc"));
 }
@@ -129,7 +131,7 @@ TEST_F(PartsTest, LongNamesOfBytesThatAreNoUtf8StillNameTheirOwnFile) {
   // Two objects whose names are long runs of continuation bytes (no UTF-8
   // at all): each keeps its name, cut to length, and its own include file,
   // rather than both being cut to nothing and sharing one.
-  parts_mode = 1;
+  session.parts_mode = 1;
   const std::string garbage(300, '\x80');
   _object *a = add_mesh_object(nullptr, garbage.c_str(), triangle_mesh());
   _object *b = add_mesh_object(nullptr, garbage.c_str(), triangle_mesh());
@@ -139,7 +141,7 @@ TEST_F(PartsTest, LongNamesOfBytesThatAreNoUtf8StillNameTheirOwnFile) {
 }
 
 TEST_F(PartsTest, FirstGeometryEntryAloneRepresentsTheObject) {
-  parts_mode = 1;
+  session.parts_mode = 1;
   _object *a = add_part_object(nullptr, "Pair", "first/Left.obj", triangle_mesh(kRed));
   _geometry *second = scene_add_geometry(a);
   second->set_part_file("Right.obj");
@@ -150,14 +152,14 @@ TEST_F(PartsTest, FirstGeometryEntryAloneRepresentsTheObject) {
 }
 
 TEST_F(PartsTest, SameFileNameInOtherDirectoriesSharesTheFirstMesh) {
-  parts_mode = 1;
+  session.parts_mode = 1;
   _object *a = add_part_object(nullptr, "A", "/one/Bolt.obj", triangle_mesh(kRed, 5));
   _object *b = add_part_object(nullptr, "B", "/two/Bolt.stl", triangle_mesh(kGreen, 9));
   PartRecord *first = nullptr, *second = nullptr;
   declare(a, 0, &first);
   EXPECT_EQ(declare(b, 0, &second), "");
   EXPECT_EQ(first, second);
-  EXPECT_EQ(parts_cache.count(), 1);
+  EXPECT_EQ(state->parts_cache.count(), 1);
   std::string text = read_file(path("Bolt.inc"));
   EXPECT_NE(text.find("< 0, 1, 5 >"), std::string::npos);
   EXPECT_EQ(text.find("< 0, 1, 9 >"), std::string::npos);
@@ -166,7 +168,7 @@ TEST_F(PartsTest, SameFileNameInOtherDirectoriesSharesTheFirstMesh) {
 TEST_F(PartsTest, LabelsThatLeaveNoNameFallBackToTheObject) {
   // "Rack/" and "Shelf\\" name a directory and no file: each part gets a
   // file of its own, named by its object, never one shared ".inc".
-  parts_mode = 1;
+  session.parts_mode = 1;
   _object *a = add_part_object(nullptr, "Left", "/models/a.obj", triangle_mesh(kRed, 5));
   _object *b = add_part_object(nullptr, "Right", "/models/b.obj", triangle_mesh(kGreen, 9));
   const char *labels[] = {"Rack/", "Shelf\\"};
@@ -185,7 +187,7 @@ TEST_F(PartsTest, LabelsThatLeaveNoNameFallBackToTheObject) {
 }
 
 TEST_F(PartsTest, LoaderNamesThePartByItsLabel) {
-  parts_mode = 1;
+  session.parts_mode = 1;
   _object *a = add_part_object(nullptr, "A", "/models/ugly_file_name.obj", triangle_mesh());
   LIST_ITER it(obj_get_geolist(a));
   it.first();
@@ -196,7 +198,7 @@ TEST_F(PartsTest, LoaderNamesThePartByItsLabel) {
   EXPECT_TRUE(exists("Front panel.inc"));
   // Without a label, or without a loader for the type, the file name counts.
   info.name_ = "";
-  parts_cache.clear(pov_release_part);
+  state->parts_cache.clear(pov_release_part);
   EXPECT_EQ(declare(a, 0), "#include \"ugly_file_name.inc\"\n#declare oku_ugly_file_name_2 = OKU_OBJECT\n");
   info.type_ = "nosuchtype";
   info.name_ = "Label";
@@ -211,11 +213,11 @@ TEST_F(PartsTest, SceneWithoutDirectoryPutsTheIncludeFileInTheCurrentOne) {
   char here[4096];
   ASSERT_NE(getcwd(here, sizeof here), nullptr);
   ASSERT_EQ(chdir(dir.c_str()), 0);
-  scene_path = "$$povuds.pov";
-  parts_mode = 1;
+  session.scene_path = "$$povuds.pov";
+  session.parts_mode = 1;
   _object *a = add_part_object(nullptr, "A", "Widget.obj", triangle_mesh());
   EXPECT_EQ(declare(a, 0), "#include \"Widget.inc\"\n#declare oku_Widget_1 = OKU_OBJECT\n");
-  EXPECT_NE(parts_cache.getvalue("Widget.inc"), nullptr);
+  EXPECT_NE(state->parts_cache.getvalue("Widget.inc"), nullptr);
   ASSERT_EQ(chdir(here), 0);
   EXPECT_TRUE(exists("Widget.inc"));
 }
@@ -235,10 +237,10 @@ TEST_F(PartsTest, ClearingDeletesOnlyTheIncludeFilesTheModuleWrote) {
     PartRecord *old = pov_new_part_record("oku_found_2");
     ASSERT_TRUE(made && old);
     made->wrote_file = 1;
-    parts_cache.add(written.c_str(), made);
-    parts_cache.add(found.c_str(), old);
-    pov_parts_clear(delete_files);
-    EXPECT_EQ(parts_cache.count(), 0);
+    state->parts_cache.add(written.c_str(), made);
+    state->parts_cache.add(found.c_str(), old);
+    pov_parts_clear(state, delete_files);
+    EXPECT_EQ(state->parts_cache.count(), 0);
     EXPECT_EQ(exists("written.inc"), delete_files == 0) << delete_files;
     EXPECT_TRUE(exists("found.inc"));
   }

@@ -1,22 +1,33 @@
-// The module-level objects. They live in this one file so that they are
-// constructed in this order at load and destroyed in the reverse order.
-#include "base/pov_state.h"
+// The module's entry points. dll_init creates the module state and hands it
+// to the factories, through which the savers and the preview surfaces reach
+// it; dll_term takes the factories back and destroys the state.
 #include "plugin/pov_plugin.h"
 #include "preview/pov_preview.h"
 
-ASSOC parts_cache;
-LIST texture_list;
 static PovPreviewSurfaceFactory preview_factory;
 static PovSceneSaverFactory scene_saver_factory;
 static PovPartsSaverFactory parts_saver_factory;
 
 extern "C" int dll_init() {
+  PovModuleState *state = scene_saver_factory.state ? scene_saver_factory.state : pov_module_state_new();
+  if (!state)
+    return -1;
+  scene_saver_factory.state = state;
+  parts_saver_factory.state = state;
+  preview_factory.state = state;
   saver_register(&scene_saver_factory);
   saver_register(&parts_saver_factory);
   return pov_register_preview(&preview_factory);
 }
 
-extern "C" int dll_term() { return unregister_all(); }
+extern "C" int dll_term() {
+  const int result = unregister_all();
+  pov_module_state_free(scene_saver_factory.state);
+  scene_saver_factory.state = nullptr;
+  parts_saver_factory.state = nullptr;
+  preview_factory.state = nullptr;
+  return result;
+}
 
 int unregister_all() {
   universe_display_surface_unregister(&preview_factory);

@@ -1,6 +1,7 @@
 // Entry points and saver factories.
 #pragma once
 
+#include "base/pov_session.h"
 #include "zaloku.h"
 
 extern "C" {
@@ -12,12 +13,20 @@ int unregister_all();
 
 class PovSceneSaver : public Saver {
 public:
+  explicit PovSceneSaver(PovModuleState *state) : state(state) {}
   int save(void *context, _object *root, const char *path) override;
+
+private:
+  PovModuleState *state;
 };
 
 class PovPartsSaver : public Saver {
 public:
+  explicit PovPartsSaver(PovModuleState *state) : state(state) {}
   int save(void *context, _object *root, const char *path) override;
+
+private:
+  PovModuleState *state;
 };
 
 class PovSceneSaverFactory : public SaverFactoryImp {
@@ -28,6 +37,8 @@ public:
   const char *description() override;
   int saver_code() override;
   Saver *create_saver() override;
+
+  PovModuleState *state = nullptr; // handed to every saver it creates
 };
 
 class PovPartsSaverFactory : public SaverFactoryImp {
@@ -38,4 +49,6 @@ public:
   const char *description() override;
   int saver_code() override;
   Saver *create_saver() override;
+
+  PovModuleState *state = nullptr; // handed to every saver it creates
 };

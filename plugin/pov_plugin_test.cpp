@@ -1,8 +1,8 @@
-#include "base/pov_state.h"
 #include "oku/scene_db.h"
 #include "plugin/pov_plugin.h"
 #include "tests/support/failing_new.h"
 #include "tests/support/files.h"
+#include "tests/support/module_state.h"
 #include "vy/mesh.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +22,18 @@ namespace {
 const char *const kSceneSaver = "POV scene file";
 const char *const kPartsSaver = "POV scene and parts files";
 const char *const kPreview = "Photo-realistic (POVRay)";
+
+// A scene holding one triangle mesh object, named "Knob" (no id yet).
+void knob_scene() {
+  scene_reset();
+  _object *knob = scene_add_object(db_get_root(), OBJECT_TYPE_GEOMETRY);
+  knob->name = "Knob";
+  VYobject *mesh = VYobject_create();
+  VYobject_begin_polygon(mesh, ZAL_COLOR{1, 0, 0});
+  for (int i = 0; i < 3; ++i)
+    VYobject_add_corner(mesh, VYobject_add_position(mesh, i == 1, i == 2, 0), -1);
+  scene_add_geometry(knob)->set_mesh(mesh);
+}
 
 template <class Factory> void expect_factory(const char *name) {
   Factory factory;
@@ -46,44 +58,50 @@ TEST(SaverFactories, Answers) {
 using bftest::read_file;
 
 TEST(SaverFactories, SaversWriteWithTheirPartsMode) {
-  scene_reset();
-  char pattern[] = "/tmp/pov_plugin_test_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string path = std::string(pattern) + "/out.pov";
+  knob_scene();
+  bftest::ScratchDir dir("pov_plugin_test");
+  const std::string path = dir.file("out.pov"), include = dir.file("Knob1.inc");
+  TestSession module;
 
   PovPartsSaverFactory parts_factory;
+  parts_factory.state = module.state;
   std::unique_ptr<Saver> parts(parts_factory.create_saver());
   EXPECT_EQ(parts->save(nullptr, nullptr, path.c_str()), 1); // null root: the database root
-  EXPECT_EQ(parts_mode, 1);
+  EXPECT_TRUE(std::filesystem::exists(include));
   std::string first = read_file(path);
   EXPECT_EQ(first.rfind("/* Brightfold generated POV 3.0 scene file */\n", 0), 0u);
+  EXPECT_NE(first.find("#declare oku_Knob1_1 = OKU_OBJECT\n"), std::string::npos);
 
+  // The part names count on in the module state the factories share.
+  std::filesystem::remove(include);
   PovSceneSaverFactory scene_factory;
+  scene_factory.state = module.state;
   std::unique_ptr<Saver> scene(scene_factory.create_saver());
   EXPECT_EQ(scene->save(nullptr, db_get_root(), path.c_str()), 1);
-  EXPECT_EQ(parts_mode, 0);
-  EXPECT_EQ(read_file(path), first);
+  EXPECT_FALSE(std::filesystem::exists(include));
+  std::string second = first;
+  for (size_t at; (at = second.find("oku_Knob1_1")) != std::string::npos;)
+    second.replace(at, 11, "oku_Knob1_2");
+  EXPECT_EQ(read_file(path), second);
 
-  std::string missing = std::string(pattern) + "/missing/out.pov";
+  std::string missing = dir.file("missing/out.pov");
   EXPECT_EQ(scene->save(nullptr, nullptr, missing.c_str()), 0);
-  unlink(path.c_str());
-  rmdir(pattern);
+  // A saver whose factory holds no module state (dll_init never ran) fails.
+  PovSceneSaverFactory stray;
+  std::unique_ptr<Saver> unset(stray.create_saver());
+  EXPECT_EQ(unset->save(nullptr, nullptr, path.c_str()), 0);
+  scene_reset();
 }
 
 // Memory running out at any allocation of a save: the saver answers 0 and
 // throws nothing, and no file (temporary, include or scene) is left.
 TEST(SaverFactories, OutOfMemoryAnywhereFailsTheSaveCleanly) {
-  scene_reset();
-  _object *knob = scene_add_object(db_get_root(), OBJECT_TYPE_GEOMETRY);
-  knob->name = "Knob";
-  VYobject *mesh = VYobject_create();
-  VYobject_begin_polygon(mesh, ZAL_COLOR{1, 0, 0});
-  for (int i = 0; i < 3; ++i)
-    VYobject_add_corner(mesh, VYobject_add_position(mesh, i == 1, i == 2, 0), -1);
-  scene_add_geometry(knob)->set_mesh(mesh);
+  knob_scene();
   bftest::ScratchDir dir("pov_plugin_oom");
   const std::string path = dir.file("out.pov");
+  TestSession module;
   PovPartsSaverFactory factory;
+  factory.state = module.state;
   std::unique_ptr<Saver> saver(factory.create_saver());
   esd_set_sink([](const char *, void *) {}, nullptr);
   const long failures = bftest::sweep_allocation_failures(

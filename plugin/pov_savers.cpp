@@ -14,13 +14,15 @@ const int kSaverCode = 1000;
 
 // Nothing is thrown across the module's boundary: a save that runs out of
 // memory fails, and leaves no temporary file and no Targa file it made.
-int guarded_save(const char *path, _object *root, int mode) {
+int guarded_save(PovModuleState *state, const char *path, _object *root, int mode) {
+  if (!state)
+    return 0;
   try {
-    return pov_save(path, root, mode);
+    return pov_save(state, path, root, mode);
   } catch (const std::bad_alloc &) {
-    pov_files_abandon();
-    pov_parts_clear(0);
-    texture_list_clear(1);
+    pov_files_abandon(&state->files);
+    pov_parts_clear(state, 0);
+    texture_list_clear(state, 1);
     esd_send("POV Save: out of memory.");
   }
   return 0;
@@ -28,20 +30,24 @@ int guarded_save(const char *path, _object *root, int mode) {
 
 } // namespace
 
-int PovSceneSaver::save(void *, _object *root, const char *path) { return guarded_save(path, root, 0); }
+int PovSceneSaver::save(void *, _object *root, const char *path) {
+  return guarded_save(state, path, root, 0);
+}
 
-int PovPartsSaver::save(void *, _object *root, const char *path) { return guarded_save(path, root, 1); }
+int PovPartsSaver::save(void *, _object *root, const char *path) {
+  return guarded_save(state, path, root, 1);
+}
 
 PovSceneSaverFactory::PovSceneSaverFactory() : SaverFactoryImp("pov") {}
 PovSceneSaverFactory::~PovSceneSaverFactory() = default;
 const char *PovSceneSaverFactory::name() { return "POV scene file"; }
 const char *PovSceneSaverFactory::description() { return name(); }
 int PovSceneSaverFactory::saver_code() { return kSaverCode; }
-Saver *PovSceneSaverFactory::create_saver() { return new (std::nothrow) PovSceneSaver; }
+Saver *PovSceneSaverFactory::create_saver() { return new (std::nothrow) PovSceneSaver(state); }
 
 PovPartsSaverFactory::PovPartsSaverFactory() : SaverFactoryImp("pov") {}
 PovPartsSaverFactory::~PovPartsSaverFactory() = default;
 const char *PovPartsSaverFactory::name() { return "POV scene and parts files"; }
 const char *PovPartsSaverFactory::description() { return name(); }
 int PovPartsSaverFactory::saver_code() { return kSaverCode; }
-Saver *PovPartsSaverFactory::create_saver() { return new (std::nothrow) PovPartsSaver; }
+Saver *PovPartsSaverFactory::create_saver() { return new (std::nothrow) PovPartsSaver(state); }

@@ -1,6 +1,7 @@
 // The "Photo-realistic (POVRay)" display surface and its factory.
 #pragma once
 
+#include "base/pov_session.h"
 #include "zalvy.h"
 
 class PovPreviewSurfaceFactory : public VYuniverseDisplaySurfaceFactoryImp {
@@ -13,6 +14,8 @@ public:
                                            const VYsurfaceOptions *options) override;
   VYuniverseDisplaySurface *create_surface(void *context, int width, int height, int depth,
                                            const VYsurfaceOptions *options) override;
+
+  PovModuleState *state = nullptr; // handed to every surface it creates
 };
 
 // Registers the factory when a POV-Ray installation is in the registry;

@@ -21,7 +21,11 @@ VYuniverseDisplaySurface *PovPreviewSurfaceFactory::create_surface(void *context
 VYuniverseDisplaySurface *PovPreviewSurfaceFactory::create_surface(void *context, int width, int height,
                                                                    int depth,
                                                                    const VYsurfaceOptions *options) {
-  return new (std::nothrow) PovPreviewSurface(context, width, height, depth, options);
+  // No module state: dll_init has not run (or failed), and there is nowhere
+  // to keep the surface's parts and textures.
+  if (!state)
+    return nullptr;
+  return new (std::nothrow) PovPreviewSurface(state, context, width, height, depth, options);
 }
 
 // The key's existence is the whole test; "Home" is read at every render.

@@ -1,6 +1,7 @@
 #include "preview/pov_preview.h"
 #include "preview/pov_preview_surface.h"
 #include "preview/preview_test_support.h"
+#include "tests/support/module_state.h"
 #include "win32.h"
 
 #include <memory>
@@ -11,6 +12,7 @@ using pvtest::PreviewFixture;
 
 class FactoryTest : public PreviewFixture {
 protected:
+  FactoryTest() { factory_.state = module.state; }
   // Registers a factory of the test's own and answers the registration's result.
   int register_with_registry() {
     int result = pov_register_preview(&factory_);
@@ -18,6 +20,7 @@ protected:
     universe_display_surface_unregister(&factory_);
     return result;
   }
+  TestSession module;
   PovPreviewSurfaceFactory factory_;
   bool registered_ = false;
 };

@@ -14,23 +14,22 @@ const char *const pov_preview_scene_file = "$$povuds.pov";
 const char *const pov_preview_ini_file = "$$povuds.ini";
 const char *const pov_preview_image_file = "$$povuds.tga";
 
-PovPreviewSurface::PovPreviewSurface(void *context_arg, int width, int height, int depth,
-                                     const VYsurfaceOptions *options)
-    : picture(nullptr), first_draw_pending(1), antialias(options ? options->antialias : 1),
+PovPreviewSurface::PovPreviewSurface(PovModuleState *state_arg, void *context_arg, int width, int height,
+                                     int depth, const VYsurfaceOptions *options)
+    : state(state_arg), picture(nullptr), first_draw_pending(1), antialias(options ? options->antialias : 1),
       no_shadows(options && options->shadows == 0 ? 1 : 0), draw_count(0), scene_changed(0) {
   info = vy_bitmap_info(width, height, depth);
   context = context_arg;
   // A new surface writes every part's include file afresh in its first draw.
-  parts_mode = 1;
-  pov_parts_clear(0);
+  pov_parts_clear(state, 0);
 }
 
 PovPreviewSurface::~PovPreviewSurface() {
   release_bitmap();
   // Only what the preview's own scene writes made goes: an include file or
   // a Targa file of the same name may belong to a scene saved beside them.
-  pov_parts_clear(1);
-  texture_list_clear(1);
+  pov_parts_clear(state, 1);
+  texture_list_clear(state, 1);
 }
 
 int PovPreviewSurface::has_bitmap() { return 1; }
@@ -61,7 +60,7 @@ void PovPreviewSurface::draw() {
   try {
     render_scene();
   } catch (const std::bad_alloc &) {
-    pov_files_abandon();
+    pov_files_abandon(&state->files);
     _unlink(pov_preview_scene_file);
     scene_changed = 1; // the next draw writes every file afresh
     esd_send("POV Preview: out of memory.");
@@ -80,15 +79,16 @@ void PovPreviewSurface::render_scene() {
   options.height = height();
   options.antialias = antialias;
   options.shadows = no_shadows == 0 ? 1 : 0;
+  int parts_mode;
   if (scene_changed) {
     // Any mesh may differ from the one in its include file, and the part's
     // colours with it: the files are made again from the meshes as they are
     // now. Images are converted again only where they changed.
-    pov_parts_clear(1);
-    texture_list_drop_changed();
+    pov_parts_clear(state, 1);
+    texture_list_drop_changed(state);
     parts_mode = kPartsWriteMissing;
     scene_changed = 0;
-  } else if (parts_cache.count() == 0) {
+  } else if (state->parts_cache.count() == 0) {
     // With the parts cache emptied since this surface's last draw (another
     // surface was created or destroyed, or a save ran), the include files
     // its scene needs may be gone: write them afresh, as in a first draw.
@@ -97,7 +97,10 @@ void PovPreviewSurface::render_scene() {
     // A part first met now gets its include file unless one stands there.
     parts_mode = kPartsWriteMissing;
   }
-  pov_write_preview_scene(pov_preview_scene_file, nullptr, &options);
+  PovSession session;
+  pov_session_begin(&session, state, parts_mode);
+  pov_write_preview_scene(session, pov_preview_scene_file, nullptr, &options);
+  pov_session_end(&session);
   first_draw_pending = 0;
   draw_count = draw_count + 1;
 }

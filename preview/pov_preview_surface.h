@@ -2,6 +2,7 @@
 // into "$$povuds.pov"; asking for the bitmap renders it with POV-Ray.
 #pragma once
 
+#include "base/pov_session.h"
 #include "zalvy.h"
 
 // The fixed temporary files of a preview, relative to the current directory.
@@ -11,7 +12,10 @@ extern const char *const pov_preview_image_file; // "$$povuds.tga"
 
 class PovPreviewSurface : public VYuniverseDisplaySurface {
 public:
-  PovPreviewSurface(void *context, int width, int height, int depth, const VYsurfaceOptions *options);
+  // state: the module state the surface's draws keep their parts and
+  // textures in.
+  PovPreviewSurface(PovModuleState *state, void *context, int width, int height, int depth,
+                    const VYsurfaceOptions *options);
   ~PovPreviewSurface() override;
 
   int has_bitmap() override;
@@ -41,6 +45,7 @@ public:
   void *context_value() const { return context; }
 
 private:
+  PovModuleState *state;
   VYbitmap *picture;      // the rendered picture while one is held, else null
   int first_draw_pending; // 1 until the first scene write
   int antialias;          // non-zero: POV-Ray anti-aliases

@@ -6,6 +6,7 @@
 #include "hostlib/vy/mesh.h"
 #include "scene/pov_save.h"
 #include "tests/support/failing_new.h"
+#include "tests/support/module_state.h"
 #include "texture/pov_texture.h"
 
 #include <chrono>
@@ -54,13 +55,11 @@ protected:
     set_registry("", ""); // renders start nothing here
   }
   void TearDown() override {
-    parts_cache.clear(pov_release_part);
-    texture_list_clear(0);
     scene_reset();
     PreviewFixture::TearDown();
   }
   std::unique_ptr<PovPreviewSurface> surface(const VYsurfaceOptions *options = nullptr) {
-    return std::make_unique<PovPreviewSurface>(nullptr, 64, 48, 24, options);
+    return std::make_unique<PovPreviewSurface>(state, nullptr, 64, 48, 24, options);
   }
   bool exists(const std::string &name) const { return fs::exists(work_ / name); }
   std::string scene_text() const { return read_file(work_ / "$$povuds.pov"); }
@@ -76,6 +75,8 @@ protected:
     write_targa(path, 4, 4, 24, [colour](int, int) { return colour; });
     return path.string();
   }
+  TestSession module;
+  PovModuleState *const state = module.state;
 };
 
 // Memory running out at any allocation of a draw: nothing is thrown to the
@@ -140,9 +141,7 @@ TEST_F(SurfaceTest, EachDrawWritesTheSceneWithTheSurfacesSizeAndFlags) {
 TEST_F(SurfaceTest, WritesIncludeFilesInItsFirstDrawOnly) {
   mesh_object("Knob", 5);
   auto s = surface();
-  EXPECT_EQ(parts_mode, 1);
   s->draw();
-  EXPECT_EQ(parts_mode, 0);
   ASSERT_TRUE(exists("Knob5.inc"));
   fs::remove(work_ / "Knob5.inc");
   s->draw(); // reuses the include file of the first draw
@@ -155,7 +154,7 @@ TEST_F(SurfaceTest, WritesIncludeFilesInItsFirstDrawOnly) {
 TEST_F(SurfaceTest, DestructionDeletesOnlyTheFilesThePreviewMade) {
   _object *saved_part = mesh_object("Saved", 7);
   _object *saved_ball = textured_ball(image("saved.tga", {0, 0, 255, 255}));
-  ASSERT_EQ(pov_save("saved.pov", nullptr, 1), 1);
+  ASSERT_EQ(pov_save(state, "saved.pov", nullptr, 1), 1);
   std::vector<std::string> saved_files = work_entries();
   ASSERT_TRUE(exists("Saved7.inc"));
   ASSERT_EQ(targa_files().size(), 1u);
@@ -176,13 +175,13 @@ TEST_F(SurfaceTest, DestructionDeletesOnlyTheFilesThePreviewMade) {
   s.reset();
   fs::remove(work_ / "$$povuds.pov");
   EXPECT_EQ(work_entries(), saved_files);
-  EXPECT_EQ(parts_cache.count(), 0);
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(state->parts_cache.count(), 0);
+  EXPECT_EQ(state->texture_list.count(), 0);
 }
 
 TEST_F(SurfaceTest, AnIncludeFileOfASavedSceneOutlivesTheDrawThatRewroteIt) {
   mesh_object("Saved", 7);
-  ASSERT_EQ(pov_save("saved.pov", nullptr, 1), 1);
+  ASSERT_EQ(pov_save(state, "saved.pov", nullptr, 1), 1);
   auto s = surface();
   s->draw(); // writes Saved7.inc anew
   s.reset();
@@ -194,16 +193,16 @@ TEST_F(SurfaceTest, TwoSurfacesShareTheModulesListsAndKeepTheirScenesWhole) {
   textured_ball(image("own.tga", {255, 0, 0, 255}));
   auto a = surface();
   a->draw();
-  EXPECT_EQ(parts_cache.count(), 1);
-  EXPECT_EQ(texture_list.count(), 1);
+  EXPECT_EQ(state->parts_cache.count(), 1);
+  EXPECT_EQ(state->texture_list.count(), 1);
   auto b = surface(); // creating a surface empties the part records
-  EXPECT_EQ(parts_cache.count(), 0);
-  EXPECT_EQ(texture_list.count(), 1);
+  EXPECT_EQ(state->parts_cache.count(), 0);
+  EXPECT_EQ(state->texture_list.count(), 1);
   b->draw();
-  EXPECT_EQ(parts_cache.count(), 1);
+  EXPECT_EQ(state->parts_cache.count(), 1);
   a.reset(); // destroying either empties both lists for the whole module
-  EXPECT_EQ(parts_cache.count(), 0);
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(state->parts_cache.count(), 0);
+  EXPECT_EQ(state->texture_list.count(), 0);
   EXPECT_FALSE(exists("Knob5.inc"));
   EXPECT_TRUE(targa_files().empty());
   // The surface left behind still gets every file its scene needs.

@@ -3,10 +3,10 @@
 #include "preview/pov_preview_surface.h"
 #include "preview/preview_test_support.h"
 
-#include "base/pov_state.h"
 #include "geometry/pov_parts.h"
 #include "hostlib/oku/scene_db.h"
 #include "hostlib/vy/mesh.h"
+#include "tests/support/module_state.h"
 #include "texture/pov_texture.h"
 #include "win32/spawn_control.h"
 
@@ -24,6 +24,8 @@ struct Centre {
 
 class RealRenderTest : public PreviewFixture {
 protected:
+  TestSession module;
+
   void SetUp() override {
     PreviewFixture::SetUp();
     if (std::string(BF_POVRAY).empty())
@@ -44,8 +46,6 @@ protected:
     light->color = {1, 1, 1};
   }
   void TearDown() override {
-    parts_cache.clear(pov_release_part);
-    texture_list_clear(0);
     scene_reset();
     PreviewFixture::TearDown();
   }
@@ -75,7 +75,7 @@ protected:
   void render(int width, int height) {
     width_ = width;
     height_ = height;
-    auto surface = std::make_unique<PovPreviewSurface>(nullptr, width, height, 24, nullptr);
+    auto surface = std::make_unique<PovPreviewSurface>(module.state, nullptr, width, height, 24, nullptr);
     surface->draw();
     // POV-Ray's messages go to a log, shown when the render failed.
     std::string log = (root_ / "povray.log").string();

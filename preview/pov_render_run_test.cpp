@@ -2,6 +2,7 @@
 #include "preview/preview_test_support.h"
 
 #include "hostlib/oku/scene_db.h"
+#include "tests/support/module_state.h"
 
 #include <memory>
 
@@ -18,9 +19,10 @@ protected:
   }
   std::unique_ptr<PovPreviewSurface> surface(int width, int height, int depth = 24, int antialias = 1) {
     VYsurfaceOptions options{1, antialias};
-    return std::make_unique<PovPreviewSurface>(nullptr, width, height, depth, &options);
+    return std::make_unique<PovPreviewSurface>(module.state, nullptr, width, height, depth, &options);
   }
   std::string home_string() const { return home_.string(); }
+  TestSession module;
 };
 
 TEST_F(RenderRunTest, WritesTheIniFileWithAndWithoutAntialiasing) {

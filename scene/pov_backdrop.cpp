@@ -99,7 +99,7 @@ void write_placement(FILE *file, int depth, const View &v) {
 
 } // namespace
 
-void pov_write_backdrop(FILE *file, int depth, _object *root) {
+void pov_write_backdrop(PovSession &session, FILE *file, int depth, _object *root) {
   const char *name = obj_get_texturename(root);
   if (!name || !*name)
     return;
@@ -110,7 +110,7 @@ void pov_write_backdrop(FILE *file, int depth, _object *root) {
   if (!camera)
     return;
   int usable = 0;
-  TextureRecord *record = texture_acquire(root, &usable);
+  TextureRecord *record = texture_acquire(session, root, &usable);
   if (!record)
     return;
   if (!usable)
@@ -141,5 +141,5 @@ void pov_write_backdrop(FILE *file, int depth, _object *root) {
   pov_printf(file, depth, "}\n");
   if (active == 0)
     pov_printf(file, 0, "*/\n");
-  texture_release(record);
+  texture_release(session.module, record);
 }

@@ -27,8 +27,8 @@ _object *example_scene(ScratchCwd &dir, int width = 640, int height = 480) {
   return camera;
 }
 
-std::string backdrop(_object *root, int depth = 0) {
-  return textest::capture([&](FILE *f) { pov_write_backdrop(f, depth, root); });
+std::string backdrop(ScratchCwd &dir, _object *root, int depth = 0) {
+  return textest::capture([&](FILE *f) { pov_write_backdrop(dir.session, f, depth, root); });
 }
 
 const char *kExample = "object {\n"
@@ -48,16 +48,16 @@ const char *kExample = "object {\n"
 TEST(Backdrop, FittedImageFillsThePictureFourReachesAheadOfTheCamera) {
   ScratchCwd dir;
   example_scene(dir);
-  EXPECT_EQ(backdrop(db_get_root()), kExample);
+  EXPECT_EQ(backdrop(dir, db_get_root()), kExample);
   // The record stays listed for the objects that may share it.
-  EXPECT_EQ(texture_list.count(), 1);
+  EXPECT_EQ(dir.state->texture_list.count(), 1);
 }
 
 TEST(Backdrop, TiledLayout) {
   ScratchCwd dir;
   example_scene(dir, 256, 128);
   db_get_root()->texture.type = 1;
-  EXPECT_EQ(backdrop(db_get_root(), 1),
+  EXPECT_EQ(backdrop(dir, db_get_root(), 1),
             "  object {\n"
             "    plane { <0, 0, 1>, 0 }\n"
             "    texture { pigment { image_map { tga \"oku_studio.tga\" }"
@@ -77,7 +77,7 @@ TEST(Backdrop, ASceneNearTheFloatRangeStaysFinite) {
   _object *camera = example_scene(dir);
   db_get_root()->radius = 3e38f;
   camera->view_angle = 179.99f;
-  const std::string text = backdrop(db_get_root());
+  const std::string text = backdrop(dir, db_get_root());
   EXPECT_EQ(text.find("inf"), std::string::npos) << text;
   EXPECT_EQ(text.find("nan"), std::string::npos) << text;
   EXPECT_NE(text.find("scale <1e+30, 1e+30, 1>\n"), std::string::npos) << text;
@@ -91,7 +91,7 @@ TEST(Backdrop, FittedShifts) {
   _object *root = db_get_root();
   root->texture.method = -1;
   root->texture.quality = 1;
-  std::string text = backdrop(root);
+  std::string text = backdrop(dir, root);
   EXPECT_NE(text.find("#if ((IMAGE_WIDTH / IMAGE_HEIGHT) < 1)\n"
                       "    translate <(1 - IMAGE_WIDTH / IMAGE_HEIGHT / 1) / 2, 0, 0> scale <96, 96, 1>\n"
                       "#else\n"
@@ -101,7 +101,7 @@ TEST(Backdrop, FittedShifts) {
       << text;
   root->texture.method = 1;
   root->texture.quality = -1;
-  text = backdrop(root);
+  text = backdrop(dir, root);
   EXPECT_NE(text.find("    translate <(IMAGE_WIDTH / IMAGE_HEIGHT / 1 - 1) / 2, 0, 0> scale <96, 96, 1>\n"),
             std::string::npos)
       << text;
@@ -114,10 +114,11 @@ TEST(Backdrop, CameraRotationsInOrderZYX) {
   ScratchCwd dir;
   _object *camera = example_scene(dir);
   camera->rotation = {0, 0, 30};
-  EXPECT_NE(backdrop(db_get_root()).find("  rotate <180, 0, 0> rotate <0, 0, 30> translate <0, 0, 38>\n"),
-            std::string::npos);
+  EXPECT_NE(
+      backdrop(dir, db_get_root()).find("  rotate <180, 0, 0> rotate <0, 0, 30> translate <0, 0, 38>\n"),
+      std::string::npos);
   camera->rotation = {10, 20, 0};
-  std::string text = backdrop(db_get_root());
+  std::string text = backdrop(dir, db_get_root());
   EXPECT_NE(text.find("  rotate <180, 0, 0> rotate <0, 20, 0> rotate <10, 0, 0> translate <"),
             std::string::npos)
       << text;
@@ -127,7 +128,7 @@ TEST(Backdrop, InactiveTextureIsCommentedOut) {
   ScratchCwd dir;
   example_scene(dir);
   db_get_root()->texture.active = 0;
-  EXPECT_EQ(backdrop(db_get_root()), std::string("/*\n") + kExample + "*/\n");
+  EXPECT_EQ(backdrop(dir, db_get_root()), std::string("/*\n") + kExample + "*/\n");
 }
 
 // A failed conversion leaves the record at 1 x 1: the commented-out numbers
@@ -136,37 +137,37 @@ TEST(Backdrop, FailedConversionIsCommentedOut) {
   ScratchCwd dir;
   example_scene(dir);
   std::filesystem::remove(dir.file("oku_studio.tga"));
-  std::string text = backdrop(db_get_root());
+  std::string text = backdrop(dir, db_get_root());
   EXPECT_EQ(text.substr(0, 3), "/*\n");
   EXPECT_EQ(text.substr(text.size() - 3), "*/\n");
   EXPECT_NE(text.find("#if ((IMAGE_WIDTH / IMAGE_HEIGHT) < 1)\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("inf"), std::string::npos);
   EXPECT_EQ(text.find("nan"), std::string::npos);
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(dir.state->texture_list.count(), 0);
 }
 
 TEST(Backdrop, NothingWithoutTextureOrCamera) {
   ScratchCwd dir;
   _object *root = db_get_root();
-  EXPECT_EQ(backdrop(root), "");
+  EXPECT_EQ(backdrop(dir, root), "");
   root->has_texture = true;
-  EXPECT_EQ(backdrop(root), ""); // empty name
+  EXPECT_EQ(backdrop(dir, root), ""); // empty name
   // A textured root in a scene without a camera: nowhere to put the plane.
   root->texture.image = "/images/studio.png";
   textest::write_targa_header(dir.file("oku_studio.tga"), 640, 480);
-  EXPECT_EQ(backdrop(root), "");
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(backdrop(dir, root), "");
+  EXPECT_EQ(dir.state->texture_list.count(), 0);
 }
 
 // Through the save: the plane follows the background line of the frame.
 TEST(Backdrop, SavedRightAfterTheBackground) {
   ScratchCwd dir;
   example_scene(dir);
-  ASSERT_EQ(pov_save(dir.file("scene.pov").c_str(), nullptr, 0), 1);
+  ASSERT_EQ(pov_save(dir.state, dir.file("scene.pov").c_str(), nullptr, 0), 1);
   const std::string text = read_file(dir.file("scene.pov"));
   EXPECT_NE(text.find(std::string("background { color BACKGROUND_COLOR }\n") + kExample), std::string::npos)
       << text;
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(dir.state->texture_list.count(), 0);
 }
 
 } // namespace

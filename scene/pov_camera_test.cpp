@@ -9,11 +9,7 @@ namespace {
 
 class CameraTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    scene_reset();
-    indent_depth = 0;
-    inherited_opacity = 1;
-  }
+  void SetUp() override { scene_reset(); }
 
   std::string text(_object *node, int depth = 1) {
     return capture_text([&](FILE *f) { pov_write_camera(f, depth, node); });

@@ -4,7 +4,7 @@
 #include "scene/pov_backdrop.h"
 #include "scene/pov_writers.h"
 
-void pov_write_frame(FILE *file, int depth, _object *root, const SceneOptions *options) {
+void pov_write_frame(PovSession &session, FILE *file, int depth, _object *root, const SceneOptions *options) {
   static const SceneOptions save_options = {640, 480, 1, 1};
   if (!options)
     options = &save_options;
@@ -31,5 +31,5 @@ void pov_write_frame(FILE *file, int depth, _object *root, const SceneOptions *o
   pov_printf(file, depth, "\n");
   pov_printf(file, depth, "global_settings { ambient_light AMBIENT_COLOR }\n");
   pov_printf(file, depth, "background { color BACKGROUND_COLOR }\n");
-  pov_write_backdrop(file, depth, root);
+  pov_write_backdrop(session, file, depth, root);
 }

@@ -6,16 +6,13 @@ namespace {
 
 class FrameTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    scene_reset();
-    indent_depth = 0;
-    inherited_opacity = 1;
-  }
+  void SetUp() override { scene_reset(); }
+  TestSession module;
 };
 
 TEST_F(FrameTest, DefaultSceneIsTheFrameAlone) {
-  EXPECT_EQ(walk_text(db_get_root()), default_frame());
-  EXPECT_EQ(indent_depth, 0);
+  EXPECT_EQ(walk_text(module.session, db_get_root()), default_frame());
+  EXPECT_EQ(module.session.indent_depth, 0);
 }
 
 TEST_F(FrameTest, RootWithoutColourTakesTheEnvironment) {
@@ -62,8 +59,8 @@ TEST_F(FrameTest, WalkFromAnotherNodeWritesNoFrame) {
 }
 
 TEST_F(FrameTest, NullNodeWritesNothing) {
-  EXPECT_EQ(walk_text(nullptr), "");
-  EXPECT_EQ(indent_depth, 0);
+  EXPECT_EQ(walk_text(module.session, nullptr), "");
+  EXPECT_EQ(module.session.indent_depth, 0);
 }
 
 } // namespace

@@ -9,11 +9,7 @@ namespace {
 
 class LightTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    scene_reset();
-    indent_depth = 0;
-    inherited_opacity = 1;
-  }
+  void SetUp() override { scene_reset(); }
 
   _object *light(int kind, ZAL_QUAT orientation = ZAL_QUAT{0, 0, 0, 1}) {
     _object *node = add_node(nullptr, OBJECT_TYPE_LIGHT, "Light");

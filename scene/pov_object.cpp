@@ -37,8 +37,8 @@ void pov_write_transforms(FILE *file, int depth, const PovObjectValues *values) 
     pov_print_vect3(file, depth, "translate", p);
 }
 
-void pov_write_object_statement(FILE *file, int depth, _object *node, const char *name, PartRecord *record,
-                                int index, int count, const PovObjectValues *values) {
+void pov_write_object_statement(PovSession &session, FILE *file, int depth, _object *node, const char *name,
+                                PartRecord *record, int index, int count, const PovObjectValues *values) {
   pov_printf(file, depth, "object { // %s%s\n", count == 1 ? "" : "part of ", name);
   if (count == 1) {
     pov_write_shape(file, depth + 1, node, record);
@@ -49,7 +49,7 @@ void pov_write_object_statement(FILE *file, int depth, _object *node, const char
   }
   ZAL_COLOR colour = pov_statement_colour(values->colour, record, index);
   pov_write_pigment(file, depth + 1, colour, values->opacity);
-  int own_finish = write_texture_statements(file, depth + 1, node, colour, values->opacity);
+  int own_finish = write_texture_statements(session, file, depth + 1, node, colour, values->opacity);
   pov_write_transforms(file, depth + 1, values);
   if (!own_finish)
     pov_write_finish(file, depth + 1, node, colour, values->specular, values->opacity);
@@ -63,9 +63,9 @@ int pov_statement_count(const ZAL_COLOR &own, PartRecord *record) {
   return record->colours ? record->colours->count() : 0;
 }
 
-void pov_write_object_body(FILE *file, int depth, _object *node, PartRecord *record) {
+void pov_write_object_body(PovSession &session, FILE *file, int depth, _object *node, PartRecord *record) {
   PovObjectValues values;
-  values.opacity = obj_get_transparency(node) * inherited_opacity;
+  values.opacity = obj_get_transparency(node) * session.inherited_opacity;
   // An object without a shape (no geometry entry, no part) is written like
   // a hidden one: POV-Ray would refuse the whole scene over its statement.
   bool hidden = obj_get_vis(node) != 1 || values.opacity == 0 || !pov_has_shape(node, record);
@@ -82,17 +82,17 @@ void pov_write_object_body(FILE *file, int depth, _object *node, PartRecord *rec
   zal_narrow(narrowed, host_name ? host_name : "");
   pov_comment_name(name, narrowed);
   for (int i = 0; i < count; ++i)
-    pov_write_object_statement(file, depth, node, name, record, i, count, &values);
+    pov_write_object_statement(session, file, depth, node, name, record, i, count, &values);
 
   if (hidden)
     fputs("*/\n", file);
 }
 
-void pov_write_geometry_object(FILE *file, int depth, _object *node) {
+void pov_write_geometry_object(PovSession &session, FILE *file, int depth, _object *node) {
   if (obj_get_active(node) != 1)
     return;
   // The part's include and declaration lines come first, outside any
   // comment, so that later objects of the same part can refer to it.
-  PartRecord *record = pov_declare_part(file, depth, node);
-  pov_write_object_body(file, depth, node, record);
+  PartRecord *record = pov_declare_part(session, file, depth, node);
+  pov_write_object_body(session, file, depth, node, record);
 }

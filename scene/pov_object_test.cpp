@@ -9,11 +9,10 @@ namespace {
 
 class ObjectTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    scene_reset();
-    indent_depth = 0;
-    inherited_opacity = 1;
-  }
+  void SetUp() override { scene_reset(); }
+
+  TestSession module;
+  PovSession &session = module.session;
 
   // An object under the root whose geometry is an empty mesh with a pivot.
   _object *object_with_pivot(const char *name, float px, float py, float pz) {
@@ -43,7 +42,7 @@ TEST_F(ObjectTest, PartObjectWritesItsIdentifierPigmentTransformsAndFinish) {
   // The body line is the shape writer's: the identifier alone.
   std::string shape = capture_text([&](FILE *f) { pov_write_shape(f, 2, bracket, &record); });
   EXPECT_EQ(shape, "    oku_Bracket_3\n");
-  std::string text = capture_text([&](FILE *f) { pov_write_object_body(f, 1, bracket, &record); });
+  std::string text = capture_text([&](FILE *f) { pov_write_object_body(session, f, 1, bracket, &record); });
   EXPECT_EQ(text, "  object { // Bracket\n" + shape +
                       "    pigment {color rgbt <1, 0, 0, 0>}\n"
                       "    translate <-0.5, -0, -0>\n"
@@ -64,7 +63,7 @@ TEST_F(ObjectTest, MultiColourPartGivesOneStatementPerColour) {
   colours.add(&c2);
   char name[] = "oku_Knob1_7";
   PartRecord record{name, &colours, 1, 0, nullptr};
-  std::string text = capture_text([&](FILE *f) { pov_write_object_body(f, 1, node, &record); });
+  std::string text = capture_text([&](FILE *f) { pov_write_object_body(session, f, 1, node, &record); });
   std::string expected;
   const char *rgb[] = {"1, 0, 0", "0, 1, 0", "0, 0, 1"};
   for (int i = 0; i < 3; ++i)
@@ -76,7 +75,7 @@ TEST_F(ObjectTest, MultiColourPartGivesOneStatementPerColour) {
 
   // An object colour of its own wins: one statement, that colour.
   node->color = ZAL_COLOR{0.5f, 0.5f, 0.5f};
-  text = capture_text([&](FILE *f) { pov_write_object_body(f, 1, node, &record); });
+  text = capture_text([&](FILE *f) { pov_write_object_body(session, f, 1, node, &record); });
   EXPECT_EQ(text.find("part of"), std::string::npos);
   EXPECT_NE(text.find("pigment {color rgbt <0.5, 0.5, 0.5, 0>}"), std::string::npos);
   EXPECT_EQ(pov_statement_count(node->color, &record), 1);
@@ -85,9 +84,9 @@ TEST_F(ObjectTest, MultiColourPartGivesOneStatementPerColour) {
   LIST none;
   PartRecord empty{name, &none, 1, 0, nullptr};
   node->color = ZAL_COLOR{-1, 0, 0};
-  EXPECT_EQ(capture_text([&](FILE *f) { pov_write_object_body(f, 1, node, &empty); }), "");
+  EXPECT_EQ(capture_text([&](FILE *f) { pov_write_object_body(session, f, 1, node, &empty); }), "");
   node->visible = 0;
-  EXPECT_EQ(capture_text([&](FILE *f) { pov_write_object_body(f, 1, node, &empty); }), "/*\n*/\n");
+  EXPECT_EQ(capture_text([&](FILE *f) { pov_write_object_body(session, f, 1, node, &empty); }), "/*\n*/\n");
 }
 
 TEST_F(ObjectTest, StatementColourChoice) {
@@ -209,14 +208,14 @@ TEST_F(ObjectTest, GroupOpacityMultipliesDownTheTree) {
   half->opacity = 0.5f;
   add_node(outer, OBJECT_TYPE_GEOMETRY, "Sibling");
   add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Outside");
-  std::string text = walk_text(db_get_root());
+  std::string text = walk_text(session, db_get_root());
   EXPECT_EQ(transmission_of(text, "Deep"), "0.75");
   EXPECT_EQ(transmission_of(text, "HalfOwn"), "0.875");
   EXPECT_EQ(transmission_of(text, "Sibling"), "0.5");
   EXPECT_EQ(transmission_of(text, "Outside"), "0");
   EXPECT_NE(text.find("phong 0.25 phong_size"), std::string::npos);
-  EXPECT_EQ(inherited_opacity, 1);
-  EXPECT_EQ(indent_depth, 0);
+  EXPECT_EQ(session.inherited_opacity, 1);
+  EXPECT_EQ(session.indent_depth, 0);
 }
 
 TEST_F(ObjectTest, OwnOpacityDoesNotReachChildren) {
@@ -348,8 +347,8 @@ TEST_F(ObjectTest, ObjectWithoutShapeIsCommentedOut) {
       scene_add_geometry(node)->set_mesh(VYobject_create());
     if (c.params)
       scene_set_params(node, GeomParams{3, 0, 0, 0, 0, 1, 0, 0});
-    std::string text =
-        capture_text([&](FILE *f) { pov_write_object_body(f, 0, node, c.part ? &record : nullptr); });
+    std::string text = capture_text(
+        [&](FILE *f) { pov_write_object_body(session, f, 0, node, c.part ? &record : nullptr); });
     EXPECT_EQ(text.rfind("/*\nobject { // ", 0) == 0, c.commented) << c.name << "\n" << text;
     EXPECT_EQ(text.size() > 3 && text.substr(text.size() - 3) == "*/\n", c.commented) << c.name;
   }

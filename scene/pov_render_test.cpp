@@ -15,12 +15,12 @@ class RenderTest : public ::testing::Test {
 protected:
   void SetUp() override {
     scene_reset();
-    indent_depth = 0;
     char pattern[] = "/tmp/pov_scene_render_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
   }
   void TearDown() override { ASSERT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0); }
+  TestSession module;
 
   _object *sphere(const char *name, ZAL_COLOR colour, ZAL_VECT3 at, float radius) {
     _object *node = add_node(nullptr, OBJECT_TYPE_GEOMETRY, name);
@@ -40,7 +40,7 @@ protected:
   // Saves and renders at 64 x 48; answers the picture, null when POV-Ray failed.
   std::unique_ptr<VYbitmap> save_and_render(std::string &messages) {
     std::string scene = dir + "/scene.pov";
-    if (pov_save(scene.c_str(), nullptr, 1) != 1)
+    if (pov_save(module.state, scene.c_str(), nullptr, 1) != 1)
       return nullptr;
     std::string command = "cd '" + dir +
                           "' && '" BF_POVRAY "' +Iscene.pov +Oscene.tga +FT +W64 +H48 -D +MV3.0 -GA" +

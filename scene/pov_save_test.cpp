@@ -13,7 +13,6 @@ class SaveTest : public ::testing::Test {
 protected:
   void SetUp() override {
     scene_reset();
-    indent_depth = 0;
     char pattern[] = "/tmp/pov_save_test_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
@@ -24,6 +23,8 @@ protected:
   }
 
   std::string dir;
+  TestSession module;
+  PovModuleState *const state = module.state;
 };
 
 // A ball without a shape, written inside a comment.
@@ -39,32 +40,29 @@ TEST_F(SaveTest, WritesTheSceneAndLeavesTheStateEmpty) {
   add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Ball")->color = ZAL_COLOR{0, 0, 1};
   std::string path = dir + "/scene.pov";
   MessageLog log;
-  inherited_opacity = 0.25f; // left over from anything earlier
-  EXPECT_EQ(pov_save(path.c_str(), db_get_root(), 1), 1);
+  EXPECT_EQ(pov_save(state, path.c_str(), db_get_root(), 1), 1);
   EXPECT_EQ(read_file(path), default_frame() + kBall);
   EXPECT_TRUE(log.messages.empty());
-  EXPECT_EQ(parts_mode, 1);
-  EXPECT_EQ(parts_cache.count(), 0);
-  EXPECT_EQ(texture_list.count(), 0);
-  EXPECT_EQ(indent_depth, 0);
-  EXPECT_EQ(scene_file, nullptr);
+  EXPECT_EQ(state->parts_cache.count(), 0);
+  EXPECT_EQ(state->texture_list.count(), 0);
+  EXPECT_TRUE(state->files.staged.empty());
+  EXPECT_EQ(state->files.staging, 0);
 
   // A null root means the database root; mode 0 writes the same text.
   std::string second = dir + "/second.pov";
-  EXPECT_EQ(pov_save(second.c_str(), nullptr, 0), 1);
-  EXPECT_EQ(parts_mode, 0);
+  EXPECT_EQ(pov_save(state, second.c_str(), nullptr, 0), 1);
   EXPECT_EQ(read_file(second), read_file(path));
 }
 
 TEST_F(SaveTest, UnopenablePathAnswersZeroWithOneMessage) {
-  parts_cache.add("left/over.inc", nullptr); // released like any record
+  state->parts_cache.add("left/over.inc", nullptr); // released like any record
   MessageLog log;
   std::string path = dir + "/no/such/dir/scene.pov";
-  EXPECT_EQ(pov_save(path.c_str(), nullptr, 1), 0);
+  EXPECT_EQ(pov_save(state, path.c_str(), nullptr, 1), 0);
   ASSERT_EQ(log.messages.size(), 1u);
   EXPECT_EQ(log.messages[0], "POV Save: Cannot open file for writing.");
-  EXPECT_EQ(parts_cache.count(), 0);
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(state->parts_cache.count(), 0);
+  EXPECT_EQ(state->texture_list.count(), 0);
   EXPECT_EQ(access(path.c_str(), F_OK), -1);
 }
 
@@ -73,57 +71,55 @@ TEST_F(SaveTest, FullDiskAnswersZeroWithTheWriteError) {
   for (int i = 0; i < 500; ++i)
     add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Ball");
   MessageLog log;
-  EXPECT_EQ(pov_save("/dev/full", nullptr, 0), 0);
+  EXPECT_EQ(pov_save(state, "/dev/full", nullptr, 0), 0);
   ASSERT_EQ(log.messages.size(), 1u);
   EXPECT_EQ(log.messages[0], "POV Save: Error writing file.");
-  EXPECT_EQ(parts_cache.count(), 0);
-  EXPECT_EQ(scene_file, nullptr);
+  EXPECT_EQ(state->parts_cache.count(), 0);
 
   // Also when the whole scene fits the stream's buffer: the close finds it.
   scene_reset();
   log.messages.clear();
-  EXPECT_EQ(pov_save("/dev/full", nullptr, 1), 0);
+  EXPECT_EQ(pov_save(state, "/dev/full", nullptr, 1), 0);
   EXPECT_EQ(log.messages, std::vector<std::string>{"POV Save: Error writing file."});
 }
 
 TEST_F(SaveTest, SavedSceneIgnoresThePreviewOptions) {
   std::string path = dir + "/saved.pov";
-  ASSERT_EQ(pov_save(path.c_str(), nullptr, 0), 1);
+  ASSERT_EQ(pov_save(state, path.c_str(), nullptr, 0), 1);
   std::string text = read_file(path);
   EXPECT_NE(text.find("#declare IMAGE_WIDTH = 640\n#declare IMAGE_HEIGHT = 480\n#declare NO_SHADOWS = 0\n"),
             std::string::npos);
 }
 
-TEST_F(SaveTest, PreviewWriteUsesItsOptionsAndResetsTheModes) {
+TEST_F(SaveTest, PreviewWriteUsesItsOptionsAndKeepsTheParts) {
   add_node(nullptr, OBJECT_TYPE_GEOMETRY, "Ball")->color = ZAL_COLOR{0, 0, 1};
   // A record cached by an earlier preview write is declared again.
   char name[] = "oku_Cached_1";
   LIST colours;
   PartRecord record{name, &colours, 1, 1, nullptr};
-  parts_cache.add("Cached.inc", &record);
-  parts_mode = 1;
+  state->parts_cache.add("Cached.inc", &record);
+  PovSession &session = module.session;
+  session.parts_mode = 1;
 
   std::string path = dir + "/$$povuds.pov";
   SceneOptions options{320, 200, 0, 0};
-  EXPECT_EQ(pov_write_preview_scene(path.c_str(), nullptr, &options), 1);
+  EXPECT_EQ(pov_write_preview_scene(session, path.c_str(), nullptr, &options), 1);
   EXPECT_EQ(read_file(path), default_frame("0, 0, 0", "0.2", 320, 200, 1) + kBall);
   EXPECT_EQ(record.written, 0);
-  EXPECT_EQ(parts_mode, 0);
-  EXPECT_EQ(parts_cache.count(), 1); // the preview keeps its parts
-  parts_cache.clear(nullptr);
+  EXPECT_EQ(state->parts_cache.count(), 1); // the preview keeps its parts
+  EXPECT_EQ(session.scene_file, nullptr);
+  EXPECT_EQ(session.indent_depth, 0);
+  state->parts_cache.clear(nullptr);
 
   MessageLog log;
-  parts_mode = 1;
   std::string bad = dir + "/missing/$$povuds.pov";
-  EXPECT_EQ(pov_write_preview_scene(bad.c_str(), nullptr, &options), 0);
+  EXPECT_EQ(pov_write_preview_scene(session, bad.c_str(), nullptr, &options), 0);
   EXPECT_EQ(log.messages, std::vector<std::string>{"POV Save: Cannot open file for writing."});
-  EXPECT_EQ(parts_mode, 0);
 
   log.messages.clear();
-  parts_mode = 1;
-  EXPECT_EQ(pov_write_preview_scene("/dev/full", nullptr, &options), 0);
+  EXPECT_EQ(pov_write_preview_scene(session, "/dev/full", nullptr, &options), 0);
   EXPECT_EQ(log.messages, std::vector<std::string>{"POV Save: Error writing file."});
-  EXPECT_EQ(parts_mode, 0);
+  EXPECT_TRUE(state->files.staged.empty());
 }
 
 } // namespace
@@ -144,8 +140,8 @@ TEST_F(SaveTest, MultiColourPartSavedWithItsIncludeFile) {
   }
   scene_add_geometry(knob)->set_mesh(mesh);
   std::string path = dir + "/scene.pov";
-  int number = next_part_number;
-  ASSERT_EQ(pov_save(path.c_str(), nullptr, 1), 1);
+  int number = state->next_part_number;
+  ASSERT_EQ(pov_save(state, path.c_str(), nullptr, 1), 1);
   std::string id = "oku_Knob4_" + std::to_string(number);
   std::string expected = default_frame() + "  #include \"Knob4.inc\"\n" + "  #declare " + id +
                          " = OKU_OBJECT\n" + "  #declare " + id + "_0 = OKU_MESH_0\n" + "  #declare " + id +

@@ -1,9 +1,10 @@
 // The scene writer's statement writers, called by the tree walk. Each
-// writes at the depth it is given; none changes the module state.
+// writes at the depth it is given; those that take the session meet parts
+// and textures through it.
 #pragma once
 
 #include "base/pov_finish.h"
-#include "base/pov_state.h"
+#include "base/pov_session.h"
 #include "geometry/pov_parts.h"
 
 #include <cstdio>
@@ -21,21 +22,21 @@ struct PovObjectValues {
 };
 
 // The header comments, declarations, background and backdrop of the file.
-void pov_write_frame(FILE *file, int depth, _object *root, const SceneOptions *options);
+void pov_write_frame(PovSession &session, FILE *file, int depth, _object *root, const SceneOptions *options);
 
 // A geometry object: part lines, then one object statement per colour.
-void pov_write_geometry_object(FILE *file, int depth, _object *node);
+void pov_write_geometry_object(PovSession &session, FILE *file, int depth, _object *node);
 // Everything after the part lines: the comment markers of a hidden object
 // and its object statements, with `record` as the part (or null).
-void pov_write_object_body(FILE *file, int depth, _object *node, PartRecord *record);
+void pov_write_object_body(PovSession &session, FILE *file, int depth, _object *node, PartRecord *record);
 // 1, or one statement per mesh colour of a part when the object has no
 // colour of its own.
 int pov_statement_count(const ZAL_COLOR &own, PartRecord *record);
 void pov_read_object_values(_object *node, PovObjectValues *values);
 // Object statement `index` of `count`: comment line, body, pigment, texture,
 // transforms, finish and shadow guard. `name` is the comment-safe name.
-void pov_write_object_statement(FILE *file, int depth, _object *node, const char *name, PartRecord *record,
-                                int index, int count, const PovObjectValues *values);
+void pov_write_object_statement(PovSession &session, FILE *file, int depth, _object *node, const char *name,
+                                PartRecord *record, int index, int count, const PovObjectValues *values);
 void pov_write_transforms(FILE *file, int depth, const PovObjectValues *values);
 
 // Colour of object statement `index`: own colour, else the part's mesh

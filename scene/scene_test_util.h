@@ -5,6 +5,7 @@
 #include "oku/scene_db.h"
 #include "scene/pov_save.h"
 #include "tests/support/files.h"
+#include "tests/support/module_state.h"
 
 #include <clocale>
 #include <cstdio>
@@ -26,9 +27,14 @@ template <class Write> std::string capture_text(Write write) {
   return text;
 }
 
-// The text a walk from node writes, with the save's options by default.
+// The text a walk from node writes in session (by default a fresh one), with
+// the save's options by default.
+inline std::string walk_text(PovSession &session, _object *node, SceneOptions options = {640, 480, 1, 1}) {
+  return capture_text([&](FILE *f) { pov_write_node(session, f, node, &options); });
+}
 inline std::string walk_text(_object *node, SceneOptions options = {640, 480, 1, 1}) {
-  return capture_text([&](FILE *f) { pov_write_node(f, node, &options); });
+  TestSession module;
+  return walk_text(module.session, node, options);
 }
 
 using bftest::read_file;

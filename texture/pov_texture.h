@@ -1,6 +1,7 @@
 // Texture records, derived Targa names, conversion and texture statements.
 #pragma once
 
+#include "base/pov_session.h"
 #include "zaloku.h"
 
 #include <cstdio>
@@ -21,24 +22,26 @@ struct TextureRecord {
   int converted;         // 1 when this module made the Targa file (the preview deletes only those)
   long long image_stamp; // the image file's size and time when the record was listed
 
-  TextureRecord *fill(_object *object);
+  // inherited_opacity: the factor of the groups around the object.
+  TextureRecord *fill(_object *object, float inherited_opacity = 1.0f);
   void derive_file_name();
   int compare(TextureRecord *other);
   // From the Targa file at path (the derived name when null).
   void read_targa_size(const char *path = nullptr);
-  int ensure_file();
-  int convert_to_targa();
+  int ensure_file(PovSession &session);
+  int convert_to_targa(PovSession &session);
 };
 
 // Find-or-create: answers the record to use; *usable is 0 when its Targa file
 // could not be made (the caller then writes its statements commented out).
-TextureRecord *texture_acquire(_object *object, int *usable);
-void texture_release(TextureRecord *record);
-void texture_list_clear(int delete_files);
+TextureRecord *texture_acquire(PovSession &session, _object *object, int *usable);
+void texture_release(PovModuleState *state, TextureRecord *record);
+void texture_list_clear(PovModuleState *state, int delete_files);
 // Drops the listed records whose image file changed since they were listed
 // (deleting the Targa files this module made for them) and those whose Targa
 // file is gone, so that the next scene write converts them again.
-void texture_list_drop_changed();
+void texture_list_drop_changed(PovModuleState *state);
 
 // Answers 1 when it wrote the texture's own finish.
-int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_COLOR &colour, float opacity);
+int write_texture_statements(PovSession &session, FILE *file, int depth, _object *object,
+                             const ZAL_COLOR &colour, float opacity);

@@ -263,7 +263,7 @@ void fill_repetitions(const TextureLayout &l, VYbitmap *output) {
 // and staged: it goes into place with the scene file that refers to it,
 // replacing whatever stands at its name (a symbolic link is not followed),
 // and a scene write that fails leaves the earlier file there.
-int write_targa(TextureRecord *record, const TextureLayout &l, const VYbitmap *output) {
+int write_targa(PovSession &session, TextureRecord *record, const TextureLayout &l, const VYbitmap *output) {
   VYimageWriterFactory *factory = still_writer_get_factory("Truevision Targa");
   if (!factory)
     return 0;
@@ -272,7 +272,7 @@ int write_targa(TextureRecord *record, const TextureLayout &l, const VYbitmap *o
     return 0;
   PovFileOut file;
   if (!pov_file_open_derived(&file, record->file_name) || !pov_file_close(&file) || !file.temp) {
-    pov_file_report(record->file_name, std::strerror(errno ? errno : EIO));
+    pov_file_report(&session.check, record->file_name, std::strerror(errno ? errno : EIO));
     pov_file_discard(&file);
     return 0;
   }
@@ -284,12 +284,12 @@ int write_targa(TextureRecord *record, const TextureLayout &l, const VYbitmap *o
   // A texture that cannot be written fails the scene write: the scene
   // that refers to it is not put in place.
   if (!wrote || !closed) {
-    pov_file_report(record->file_name, "error writing the file");
+    pov_file_report(&session.check, record->file_name, "error writing the file");
     pov_file_discard(&file);
     return 0;
   }
-  if (!pov_file_stage(&file, nullptr)) {
-    pov_file_report(record->file_name, std::strerror(errno ? errno : EIO));
+  if (!pov_file_stage(&session.module->files, &file, nullptr)) {
+    pov_file_report(&session.check, record->file_name, std::strerror(errno ? errno : EIO));
     return 0;
   }
   return 1;
@@ -355,7 +355,7 @@ void texture_fill(const VYbitmap *source, const TextureLayout &l, VYbitmap *outp
   fill_repetitions(l, output);
 }
 
-int TextureRecord::convert_to_targa() {
+int TextureRecord::convert_to_targa(PovSession &session) {
   if (!texture_name)
     return 0;
   VYbitmap *source = image_promote_to_32(image_reader_invoke(texture_name));
@@ -371,7 +371,7 @@ int TextureRecord::convert_to_targa() {
           new (std::nothrow) VYbitmap(layout.out_width, layout.out_height, layout.depth, nullptr);
       if (output && output->data() && output->width() == layout.out_width) {
         texture_fill(source, layout, output);
-        result = write_targa(this, layout, output);
+        result = write_targa(session, this, layout, output);
       }
       delete output;
     }

@@ -1,9 +1,5 @@
 // Conversion of real images into Targa files: copies, mirroring, tiling with
 // reduction and cropping, alpha, and the faults that must leave no file.
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-
 #include "texture/texture_test_util.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +7,6 @@
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>
-
-namespace textest {
-
-bool write_png(const std::string &path, int width, int height, const std::vector<unsigned char> &rgba) {
-  return stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4) != 0;
-}
-
-} // namespace textest
 
 namespace {
 
@@ -40,11 +28,11 @@ Converted convert(ScratchCwd &dir, const std::string &name, int width, int heigh
   _object *o = textest::textured(nullptr, dir.file(name));
   setup(o);
   Converted c;
-  TextureRecord *r = texture_acquire(o, &c.usable);
+  TextureRecord *r = texture_acquire(dir.session, o, &c.usable);
   c.file_name = r->file_name ? r->file_name : "";
   c.width = r->width;
   c.height = r->height;
-  texture_release(r);
+  texture_release(dir.state, r);
   if (c.usable)
     c.image = textest::read_image(dir.file(c.file_name));
   return c;
@@ -96,12 +84,12 @@ TEST(TextureConvert, SceneRootIsCopiedWhateverItsMethod) {
   root->texture.method = 2;
   root->texture.scale = {3, 3};
   int usable = 0;
-  TextureRecord *r = texture_acquire(root, &usable);
+  TextureRecord *r = texture_acquire(dir.session, root, &usable);
   ASSERT_EQ(usable, 1);
   Image image = textest::read_image(dir.file("oku_sky.tga"));
   EXPECT_EQ(image.width, 6);
   EXPECT_EQ(image.height, 4);
-  texture_release(r);
+  texture_release(dir.state, r);
 }
 
 TEST(TextureConvert, CylindricalScaleOneWrapsHalves) {
@@ -219,8 +207,8 @@ TEST(TextureConvert, AlphaFromOpacity) {
   EXPECT_EQ(half.image.depth, 32);
   Converted clear = convert(dir, "a.png", 3, 2, [](_object *o) { o->opacity = 0; });
   EXPECT_EQ(clear.file_name, "oku_a.png_00.tga");
-  Converted group = convert(dir, "g.png", 3, 2, [](_object *) { inherited_opacity = 0.5f; });
-  inherited_opacity = 1;
+  Converted group = convert(dir, "g.png", 3, 2, [&](_object *) { dir.session.inherited_opacity = 0.5f; });
+  dir.session.inherited_opacity = 1;
   EXPECT_EQ(group.file_name, "oku_g.png_50.tga");
   for (int y = 0; y < 2; y++)
     for (int x = 0; x < 3; x++) {
@@ -272,11 +260,11 @@ TEST(TextureConvert, UnreadableImageLeavesNothing) {
   ScratchCwd dir;
   std::ofstream(dir.file("bad.png")) << "not an image";
   int usable = 1;
-  TextureRecord *r = texture_acquire(textest::textured(nullptr, dir.file("bad.png")), &usable);
+  TextureRecord *r = texture_acquire(dir.session, textest::textured(nullptr, dir.file("bad.png")), &usable);
   EXPECT_EQ(usable, 0);
   EXPECT_EQ(r->width, 1);
   EXPECT_EQ(r->height, 1);
-  texture_release(r);
+  texture_release(dir.state, r);
   EXPECT_EQ(dir.entries().size(), 1u);
 }
 
@@ -292,14 +280,14 @@ TEST(TextureConvert, FailedWriteLeavesNoPartialFile) {
   limit.rlim_cur = 4000; // the 64 x 64 x 3 bytes do not fit
   setrlimit(RLIMIT_FSIZE, &limit);
   int usable = 1;
-  TextureRecord *r = texture_acquire(textest::textured(nullptr, dir.file("big.png")), &usable);
+  TextureRecord *r = texture_acquire(dir.session, textest::textured(nullptr, dir.file("big.png")), &usable);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, old_handler);
   EXPECT_EQ(usable, 0);
-  texture_release(r);
+  texture_release(dir.state, r);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"big.png"});
   // With room again the next attempt converts.
-  r = texture_acquire(textest::textured(nullptr, dir.file("big.png")), &usable);
+  r = texture_acquire(dir.session, textest::textured(nullptr, dir.file("big.png")), &usable);
   EXPECT_EQ(usable, 1);
   EXPECT_EQ(textest::read_image(dir.file("oku_big.tga")).width, 64);
 }

@@ -11,12 +11,12 @@ TextureRecord *texture_record_new();
 void texture_record_free(TextureRecord *record);
 
 // The listed record that compares equal to record (constant time), or null.
-TextureRecord *texture_list_find(TextureRecord *record);
+TextureRecord *texture_list_find(PovModuleState *state, TextureRecord *record);
 // The size and modification time of an image file folded into one number;
 // 0 when the file cannot be examined.
 long long texture_image_stamp(const char *path);
-// Appends a record whose file exists to texture_list and its index.
-void texture_list_add(TextureRecord *record);
+// Appends a record whose file exists to the texture list and its index.
+void texture_list_add(PovModuleState *state, TextureRecord *record);
 
 // The size and placement of a converted image; see pov_texture_convert.cpp.
 struct TextureLayout {

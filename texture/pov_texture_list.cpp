@@ -1,9 +1,7 @@
-// texture_list: the records whose Targa file exists, shared by every object
-// that uses the same texture file within a scene write. The list keeps its
-// order and stays the module's LIST (the preview reads it); beside it a hash
-// index answers "is an equal record listed?" in constant time, since a scene
-// may hold thousands of textured objects.
-#include "base/pov_state.h"
+// The texture list (texture_list of the module state): the records whose Targa file exists, shared by every
+// object that uses the same texture file within a scene write. The list keeps its order and stays the
+// module's LIST (the preview reads it); beside it a hash index answers "is an equal record listed?" in
+// constant time, since a scene may hold thousands of textured objects.
 #include "texture/pov_texture_internal.h"
 #include "win32.h"
 
@@ -31,67 +29,62 @@ std::string key_of(TextureRecord *record) {
   return key;
 }
 
-std::unordered_map<std::string, TextureRecord *> &index() {
-  static std::unordered_map<std::string, TextureRecord *> map;
-  return map;
-}
-
-int indexed_count = 0; // texture_list's count when the index was last in step
-
 // Someone may have emptied texture_list directly (the list is shared); the
 // index is then rebuilt from the list before it is trusted.
-void sync_index() {
-  if (indexed_count == texture_list.count())
+void sync_index(PovModuleState *state) {
+  const LIST &texture_list = state->texture_list;
+  if (state->indexed_count == texture_list.count())
     return;
-  auto &map = index();
+  auto &map = state->texture_index;
   map.clear();
   for (int i = 1; i <= texture_list.count(); i++) {
     TextureRecord *record = static_cast<TextureRecord *>(texture_list.get(i));
     if (record)
       map.emplace(key_of(record), record); // the first equal record wins, as in a linear search
   }
-  indexed_count = texture_list.count();
+  state->indexed_count = texture_list.count();
 }
 
 } // namespace
 
-TextureRecord *texture_list_find(TextureRecord *record) {
+TextureRecord *texture_list_find(PovModuleState *state, TextureRecord *record) {
   if (!record)
     return nullptr;
-  sync_index();
-  auto &map = index();
+  sync_index(state);
+  auto &map = state->texture_index;
   auto found = map.find(key_of(record));
   return found == map.end() ? nullptr : found->second;
 }
 
-void texture_list_add(TextureRecord *record) {
-  sync_index();
-  texture_list.add(record);
-  index().emplace(key_of(record), record);
-  indexed_count = texture_list.count();
+void texture_list_add(PovModuleState *state, TextureRecord *record) {
+  sync_index(state);
+  state->release_texture = texture_record_free;
+  state->texture_list.add(record);
+  state->texture_index.emplace(key_of(record), record);
+  state->indexed_count = state->texture_list.count();
 }
 
-TextureRecord *texture_acquire(_object *object, int *usable) {
+TextureRecord *texture_acquire(PovSession &session, _object *object, int *usable) {
   *usable = 0;
   TextureRecord *record = texture_record_new();
   if (!record)
     return nullptr;
-  record->fill(object);
-  TextureRecord *listed = texture_list_find(record);
+  record->fill(object, session.inherited_opacity);
+  TextureRecord *listed = texture_list_find(session.module, record);
   if (listed) {
     texture_record_free(record);
     *usable = 1;
     return listed;
   }
-  *usable = record->ensure_file();
+  *usable = record->ensure_file(session);
   return record;
 }
 
 // Frees a record unless it is the listed one. (A transient record that only
 // compares equal to a listed one is freed too: it is not in the list, and
 // keeping it would leak it.)
-void texture_release(TextureRecord *record) {
-  if (record && texture_list_find(record) != record)
+void texture_release(PovModuleState *state, TextureRecord *record) {
+  if (record && texture_list_find(state, record) != record)
     texture_record_free(record);
 }
 
@@ -120,7 +113,8 @@ bool targa_exists(TextureRecord *record) {
 
 // Removes the records that `stale` picks, deleting the Targa files that
 // this module made for them.
-template <class Stale> void drop_records(Stale stale) {
+template <class Stale> void drop_records(PovModuleState *state, Stale stale) {
+  LIST &texture_list = state->texture_list;
   for (int i = texture_list.count(); i >= 1; i--) {
     TextureRecord *record = static_cast<TextureRecord *>(texture_list.get(i));
     if (!record || !stale(record))
@@ -130,20 +124,22 @@ template <class Stale> void drop_records(Stale stale) {
     texture_record_free(record);
     texture_list.remove(i);
   }
-  index().clear();
-  indexed_count = -1; // rebuilt at the next search
+  state->texture_index.clear();
+  state->indexed_count = -1; // rebuilt at the next search
 }
 
 } // namespace
 
-void texture_list_drop_changed() {
-  drop_records(
-      [](TextureRecord *record) { return texture_image_stamp(record->texture_name) != record->image_stamp; });
+void texture_list_drop_changed(PovModuleState *state) {
+  drop_records(state, [](TextureRecord *record) {
+    return texture_image_stamp(record->texture_name) != record->image_stamp;
+  });
   // A record that found another record's file on disk loses it with it.
-  drop_records([](TextureRecord *record) { return !targa_exists(record); });
+  drop_records(state, [](TextureRecord *record) { return !targa_exists(record); });
 }
 
-void texture_list_clear(int delete_files) {
+void texture_list_clear(PovModuleState *state, int delete_files) {
+  LIST &texture_list = state->texture_list;
   for (int i = 1; i <= texture_list.count(); i++) {
     TextureRecord *record = static_cast<TextureRecord *>(texture_list.get(i));
     if (!record)
@@ -158,6 +154,6 @@ void texture_list_clear(int delete_files) {
     texture_record_free(record);
   }
   texture_list.clear();
-  index().clear();
-  indexed_count = 0;
+  state->texture_index.clear();
+  state->indexed_count = 0;
 }

@@ -2,7 +2,6 @@
 // name, comparison, and finding or making its Targa file.
 #include "base/pov_file_check.h"
 #include "base/pov_file_out.h"
-#include "base/pov_state.h"
 #include "base/pov_text.h"
 #include "texture/pov_texture_internal.h"
 
@@ -116,7 +115,7 @@ void texture_record_free(TextureRecord *record) {
   delete record;
 }
 
-TextureRecord *TextureRecord::fill(_object *object) {
+TextureRecord *TextureRecord::fill(_object *object, float inherited_opacity) {
   texture_name = nullptr;
   file_name = nullptr;
   if (!object)
@@ -191,7 +190,7 @@ void TextureRecord::read_targa_size(const char *path) {
   }
 }
 
-int TextureRecord::ensure_file() {
+int TextureRecord::ensure_file(PovSession &session) {
   derive_file_name();
   if (!file_name)
     return 0;
@@ -200,12 +199,12 @@ int TextureRecord::ensure_file() {
   // symbolic link is not followed: it is replaced by a new conversion.
   // A file that this scene write converted already is found where it is
   // staged.
-  const char *staged = pov_file_staged(file_name);
+  const char *staged = pov_file_staged(&session.module->files, file_name);
   const char *found = staged ? staged : file_name;
   struct stat info;
   const bool exists = lstat(found, &info) == 0;
   if (exists && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
-    pov_file_report(file_name, "it is not a regular file");
+    pov_file_report(&session.check, file_name, "it is not a regular file");
     return 0;
   }
   FILE *file = exists && S_ISREG(info.st_mode) ? fopen(found, "rb") : nullptr;
@@ -219,23 +218,23 @@ int TextureRecord::ensure_file() {
     read_targa_size(found);
     converted = 0;
     image_stamp = texture_image_stamp(texture_name);
-    texture_list_add(this);
+    texture_list_add(session.module, this);
     return 1;
   }
   // Nothing is written beside a scene file that is not a regular file.
-  if (!pov_derived_files)
+  if (!session.derived_files)
     return 0;
-  if (const char *refusal = pov_file_refusal(file_name, 1)) {
-    pov_file_report(file_name, refusal);
+  if (const char *refusal = pov_file_refusal(&session.check, file_name, 1)) {
+    pov_file_report(&session.check, file_name, refusal);
     return 0;
   }
   // The stamp is taken before the image is read: an image that changes
   // while it is converted then counts as changed at the next check.
   long long stamp = texture_image_stamp(texture_name);
-  if (!convert_to_targa())
+  if (!convert_to_targa(session))
     return 0;
   converted = 1;
   image_stamp = stamp;
-  texture_list_add(this);
+  texture_list_add(session.module, this);
   return 1;
 }

@@ -170,9 +170,8 @@ TEST(TextureRecord, FillReadsTheObject) {
   o->texture.scale = {2, 3};
   o->texture.position = {4, 5};
   o->texture.angle = 6;
-  inherited_opacity = 0.5f;
   TextureRecord *r = texture_record_new();
-  r->fill(o);
+  r->fill(o, 0.5f);
   EXPECT_STREQ(r->texture_name, "/images/wood.png");
   EXPECT_EQ(r->file_name, nullptr);
   EXPECT_EQ(r->scene_root, 0);

@@ -116,13 +116,14 @@ void write_pass(FILE *file, int level, int pass, const char *file_name, float op
 
 } // namespace
 
-int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_COLOR &colour, float opacity) {
+int write_texture_statements(PovSession &session, FILE *file, int depth, _object *object,
+                             const ZAL_COLOR &colour, float opacity) {
   const char *name = obj_get_texturename(object);
   int active = obj_get_textureactive(object);
   if (!name || !*name || obj_get_texturetype(object) == 2)
     return 0;
   int usable = 0;
-  TextureRecord *record = texture_acquire(object, &usable);
+  TextureRecord *record = texture_acquire(session, object, &usable);
   if (!record)
     return 0; // out of memory: the object keeps its plain pigment and finish
   if (!usable)
@@ -163,6 +164,6 @@ int write_texture_statements(FILE *file, int depth, _object *object, const ZAL_C
     pov_write_finish(file, depth, object, ZAL_COLOR{1, 1, 1}, specular, opacity);
     wrote_finish = 1;
   }
-  texture_release(record);
+  texture_release(session.module, record);
   return wrote_finish;
 }

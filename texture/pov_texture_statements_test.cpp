@@ -34,10 +34,11 @@ struct Written {
   std::string text;
 };
 
-Written write(_object *o, int depth = 1, float opacity = 1, ZAL_COLOR colour = {0.2f, 0.4f, 0.6f}) {
+Written write(ScratchCwd &dir, _object *o, int depth = 1, float opacity = 1,
+              ZAL_COLOR colour = {0.2f, 0.4f, 0.6f}) {
   Written w;
-  w.text =
-      textest::capture([&](FILE *f) { w.answer = write_texture_statements(f, depth, o, colour, opacity); });
+  w.text = textest::capture(
+      [&](FILE *f) { w.answer = write_texture_statements(dir.session, f, depth, o, colour, opacity); });
   return w;
 }
 
@@ -56,7 +57,7 @@ _object *cylinder_texture(ScratchCwd &dir, int active) {
 
 TEST(TextureStatements, BothPassesLiveWritePigmentNormalAndAWhiteFinish) {
   ScratchCwd dir;
-  Written w = write(cylinder_texture(dir, 3));
+  Written w = write(dir, cylinder_texture(dir, 3));
   EXPECT_EQ(w.answer, 1);
   EXPECT_EQ(w.text, std::string("  texture {\n"
                                 "    pigment { image_map { tga \"oku_wood_ck   2   4.tga\"") +
@@ -69,7 +70,7 @@ TEST(TextureStatements, BothPassesLiveWritePigmentNormalAndAWhiteFinish) {
 
 TEST(TextureStatements, ImageMapOnly) {
   ScratchCwd dir;
-  Written w = write(cylinder_texture(dir, 1));
+  Written w = write(dir, cylinder_texture(dir, 1));
   EXPECT_EQ(w.answer, 1);
   EXPECT_EQ(w.text, std::string("  texture {\n"
                                 "    pigment { image_map { tga \"oku_wood_ck   2   4.tga\"") +
@@ -83,7 +84,7 @@ TEST(TextureStatements, ImageMapOnly) {
 
 TEST(TextureStatements, BumpMapOnly) {
   ScratchCwd dir;
-  Written w = write(cylinder_texture(dir, 2));
+  Written w = write(dir, cylinder_texture(dir, 2));
   EXPECT_EQ(w.answer, 1);
   EXPECT_EQ(w.text, std::string("  texture {\n"
                                 "    pigment {color rgbt <0.2, 0.4, 0.6, 0>}\n"
@@ -108,7 +109,7 @@ std::string commented_example() {
 
 TEST(TextureStatements, InactiveIsCommentedOut) {
   ScratchCwd dir;
-  Written w = write(cylinder_texture(dir, 0));
+  Written w = write(dir, cylinder_texture(dir, 0));
   EXPECT_EQ(w.answer, 0);
   EXPECT_EQ(w.text, commented_example());
 }
@@ -117,27 +118,27 @@ TEST(TextureStatements, FailedConversionIsCommentedOut) {
   ScratchCwd dir;
   _object *o = cylinder_texture(dir, 3);
   std::filesystem::remove(dir.file("oku_wood_ck   2   4.tga")); // and /x/wood cannot be read
-  Written w = write(o);
+  Written w = write(dir, o);
   EXPECT_EQ(w.answer, 0);
   EXPECT_EQ(w.text, commented_example());
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(dir.state->texture_list.count(), 0);
 }
 
 TEST(TextureStatements, NothingWithoutATexture) {
   ScratchCwd dir;
   _object *plain = scene_add_object(nullptr, OBJECT_TYPE_GEOMETRY);
-  Written w = write(plain);
+  Written w = write(dir, plain);
   EXPECT_EQ(w.answer, 0);
   EXPECT_EQ(w.text, "");
   _object *empty = textest::textured(nullptr, "");
-  EXPECT_EQ(write(empty).text, "");
+  EXPECT_EQ(write(dir, empty).text, "");
   _object *bump = object_with("/x/wood", 0);
   bump->texture.type = 2;
   ready(dir, bump);
-  w = write(bump);
+  w = write(dir, bump);
   EXPECT_EQ(w.answer, 0);
   EXPECT_EQ(w.text, "");
-  EXPECT_EQ(texture_list.count(), 0);
+  EXPECT_EQ(dir.state->texture_list.count(), 0);
 }
 
 TEST(TextureStatements, PlanarMappingWithEverything) {
@@ -152,7 +153,7 @@ TEST(TextureStatements, PlanarMappingWithEverything) {
   o->texture.grid_position = {0, 0, -1};
   o->opacity = 0.25f;
   ready(dir, o);
-  Written w = write(o, 0, 0.25f);
+  Written w = write(dir, o, 0, 0.25f);
   const char *mapping = " translate <-0.5, -0.5> scale <0.5, 0, 1> rotate <0, 0, -30> translate <0, 0.5>"
                         " scale <3, 3, 1> rotate <0, 0, 30> rotate <0, 20, 0> rotate <10, 0, 0>"
                         " translate <0, 0, -1>}\n";
@@ -174,7 +175,7 @@ TEST(TextureStatements, SphericalWritesOnlyItsRotations) {
   o->texture.grid_angles = {0, 45, 0};
   o->texture.grid_position = {1, 2, 3};
   ready(dir, o);
-  Written w = write(o, 0);
+  Written w = write(dir, o, 0);
   EXPECT_EQ(w.text.substr(0, w.text.find('\n', 12) + 1),
             "texture {\n"
             "  pigment { image_map { tga \"oku_ball_sk   3   5p   1   2a  30.tga\" map_type 1}"
@@ -186,7 +187,7 @@ TEST(TextureStatements, OtherMethodsWriteNoTransforms) {
   _object *o = object_with("/x/odd", 5);
   o->texture.active = 1;
   ready(dir, o);
-  Written w = write(o, 0);
+  Written w = write(dir, o, 0);
   EXPECT_NE(w.text.find("  pigment { image_map { tga \"oku_odd.tga\"}}\n"), std::string::npos) << w.text;
 }
 
@@ -198,15 +199,15 @@ TEST(TextureStatements, FinishTerms) {
   o->reflectivity = 0.3f;
   scene_environment().ambient = 0.4f;
   ready(dir, o);
-  std::string text = write(o, 0).text;
+  std::string text = write(dir, o, 0).text;
   EXPECT_EQ(text.substr(text.find("finish")),
             "finish {ambient <1, 1, 1>+ <0.5, 0, 0> phong 0.5 phong_size 40 reflection 0.3}\n");
   scene_environment().ambient = 0;
-  text = write(o, 0).text;
+  text = write(dir, o, 0).text;
   EXPECT_EQ(text.substr(text.find("finish")),
             "finish {ambient <1, 1, 1>+ <200, 0, 0> phong 0.5 phong_size 40 reflection 0.3}\n");
   // Opacity 0: no highlight.
-  text = write(o, 0, 0).text;
+  text = write(dir, o, 0, 0).text;
   EXPECT_NE(text.find(" phong 0 phong_size 40"), std::string::npos);
 }
 
@@ -218,7 +219,7 @@ TEST(TextureStatements, NoInfinityInTheScene) {
   o->texture.active = 1;
   o->texture.scale = {1e-40f, 0};
   ready(dir, o);
-  std::string text = write(o, 0).text;
+  std::string text = write(dir, o, 0).text;
   EXPECT_NE(text.find(" scale <0, 0, 1>"), std::string::npos) << text;
   EXPECT_EQ(text.find("inf"), std::string::npos);
 }
@@ -229,9 +230,9 @@ TEST(TextureStatements, RecordsAreSharedAcrossObjects) {
   _object *a = object_with("/x/Wood", 0);
   ready(dir, a);
   _object *b = textest::textured(nullptr, "/X/WOOD");
-  EXPECT_EQ(write(a).answer, 1);
-  EXPECT_EQ(write(b).answer, 1);
-  EXPECT_EQ(texture_list.count(), 1);
+  EXPECT_EQ(write(dir, a).answer, 1);
+  EXPECT_EQ(write(dir, b).answer, 1);
+  EXPECT_EQ(dir.state->texture_list.count(), 1);
 }
 
 } // namespace

@@ -3,9 +3,10 @@
 // text, textured objects, and pixel access to images on disk.
 #pragma once
 
-#include "base/pov_state.h"
 #include "oku/scene_db.h"
 #include "scene/scene_test_util.h"
+#include "tests/support/module_state.h"
+#include "tests/support/png.h"
 #include "tests/support/targa.h"
 #include "texture/pov_texture_internal.h"
 
@@ -20,8 +21,8 @@
 
 namespace textest {
 
-// A fresh directory that is the current directory for the test's life; the
-// module state the texture code keeps is emptied on both ends.
+// A fresh directory that is the current directory for the test's life, and
+// a fresh module state with a session on it.
 class ScratchCwd {
 public:
   ScratchCwd() {
@@ -30,12 +31,10 @@ public:
     if (mkdtemp(pattern.data()) != nullptr)
       path_ = pattern;
     std::filesystem::current_path(path_);
-    texture_list_clear(0);
     scene_reset();
-    inherited_opacity = 1;
   }
   ~ScratchCwd() {
-    texture_list_clear(0);
+    texture_list_clear(state, 0);
     scene_reset();
     std::error_code ignored;
     std::filesystem::current_path(old_, ignored);
@@ -54,6 +53,10 @@ public:
       names.push_back(entry.path().filename().string());
     return names;
   }
+
+  TestSession module;
+  PovSession &session = module.session;
+  PovModuleState *const state = module.state;
 
 private:
   std::filesystem::path old_, path_;
@@ -125,8 +128,6 @@ inline std::vector<unsigned char> pattern(int width, int height) {
   return rgba;
 }
 
-// Defined in pov_texture_convert_test.cpp (texture tests only): a PNG file
-// through stb_image_write.
-bool write_png(const std::string &path, int width, int height, const std::vector<unsigned char> &rgba);
+using bftest::write_png;
 
 } // namespace textest

@@ -4,6 +4,7 @@
 // header says.
 #include "fuzz_support.h"
 
+#include "tests/support/module_state.h"
 #include "texture/pov_texture_internal.h"
 #include "zalvy.h"
 
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     texture->opacity = (mode & 0x10) ? 0.5f : 1.0f;
     texture->scale = {(mode & 0x20) ? -3.5f : 1.0f, (mode & 0x40) ? 0.25f : 2.0f};
     texture->color = {-1, 0, 0};
-    if (texture->convert_to_targa()) {
+    TestSession module;
+    if (texture->convert_to_targa(module.session)) {
       std::unique_ptr<VYbitmap> back(image_reader_invoke(texture->file_name));
       if (!back)
         fail("a converted texture does not read back");

@@ -8,6 +8,7 @@
 #include "pov_text_check.h"
 
 #include "geometry/pov_mesh_internal.h"
+#include "tests/support/module_state.h"
 #include "vy/mesh.h"
 
 #include <cfloat>
@@ -91,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (record == nullptr)
     fail("no record");
   const std::string path = dir + "/Fuzz.inc";
-  if (!pov_write_part_file(mesh, path.c_str(), record))
+  TestSession module;
+  if (!pov_write_part_file(module.session, mesh, path.c_str(), record))
     fail("the include file was not written");
   const std::string text = read_file(path);
   if (const std::string problem = check_pov_text(text); !problem.empty())

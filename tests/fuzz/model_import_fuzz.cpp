@@ -10,6 +10,7 @@
 #include "app/scene_loader.h"
 #include "oku/scene_db.h"
 #include "scene/pov_save.h"
+#include "tests/support/module_state.h"
 
 #include <dirent.h>
 
@@ -49,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return 0;
   }
   const std::string out = dir + "/scene.pov";
-  pov_save(out.c_str(), nullptr, 1);
+  TestSession module;
+  pov_save(module.state, out.c_str(), nullptr, 1);
   check_written(dir);
   scene_reset();
   clear_scratch();

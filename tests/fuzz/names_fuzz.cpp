@@ -6,9 +6,9 @@
 #include "fuzz_support.h"
 #include "pov_text_check.h"
 
-#include "base/pov_state.h"
 #include "base/pov_text.h"
 #include "geometry/pov_parts.h"
+#include "tests/support/module_state.h"
 #include "texture/pov_texture_internal.h"
 
 #include <climits>
@@ -84,16 +84,18 @@ void check_file_name(const std::string &name) {
 }
 
 void check_part_name(const std::string &name, int counter) {
-  next_part_number = counter;
+  TestSession module;
+  PovSession &session = module.session;
+  session.next_part_number = counter;
   std::vector<char> out(name.size() + 21, '\x7f');
-  pov_make_part_name(name.c_str(), out.data());
+  pov_make_part_name(session, name.c_str(), out.data());
   const std::string id = out.data();
   if (id.size() > 244 || id.rfind("oku_", 0) != 0)
     fail("bad part identifier", id);
   for (char c : id)
     if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'))
       fail("part identifier outside the identifier alphabet", id);
-  if (next_part_number <= 0)
+  if (session.next_part_number <= 0)
     fail("the part counter went non-positive");
 }
 

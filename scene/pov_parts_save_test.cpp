@@ -32,19 +32,15 @@ int count_of(const std::string &text, const std::string &what) {
 
 class PartsSaveTest : public GeometryTest {
 protected:
-  void SetUp() override {
-    GeometryTest::SetUp();
-    next_part_number = 1;
-    next_object_id = 1;
-  }
+  void SetUp() override { GeometryTest::SetUp(); }
   std::string save(const std::string &name, int mode) {
-    EXPECT_EQ(pov_save(path(name).c_str(), nullptr, mode), 1);
+    EXPECT_EQ(pov_save(state, path(name).c_str(), nullptr, mode), 1);
     return read_file(path(name));
   }
   std::string walk(_object *node, int depth) {
-    indent_depth = depth;
-    std::string text = walk_text(node);
-    indent_depth = 0;
+    session.indent_depth = depth;
+    std::string text = walk_text(session, node);
+    session.indent_depth = 0;
     return text;
   }
 };
@@ -58,7 +54,7 @@ TEST_F(PartsSaveTest, ThreeObjectsShareOneIncludeFileAndOneIdentifier) {
   EXPECT_EQ(count_of(text, "    oku_Leg_1\n"), 3);
   EXPECT_LT(text.find("#include \"Leg.inc\""), text.find("object { // Left"));
   EXPECT_TRUE(exists("Leg.inc"));
-  EXPECT_EQ(parts_cache.count(), 0) << "a save leaves the cache empty";
+  EXPECT_EQ(state->parts_cache.count(), 0) << "a save leaves the cache empty";
 
   // The scene-only saver writes the same lines and no include file.
   ASSERT_EQ(unlink(path("Leg.inc").c_str()), 0);
@@ -90,7 +86,7 @@ TEST_F(PartsSaveTest, MeshObjectKeepsItsIncludeFileAcrossSavesButNotItsIdentifie
   EXPECT_NE(second.find("  #include \"Knob1.inc\"\n  #declare oku_Knob1_2 = OKU_OBJECT\n"),
             std::string::npos);
   EXPECT_EQ(knob->id, 1);
-  EXPECT_EQ(next_object_id, 2);
+  EXPECT_EQ(state->next_object_id, 2);
   EXPECT_EQ(read_file(path("Knob1.inc")).rfind("/* Object oku_Knob1_2 */\n", 0), 0u);
 }
 
@@ -114,9 +110,9 @@ TEST_F(PartsSaveTest, BracketWithItsOwnColourIsOneStatementNamingTheWholePart) {
   bracket->rotation = {0, 0, 90};
   VYobject_set_pivot(obj_get_geometry(bracket), 0.5f, 0, 0);
   std::string where = path("scene.pov");
-  scene_path = where.c_str();
-  next_part_number = 3;
-  parts_mode = 1;
+  session.scene_path = where.c_str();
+  session.next_part_number = 3;
+  session.parts_mode = 1;
   EXPECT_EQ(walk(bracket, 1), "  #include \"Bracket.inc\"\n"
                               "  #declare oku_Bracket_3 = OKU_OBJECT\n"
                               "  #declare oku_Bracket_3_0 = OKU_MESH_0\n"
@@ -208,7 +204,7 @@ TEST_F(PartsSaveTest, DeepSceneDirectoryGetsItsIncludeFileBesideTheScene) {
   }
   add_part_object(nullptr, "Gear", "Gear.obj", triangle_mesh())->color = kRed;
   std::string scene = deep + "/scene.pov";
-  ASSERT_EQ(pov_save(scene.c_str(), nullptr, 1), 1);
+  ASSERT_EQ(pov_save(state, scene.c_str(), nullptr, 1), 1);
   EXPECT_EQ(access((deep + "/Gear.inc").c_str(), F_OK), 0);
 }
 
@@ -217,7 +213,7 @@ TEST_F(PartsSaveTest, IncludeFileThatCannotBeWrittenFailsTheSaveAndWritesNothing
   { std::ofstream(path("scene.pov")) << "the earlier scene\n"; }
   add_part_object(nullptr, "Own colour", "Bolt.obj", triangle_mesh())->color = kBlue;
   MessageLog log;
-  EXPECT_EQ(pov_save(path("scene.pov").c_str(), nullptr, 1), 0);
+  EXPECT_EQ(pov_save(state, path("scene.pov").c_str(), nullptr, 1), 0);
   EXPECT_EQ(log.messages, std::vector<std::string>{"POV Save: Cannot write " + path("Bolt.inc") +
                                                    ": it is not a regular file."});
   EXPECT_EQ(read_file(path("scene.pov")), "the earlier scene\n");

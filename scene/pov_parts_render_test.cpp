@@ -9,7 +9,7 @@ namespace {
 const ZAL_COLOR kRed{1, 0, 0}, kGreen{0, 1, 0}, kBlue{0, 0, 1};
 const char *const kModels = "/usr/share/assimp/models";
 
-class RenderTest : public GeometryTest {
+class PartsRenderTest : public GeometryTest {
 protected:
   // Loads a model file through the host's loader for its type and hangs it
   // into the scene as a part.
@@ -83,7 +83,7 @@ protected:
   }
 };
 
-TEST_F(RenderTest, SavedSceneOfPartsAndPrimitivesRenders) {
+TEST_F(PartsRenderTest, SavedSceneOfPartsAndPrimitivesRenders) {
   if (std::string(BF_POVRAY).empty())
     GTEST_SKIP() << "POV-Ray is not installed";
   _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Camera");
@@ -134,18 +134,18 @@ TEST_F(RenderTest, SavedSceneOfPartsAndPrimitivesRenders) {
   add_mesh_object(nullptr, std::string(300, 'L').c_str(), make_mesh(odd))->position = {1, 3, 0};
 
   std::string messages;
-  ASSERT_EQ(pov_save(path("scene.pov").c_str(), nullptr, 1), 1);
+  ASSERT_EQ(pov_save(state, path("scene.pov").c_str(), nullptr, 1), 1);
   EXPECT_EQ(render("scene.pov", messages), 0) << messages;
   EXPECT_GT(lit_pixels("scene.tga"), 100) << "the picture shows the objects";
 
   // The scene-only saver relies on the include files the first save left.
-  ASSERT_EQ(pov_save(path("again.pov").c_str(), nullptr, 0), 1);
+  ASSERT_EQ(pov_save(state, path("again.pov").c_str(), nullptr, 0), 1);
   EXPECT_EQ(render("again.pov", messages), 0) << messages;
 }
 
 // A ring drawn as one polygon whose seam joins the outer edge to the inner
 // one: the hole shows the background, the ring itself is drawn.
-TEST_F(RenderTest, ConcavePolygonKeepsItsHole) {
+TEST_F(PartsRenderTest, ConcavePolygonKeepsItsHole) {
   if (std::string(BF_POVRAY).empty())
     GTEST_SKIP() << "POV-Ray is not installed";
   const std::string file = std::string(kModels) + "/OBJ/concave_polygon.obj";
@@ -160,7 +160,7 @@ TEST_F(RenderTest, ConcavePolygonKeepsItsHole) {
   add_node(nullptr, OBJECT_TYPE_LIGHT, "Sun")->position = {-10, 2.4f, 2.35f};
   ASSERT_NE(add_model("Ring", file, "obj"), nullptr);
   std::string messages;
-  ASSERT_EQ(pov_save(path("ring.pov").c_str(), nullptr, 1), 1);
+  ASSERT_EQ(pov_save(state, path("ring.pov").c_str(), nullptr, 1), 1);
   ASSERT_EQ(render("ring.pov", messages), 0) << messages;
   EXPECT_GT(lit_pixels("ring.tga"), 40) << "the ring is drawn";
   EXPECT_FALSE(lit("ring.tga", 32, 24)) << "the hole shows the background";

@@ -69,7 +69,7 @@ TEST(TextureRender, TextureAndBackdropKeepTheirOrientation) {
   VYobject_set_bounds(mesh, low, high);
   scene_add_geometry(panel)->set_mesh(mesh);
 
-  ASSERT_EQ(pov_save(dir.file("scene.pov").c_str(), nullptr, 0), 1);
+  ASSERT_EQ(pov_save(dir.state, dir.file("scene.pov").c_str(), nullptr, 0), 1);
   const int width = 320, height = 240;
   textest::Image picture = render(dir, "scene.pov", width, height);
   ASSERT_EQ(picture.width, width) << read_log(dir);
@@ -131,7 +131,7 @@ TEST(TextureRender, ShiftedBackdropMeetsThePictureEdge) {
     camera->sky = {0, 1, 0};
     // The scene is written for the picture's size, as the preview writes it.
     const SceneOptions options = {c.width, c.height, 0, 1};
-    ASSERT_EQ(pov_write_preview_scene(dir.file("scene.pov").c_str(), nullptr, &options), 1);
+    ASSERT_EQ(pov_write_preview_scene(dir.session, dir.file("scene.pov").c_str(), nullptr, &options), 1);
     textest::Image picture = render(dir, "scene.pov", c.width, c.height);
     ASSERT_EQ(picture.width, c.width) << read_log(dir);
     const std::string what = "method " + std::to_string(c.method) + ", quality " + std::to_string(c.quality);
