@@ -1,8 +1,8 @@
 # Fails when the scene loader accepts a key that the format reference does
-# not list: every name in an expect_object({...}) list of app/scene_*.cpp
+# not list: every name in an expect_object({...}) list of app/scene/scene_*.cpp
 # must appear in docs/scene-format.md as `name`.
 # cmake -DROOT=<source folder> -P check_scene_keys.cmake
-file(GLOB sources ${ROOT}/app/scene_*.cpp)
+file(GLOB sources ${ROOT}/app/scene/scene_*.cpp)
 list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
 file(READ ${ROOT}/docs/scene-format.md doc)
 set(missing)
