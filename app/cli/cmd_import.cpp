@@ -8,6 +8,7 @@
 #include "app/cli/dead_runs.h"
 #include "app/cli/output_check.h"
 #include "app/import/model_import.h"
+#include "app/scene/json_value.h"
 #include "base/ascii_text.h"
 #include "base/atomic_file.h"
 

@@ -1,6 +1,7 @@
 // brightfold list: the savers and display surfaces the module registered.
 #include "app/cli/commands.h"
 #include "app/cli/export_module.h"
+#include "app/scene/json_value.h"
 
 #include "zaloku.h"
 

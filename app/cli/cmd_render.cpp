@@ -14,6 +14,7 @@
 #include "app/cli/render_request.h"
 #include "app/import/framing.h"
 #include "app/import/model_import.h"
+#include "app/scene/json_value.h"
 #include "app/scene/scene_loader.h"
 #include "base/ascii_text.h"
 

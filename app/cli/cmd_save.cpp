@@ -5,6 +5,7 @@
 #include "app/cli/output_check.h"
 #include "app/cli/save_outputs.h"
 #include "app/import/model_import.h"
+#include "app/scene/json_value.h"
 #include "app/scene/scene_loader.h"
 
 #include "oku/scene_db.h"

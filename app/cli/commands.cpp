@@ -71,10 +71,6 @@ bool wants_help(const Args &args) {
 
 // Line breaks stay (POV-Ray's error lines follow the first); other control
 // characters and bytes that are not UTF-8 are shown as codes.
-void report(const std::string &message) {
-  std::cerr << "brightfold: " << printable(message, true) << std::endl;
-}
-
 int usage_error(const std::string &message) {
   report(message);
   std::cerr << "Try 'brightfold --help'." << std::endl;

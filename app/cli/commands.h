@@ -31,8 +31,6 @@ int run_brightfold(const Args &args);
 // For commands: prints "brightfold: MESSAGE" and a hint to --help on
 // standard error and answers kExitUsage.
 int usage_error(const std::string &message);
-// Prints "brightfold: MESSAGE" on standard error.
-void report(const std::string &message);
 
 // Splits a command's arguments into operands and options. Options take a
 // value ("--saver NAME" or "--saver=NAME") when listed in `with_value`, none

@@ -1,6 +1,7 @@
 // The outputs of `save`: names, folders and the line after a save.
 #include "app/cli/save_outputs.h"
 #include "app/cli/commands.h"
+#include "app/scene/json_value.h"
 
 #include "base/ascii_text.h"
 

@@ -1,6 +1,6 @@
 // The framing camera, for imports and for scene files without a camera.
 #include "app/import/framing.h"
-#include "app/cli/commands.h"
+#include "app/scene/json_value.h"
 
 #include "zaloku.h"
 

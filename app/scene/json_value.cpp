@@ -1,12 +1,11 @@
 // Typed reads from scene-file JSON.
 #include "app/scene/json_value.h"
 
-#include "app/cli/commands.h"
-
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <vector>
 
 namespace bf {
@@ -47,6 +46,10 @@ std::string printable(const std::string &message, bool keep_line_breaks) {
     }
   }
   return out;
+}
+
+void report(const std::string &message) {
+  std::cerr << "brightfold: " << printable(message, true) << std::endl;
 }
 
 namespace {

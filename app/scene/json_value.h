@@ -60,6 +60,9 @@ private:
 // byte quoted from a scene file cannot break or garble a message; line
 // breaks stay when asked.
 std::string printable(const std::string &text, bool keep_line_breaks = false);
+// Prints "brightfold: MESSAGE" (printable, line breaks kept) on standard
+// error.
+void report(const std::string &message);
 
 // Numbers must be finite and fit a 32-bit float.
 float read_float(const JsonRef &ref);
