@@ -6,13 +6,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <memory>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
-
-extern char **environ;
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <sstream>
 
 namespace fs = std::filesystem;
-using importtest::Gltf;
+using bftest::Gltf;
 
 namespace {
 

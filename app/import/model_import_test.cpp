@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using importtest::Gltf;
+using bftest::Gltf;
 using json = nlohmann::json;
 
 namespace {

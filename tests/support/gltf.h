@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace importtest {
+namespace bftest {
 
 using json = nlohmann::json;
 
@@ -126,4 +126,4 @@ private:
   std::vector<unsigned char> bytes_;
 };
 
-} // namespace importtest
+} // namespace bftest

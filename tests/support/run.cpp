@@ -17,7 +17,7 @@ namespace {
                              const RunOptions &options, const std::string &out, const std::string &err) {
   const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); // /dev/null too
   const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int in = open("/dev/null", O_RDONLY);
+  const int in = open(options.input.c_str(), O_RDONLY);
   if (o < 0 || e < 0 || in < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || dup2(in, 0) < 0)
     _exit(127);
   if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)

@@ -9,10 +9,11 @@
 namespace bftest {
 
 struct RunOptions {
-  std::string cwd;              // empty: the test's own
-  std::vector<std::string> env; // NAME=VALUE, added to the test's environment
-  int time_limit = 60;          // seconds before the program is stopped (SIGALRM); 0: none
-  long address_limit_mb = 0;    // its address space (RLIMIT_AS) in MiB; 0: no limit
+  std::string cwd;                 // empty: the test's own
+  std::vector<std::string> env;    // NAME=VALUE, added to the test's environment
+  int time_limit = 60;             // seconds before the program is stopped (SIGALRM); 0: none
+  long address_limit_mb = 0;       // its address space (RLIMIT_AS) in MiB; 0: no limit
+  std::string input = "/dev/null"; // its standard input
 };
 
 struct RunResult {
@@ -20,7 +21,7 @@ struct RunResult {
   std::string out, err;
 };
 
-// Runs program with args (and stdin from /dev/null); its output goes
+// Runs program with args (stdin from options.input); its output goes
 // through files outside the working folder.
 RunResult run_program(const std::string &program, const std::vector<std::string> &args,
                       const RunOptions &options = {});
