@@ -56,6 +56,13 @@ int wait_program(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+int run_logged(const std::string &program, const std::vector<std::string> &args, const std::string &cwd,
+               const std::string &log) {
+  RunOptions options;
+  options.cwd = cwd;
+  return wait_program(start_program(program, args, options, "/dev/null", log));
+}
+
 RunResult run_program(const std::string &program, const std::vector<std::string> &args,
                       const RunOptions &options) {
   ScratchDir logs("bf_run");

@@ -33,4 +33,9 @@ pid_t start_program(const std::string &program, const std::vector<std::string> &
 // Waits for a started program: its exit code, or 128 + the signal that ended it.
 int wait_program(pid_t pid);
 
+// Runs the program in the folder `cwd`, its standard error into the file
+// `log` (standard output dropped); answers as wait_program does.
+int run_logged(const std::string &program, const std::vector<std::string> &args, const std::string &cwd,
+               const std::string &log);
+
 } // namespace bftest
