@@ -20,6 +20,8 @@ namespace {
   const int in = open(options.input.c_str(), O_RDONLY);
   if (o < 0 || e < 0 || in < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || dup2(in, 0) < 0)
     _exit(127);
+  if (options.own_group)
+    setpgid(0, 0);
   if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)
     _exit(127);
   for (const std::string &assignment : options.env)

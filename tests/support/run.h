@@ -14,6 +14,7 @@ struct RunOptions {
   int time_limit = 60;             // seconds before the program is stopped (SIGALRM); 0: none
   long address_limit_mb = 0;       // its address space (RLIMIT_AS) in MiB; 0: no limit
   std::string input = "/dev/null"; // its standard input
+  bool own_group = false;          // leads a process group of its own, to be stopped whole
 };
 
 struct RunResult {
