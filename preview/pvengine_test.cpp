@@ -1,14 +1,11 @@
 // The pvengine.exe launcher, with a stand-in for POV-Ray that the test controls.
 #include "preview/preview_test_support.h"
+#include "tests/support/run.h"
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
-
-extern char **environ;
 
 namespace {
 
@@ -37,20 +34,12 @@ protected:
     povray_env_.reset(); // restores the variable before it is set anew
     povray_env_ = std::make_unique<ScopedEnv>("BRIGHTFOLD_POVRAY", program.string());
   }
+  // Starts the launcher with a file for its standard input, which POV-Ray
+  // must not get.
   pid_t start(const std::vector<std::string> &args, const std::string &log) {
-    std::vector<char *> argv;
-    argv.push_back(launcher_.data());
-    std::vector<std::string> copy = args;
-    for (std::string &arg : copy)
-      argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    posix_spawn(&pid, launcher_.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    bftest::RunOptions options;
+    options.input = launcher_;
+    return bftest::start_program(launcher_, args, options, "/dev/null", log);
   }
   // Runs the launcher; answers its wait status.
   int run(const std::vector<std::string> &args) {

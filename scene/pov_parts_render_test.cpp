@@ -1,6 +1,7 @@
 // Saved scenes of mesh parts and primitives render in the real POV-Ray 3.7,
 // including the parts and shapes that it would otherwise reject.
 #include "geometry/geometry_test_util.h"
+#include "tests/support/run.h"
 
 #include <memory>
 
@@ -48,15 +49,11 @@ protected:
   // Renders the scene file in its directory; answers POV-Ray's exit status
   // and, when it failed, its messages.
   int render(const std::string &scene, std::string &messages) {
-    std::string image = scene.substr(0, scene.size() - 4) + ".tga";
-    std::string base =
-        "cd '" + dir + "' && '" BF_POVRAY "' '+I" + scene + "' '+O" + image + "' +FT +W64 +H48 -D +MV3.0";
-    int status = system((base + " -GA </dev/null >/dev/null 2>&1").c_str());
-    if (status != 0) {
-      std::string log = path("povray.log");
-      (void)!system((base + " </dev/null >'" + log + "' 2>&1").c_str());
+    const std::string image = scene.substr(0, scene.size() - 4) + ".tga", log = path("povray.log");
+    const int status = bftest::run_logged(
+        BF_POVRAY, {"+I" + scene, "+O" + image, "+FT", "+W64", "+H48", "-D", "+MV3.0"}, dir, log);
+    if (status != 0)
       messages = read_file(log);
-    }
     return status;
   }
 

@@ -3,10 +3,12 @@
 // rolled about its view axis), every kind of light lights, and hidden objects
 // with hostile names stay hidden.
 #include "scene/scene_test_util.h"
+#include "tests/support/run.h"
 #include "vy/mesh.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -19,7 +21,7 @@ protected:
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
   }
-  void TearDown() override { ASSERT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0); }
+  void TearDown() override { std::filesystem::remove_all(dir); }
   TestSession module;
 
   _object *sphere(const char *name, ZAL_COLOR colour, ZAL_VECT3 at, float radius) {
@@ -42,10 +44,9 @@ protected:
     std::string scene = dir + "/scene.pov";
     if (pov_save(module.state, scene.c_str(), nullptr, 1) != 1)
       return nullptr;
-    std::string command = "cd '" + dir +
-                          "' && '" BF_POVRAY "' +Iscene.pov +Oscene.tga +FT +W64 +H48 -D +MV3.0 -GA" +
-                          " </dev/null >povray.log 2>&1";
-    if (system(command.c_str()) != 0) {
+    if (bftest::run_logged(BF_POVRAY,
+                           {"+Iscene.pov", "+Oscene.tga", "+FT", "+W64", "+H48", "-D", "+MV3.0", "-GA"}, dir,
+                           dir + "/povray.log") != 0) {
       messages = read_file(dir + "/povray.log");
       return nullptr;
     }

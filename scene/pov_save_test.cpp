@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 namespace {
 
 class SaveTest : public ::testing::Test {
@@ -17,10 +19,7 @@ protected:
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
   }
-  void TearDown() override {
-    std::string command = "rm -rf '" + dir + "'";
-    ASSERT_EQ(system(command.c_str()), 0);
-  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
 
   std::string dir;
   TestSession module;

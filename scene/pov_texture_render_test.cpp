@@ -1,6 +1,7 @@
 // A saved textured scene rendered by the real POV-Ray: textures and the
 // backdrop must come out neither mirrored nor upside down. Both images are
 // 2 x 2 with four different colours, so any flip shows at the sampled pixels.
+#include "tests/support/run.h"
 #include "texture/texture_test_util.h"
 #include "vy/mesh.h"
 
@@ -29,10 +30,10 @@ std::string read_log(ScratchCwd &dir) { return read_file(dir.file("povray.log"))
 
 // Runs POV-Ray on the scene in its own directory and reads the picture back.
 textest::Image render(ScratchCwd &dir, const std::string &scene, int width, int height) {
-  std::string command = "cd '" + dir.path().string() + "' && '" + BF_POVRAY + "' +I" + scene +
-                        " +Oout.tga +FT +W" + std::to_string(width) + " +H" + std::to_string(height) +
-                        " -D +MV3.0 -GA +GF < /dev/null > povray.log 2>&1";
-  int status = system(command.c_str());
+  const int status = bftest::run_logged(BF_POVRAY,
+                                        {"+I" + scene, "+Oout.tga", "+FT", "+W" + std::to_string(width),
+                                         "+H" + std::to_string(height), "-D", "+MV3.0", "-GA", "+GF"},
+                                        dir.path().string(), dir.file("povray.log"));
   EXPECT_EQ(status, 0) << read_log(dir);
   return textest::read_image(dir.file("out.tga"));
 }

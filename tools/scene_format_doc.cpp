@@ -3,7 +3,7 @@
 // the tables it shows; the prose around it is left as it is.
 //   scene_format_doc DOC          prints DOC with its key tables made anew
 //   scene_format_doc --check DOC  fails, saying where, when they differ
-#include "app/scene_schema.h"
+#include "app/scene/scene_schema.h"
 
 #include <cstring>
 #include <fstream>

@@ -2,6 +2,7 @@
 // host's Targa writer appears upright and unmirrored in a render, and a
 // render that POV-Ray writes as Targa reads back upright.
 #include "targa.h"
+#include "tests/support/run.h"
 #include "vy_test_support.h"
 
 #include <gtest/gtest.h>
@@ -39,10 +40,9 @@ const char kScene[] = "camera { orthographic location <0.5, 0.5, -1> look_at <0.
 
 bool render(const vytest::ScratchDir &dir, const std::string &output, const char *format) {
   std::ofstream(dir.file("scene.pov")) << kScene;
-  const std::string command = "cd '" + dir.path().string() + "' && '" + BF_POVRAY + "' +Iscene.pov +O" +
-                              output + " " + format +
-                              " +W40 +H40 -D -V -GA +MV3.0 </dev/null >povray.log 2>&1";
-  return std::system(command.c_str()) == 0;
+  return bftest::run_logged(
+             BF_POVRAY, {"+Iscene.pov", "+O" + output, format, "+W40", "+H40", "-D", "-V", "-GA", "+MV3.0"},
+             dir.path().string(), dir.file("povray.log")) == 0;
 }
 
 std::string log_text(const vytest::ScratchDir &dir) {

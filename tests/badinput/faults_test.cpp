@@ -424,9 +424,7 @@ TEST_F(Faults, AKilledRenderTakesTheRendererAlongAndIsSweptUp) {
 // A save removes the temporary files that killed runs left beside its
 // output, and only theirs.
 TEST_F(Faults, ASaveSweepsUpTheTemporaryFilesOfKilledRuns) {
-  const pid_t dead = fork();
-  if (dead == 0)
-    _exit(0);
+  const pid_t dead = bftest::start_program("/bin/true", {}, {}, "/dev/null", "/dev/null");
   wait_for(dead);
   const std::string gone = std::to_string(dead), alive = std::to_string(getpid());
   write(work / "scene.json", boxes(1));

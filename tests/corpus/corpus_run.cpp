@@ -10,8 +10,9 @@
 //
 //   corpus_run [--render N] [--log FILE] [--timeout S] [DIR]
 #include "oku/assimp_mesh.h"
+#include "tests/support/files.h"
+#include "tests/support/run.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -34,7 +35,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr long kMaxResidentKiB = 1024L * 1024; // 1 GiB
-constexpr rlim_t kAddressLimit = 3ULL << 30;   // a runaway stops here
+constexpr long kAddressLimitMiB = 3L << 10;    // a runaway stops here
 const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
 
 enum class Outcome { Saved, Rendered, Refused, Crash, Hang, Memory, Noise };
@@ -47,35 +48,17 @@ struct Run {
   std::string out, err;
 };
 
-std::string slurp(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // Runs brightfold with `args` in `dir`, killed after `timeout` seconds.
 Run run(const std::vector<std::string> &args, const fs::path &dir, int timeout) {
   const fs::path out = dir / "stdout", err = dir / "stderr";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setpgid(0, 0);
-    setenv("BRIGHTFOLD_REGISTRY", BF_BINARY_DIR "/etc/registry.reg", 0);
-    const rlimit as{kAddressLimit, kAddressLimit};
-    setrlimit(RLIMIT_AS, &as);
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int in = open("/dev/null", O_RDONLY);
-    if (o < 0 || e < 0 || in < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || dup2(in, 0) < 0 ||
-        chdir(dir.c_str()) != 0)
-      _exit(127);
-    std::vector<char *> argv{const_cast<char *>(kProgram.c_str())};
-    for (const std::string &a : args)
-      argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(kProgram.c_str(), argv.data());
-    _exit(127);
-  }
+  bftest::RunOptions options;
+  options.cwd = dir.string();
+  options.time_limit = 0; // the wait below stops the whole group
+  options.address_limit_mb = kAddressLimitMiB;
+  options.own_group = true;
+  if (getenv("BRIGHTFOLD_REGISTRY") == nullptr)
+    options.env.push_back("BRIGHTFOLD_REGISTRY=" BF_BINARY_DIR "/etc/registry.reg");
+  const pid_t pid = bftest::start_program(kProgram, args, options, out.string(), err.string());
   Run result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
   int status = 0;
@@ -91,8 +74,8 @@ Run run(const std::vector<std::string> &args, const fs::path &dir, int timeout) 
   }
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
   result.max_rss_kib = usage.ru_maxrss;
-  result.out = slurp(out);
-  result.err = slurp(err);
+  result.out = bftest::read_file(out);
+  result.err = bftest::read_file(err);
   return result;
 }
 

@@ -6,8 +6,8 @@
 #include "fuzz_support.h"
 #include "pov_text_check.h"
 
-#include "app/model_import.h"
-#include "app/scene_loader.h"
+#include "app/import/model_import.h"
+#include "app/scene/scene_loader.h"
 #include "oku/scene_db.h"
 #include "scene/pov_save.h"
 #include "tests/support/module_state.h"

@@ -5,7 +5,7 @@
 #include "fuzz_support.h"
 #include "pov_text_check.h"
 
-#include "app/scene_loader.h"
+#include "app/scene/scene_loader.h"
 #include "oku/scene_db.h"
 #include "scene/pov_save.h"
 #include "tests/support/module_state.h"

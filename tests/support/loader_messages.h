@@ -1,5 +1,5 @@
 // The scene loader's messages: one table, checked both in the loader itself
-// (app/scene_errors_test.cpp) and through the brightfold program
+// (app/scene/scene_errors_test.cpp) and through the brightfold program
 // (tests/badinput).
 #pragma once
 

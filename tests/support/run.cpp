@@ -17,9 +17,11 @@ namespace {
                              const RunOptions &options, const std::string &out, const std::string &err) {
   const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); // /dev/null too
   const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int in = open("/dev/null", O_RDONLY);
+  const int in = open(options.input.c_str(), O_RDONLY);
   if (o < 0 || e < 0 || in < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || dup2(in, 0) < 0)
     _exit(127);
+  if (options.own_group)
+    setpgid(0, 0);
   if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)
     _exit(127);
   for (const std::string &assignment : options.env)
@@ -54,6 +56,13 @@ int wait_program(pid_t pid) {
   if (pid <= 0 || waitpid(pid, &status, 0) != pid)
     return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int run_logged(const std::string &program, const std::vector<std::string> &args, const std::string &cwd,
+               const std::string &log) {
+  RunOptions options;
+  options.cwd = cwd;
+  return wait_program(start_program(program, args, options, "/dev/null", log));
 }
 
 RunResult run_program(const std::string &program, const std::vector<std::string> &args,
