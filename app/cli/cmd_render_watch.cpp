@@ -7,8 +7,8 @@
 #include "app/cli/output_check.h"
 #include "app/cli/render_request.h"
 #include "app/scene/json_value.h"
-#include "app/watch/file_watch.h"
 #include "app/scene/verbosity.h"
+#include "app/watch/file_watch.h"
 
 #include "core/input_file.h"
 #include "oku/part_io.h"

@@ -2,9 +2,9 @@
 // and render --watch share.
 #pragma once
 
+#include "app/cli/picture_output.h"
 #include "app/import/model_import.h"
 #include "app/watch/povray_run.h"
-#include "app/cli/picture_output.h"
 
 #include "zalvy.h"
 

@@ -1,10 +1,10 @@
 // Scene import as a whole: the document of a model's scene, its text, and
 // model files loaded in place of scene files.
 #include "app/import/model_import.h"
-#include "core/ascii_text.h"
 #include "app/import/import_parts.h"
 #include "app/scene/scene_loader.h"
 #include "app/scene/verbosity.h"
+#include "core/ascii_text.h"
 
 #include <algorithm>
 #include <cmath>

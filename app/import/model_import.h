@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/import/model_file.h"
-#include "app/scene/json_value.h"
 #include "app/import/studio_look.h"
+#include "app/scene/json_value.h"
 
 #include <filesystem>
 #include <string>
