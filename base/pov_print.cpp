@@ -176,7 +176,10 @@ void pov_print_vector(FILE *file, int depth, const char *keyword, const char *nu
     pov_printf(file, depth, "%s%s<", keyword ? keyword : "", keyword && *keyword ? " " : "");
     const float values[3] = {a, b, c};
     for (int i = 0; i < 3; ++i) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral" // the caller's number format, one double
       pov_printf(file, 0, format, static_cast<double>(values[i]));
+#pragma GCC diagnostic pop
       pov_printf(file, 0, "%s", i < 2 ? ", " : ">\n");
     }
     return;

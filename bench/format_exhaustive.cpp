@@ -32,11 +32,11 @@ void check_range(uint64_t low, uint64_t high) {
     const float v[3] = {f, f, f};
     const int k = pov_format_g3(three, v);
     char *at = expected;
-    for (int i = 0; i < 3; ++i) {
+    for (int part = 0; part < 3; ++part) {
       std::memcpy(at, theirs, static_cast<size_t>(m));
       at += m;
       std::memcpy(at, ", ", 2);
-      at += i < 2 ? 2 : 0;
+      at += part < 2 ? 2 : 0;
     }
     *at = '\0';
     if (k != 3 * m + 4 || std::strcmp(three, expected) != 0) {

@@ -69,10 +69,11 @@ void write_rectangle(FILE *file, int depth, const GeomParams *p) {
   const float bottom = p->height * -0.5f, top = p->height * 0.5f;
   if (!rectangle_has_area(left, bottom, right, top))
     return write_nothing(file, depth);
-  const char *triangle = "triangle { <%g, %g, 0>, <%g, %g, 0>, <%g, %g, 0> }\n";
+#define POV_TRIANGLE "triangle { <%g, %g, 0>, <%g, %g, 0>, <%g, %g, 0> }\n"
   pov_printf(file, depth, "mesh {\n");
-  pov_printf(file, depth + 1, triangle, left, bottom, left, top, right, bottom);
-  pov_printf(file, depth + 1, triangle, right, top, right, bottom, left, top);
+  pov_printf(file, depth + 1, POV_TRIANGLE, left, bottom, left, top, right, bottom);
+  pov_printf(file, depth + 1, POV_TRIANGLE, right, top, right, bottom, left, top);
+#undef POV_TRIANGLE
   pov_printf(file, depth, "}\n");
 }
 

@@ -13,7 +13,7 @@ int unregister_all();
 
 class PovSceneSaver : public Saver {
 public:
-  explicit PovSceneSaver(PovModuleState *state) : state(state) {}
+  explicit PovSceneSaver(PovModuleState *module_state) : state(module_state) {}
   int save(void *context, _object *root, const char *path) override;
 
 private:
@@ -22,7 +22,7 @@ private:
 
 class PovPartsSaver : public Saver {
 public:
-  explicit PovPartsSaver(PovModuleState *state) : state(state) {}
+  explicit PovPartsSaver(PovModuleState *module_state) : state(module_state) {}
   int save(void *context, _object *root, const char *path) override;
 
 private:

@@ -60,12 +60,16 @@ void write_tiled(FILE *file, int width, int height, float view_height, float asp
 // (heights): half of what the image reaches beyond the picture, which is
 // 1 - (picture aspect) / A of its width, so that its edge meets the
 // picture's edge exactly (and the repeated image never shows).
+// The two formats are the callers' literals, one number each.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 void write_shift(FILE *file, int choice, const char *to_low, const char *to_high, double value) {
   if (choice == -1)
     pov_printf(file, 0, to_low, value);
   else if (choice == 1)
     pov_printf(file, 0, to_high, value);
 }
+#pragma GCC diagnostic pop
 
 // Fitted: the image keeps its proportions and covers the whole picture,
 // centred, reaching beyond it at the sides or at top and bottom.

@@ -148,7 +148,10 @@ TEST_F(PartsSaveTest, PartWithoutObjectColourIsOneStatementPerMeshColour) {
   const char *colours[] = {"1, 0, 0", "0, 1, 0", "0, 0, 1"};
   for (int i = 0; i < 3; ++i) {
     char buffer[512];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     snprintf(buffer, sizeof buffer, statement, i, colours[i], colours[i]);
+#pragma GCC diagnostic pop
     expected += buffer;
   }
   EXPECT_EQ(text, default_frame() + expected);

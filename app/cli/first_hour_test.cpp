@@ -124,7 +124,7 @@ TEST_P(FirstHour, SaysWhatHappened) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FirstHour, ::testing::ValuesIn(rows()),
-                         [](const auto &info) { return info.param.name; });
+                         [](const auto &row) { return row.param.name; });
 
 // A scene file without a camera is seen through the one that frames it: the
 // sphere fills the middle of the picture, the corners stay background.

@@ -120,19 +120,13 @@ TEST_P(BadInput, ExitCodeAndMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Loaders, BadInput, ::testing::ValuesIn(badinput::loader_cases()),
-                         [](const ::testing::TestParamInfo<badinput::Case> &info) {
-                           return info.param.name;
-                         });
+                         [](const ::testing::TestParamInfo<badinput::Case> &row) { return row.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(Models, BadInput, ::testing::ValuesIn(badinput::model_cases()),
-                         [](const ::testing::TestParamInfo<badinput::Case> &info) {
-                           return info.param.name;
-                         });
+                         [](const ::testing::TestParamInfo<badinput::Case> &row) { return row.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(Table, BadInput, ::testing::ValuesIn(badinput::cases()),
-                         [](const ::testing::TestParamInfo<badinput::Case> &info) {
-                           return info.param.name;
-                         });
+                         [](const ::testing::TestParamInfo<badinput::Case> &row) { return row.param.name; });
 
 TEST(BadInputTable, HasAtLeastFiftyDistinctCases) {
   const auto all = badinput::cases();
