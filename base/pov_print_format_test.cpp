@@ -1,7 +1,7 @@
 // pov_printf formats its lines itself; whatever the format, the text must be
 // what fprintf writes.
 #include "base/pov_print.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "base/pov_print.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 
 #include <gtest/gtest.h>
 

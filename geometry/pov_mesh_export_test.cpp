@@ -1,5 +1,5 @@
 // Include files of mesh parts: golden texts, colour grouping and faults.
-#include "geometry/geometry_test_util.h"
+#include "tests/support/host_meshes.h"
 
 #include <cmath>
 #include <csignal>

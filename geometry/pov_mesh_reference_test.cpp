@@ -1,7 +1,7 @@
 // The include file of a large random mesh against the plain reading of its
 // format: one pass over all polygons per colour, every number with printf.
-#include "geometry/geometry_test_util.h"
 #include "geometry/pov_mesh_internal.h"
+#include "tests/support/host_meshes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Parts: names, the cache, include files beside the scene and the lines
 // that bring them into the scene file.
-#include "geometry/geometry_test_util.h"
 #include "geometry/pov_mesh_internal.h"
+#include "tests/support/host_meshes.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 // Shape statements: a part's identifier, or a primitive from the host's
 // shape parameters.
-#include "geometry/geometry_test_util.h"
+#include "tests/support/host_meshes.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "preview/pov_preview.h"
 #include "preview/pov_preview_surface.h"
-#include "preview/preview_test_support.h"
 #include "tests/support/module_state.h"
+#include "tests/support/preview_home.h"
 #include "win32.h"
 
 #include <memory>

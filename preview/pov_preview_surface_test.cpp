@@ -1,5 +1,5 @@
 #include "preview/pov_preview_surface.h"
-#include "preview/preview_test_support.h"
+#include "tests/support/preview_home.h"
 
 #include "geometry/pov_parts.h"
 #include "hostlib/oku/scene_db.h"

@@ -1,7 +1,7 @@
 // Renders through the real POV-Ray: the registry's Home is the build folder,
 // whose bin/pvengine.exe runs Debian's povray.
 #include "preview/pov_preview_surface.h"
-#include "preview/preview_test_support.h"
+#include "tests/support/preview_home.h"
 
 #include "geometry/pov_parts.h"
 #include "hostlib/oku/scene_db.h"

@@ -1,5 +1,5 @@
 // The pvengine.exe launcher, with a stand-in for POV-Ray that the test controls.
-#include "preview/preview_test_support.h"
+#include "tests/support/preview_home.h"
 #include "tests/support/run.h"
 
 #include <chrono>

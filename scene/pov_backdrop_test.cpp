@@ -1,7 +1,7 @@
 // The backdrop plane: golden texts for the fitted and tiled layouts, and the
 // cases that comment it out or leave it away.
 #include "scene/pov_backdrop.h"
-#include "texture/texture_test_util.h"
+#include "tests/support/textured_scenes.h"
 
 #include <gtest/gtest.h>
 

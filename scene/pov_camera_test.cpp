@@ -1,5 +1,5 @@
 #include "scene/pov_writers.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 
 #include <gtest/gtest.h>
 

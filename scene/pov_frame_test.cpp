@@ -1,4 +1,4 @@
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "base/pov_print.h"
 #include "hostlib/vy/mesh.h"
 #include "scene/pov_writers.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Saved scenes of mesh parts and primitives render in the real POV-Ray 3.7,
 // including the parts and shapes that it would otherwise reject.
-#include "geometry/geometry_test_util.h"
+#include "tests/support/host_meshes.h"
 #include "tests/support/run.h"
 
 #include <memory>

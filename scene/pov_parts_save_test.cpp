@@ -1,7 +1,7 @@
 // Parts through whole saves and the tree walk: shared parts, both savers,
 // the id and name rules across saves, multi-colour objects, and names that
 // would break the scene or the file system.
-#include "geometry/geometry_test_util.h"
+#include "tests/support/host_meshes.h"
 
 #include <sys/stat.h>
 

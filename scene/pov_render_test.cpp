@@ -2,7 +2,7 @@
 // to its right on the right of the picture and its up at the top (also when
 // rolled about its view axis), every kind of light lights, and hidden objects
 // with hostile names stay hidden.
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 #include "tests/support/run.h"
 #include "vy/mesh.h"
 

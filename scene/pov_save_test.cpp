@@ -1,5 +1,5 @@
 #include "geometry/pov_parts.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 #include "texture/pov_texture.h"
 #include "vy/mesh.h"
 

@@ -2,7 +2,7 @@
 // backdrop must come out neither mirrored nor upside down. Both images are
 // 2 x 2 with four different colours, so any flip shows at the sampled pixels.
 #include "tests/support/run.h"
-#include "texture/texture_test_util.h"
+#include "tests/support/textured_scenes.h"
 #include "vy/mesh.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // A save and the texture list: the list is empty after it, whether the
 // save succeeded or not.
-#include "texture/texture_test_util.h"
+#include "tests/support/textured_scenes.h"
 
 #include <gtest/gtest.h>
 

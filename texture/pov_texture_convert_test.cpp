@@ -1,6 +1,6 @@
 // Conversion of real images into Targa files: copies, mirroring, tiling with
 // reduction and cropping, alpha, and the faults that must leave no file.
-#include "texture/texture_test_util.h"
+#include "tests/support/textured_scenes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The texture list: acquiring, sharing, releasing and clearing records.
-#include "texture/texture_test_util.h"
+#include "tests/support/textured_scenes.h"
 
 #include <gtest/gtest.h>
 

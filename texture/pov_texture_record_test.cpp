@@ -1,5 +1,5 @@
 // Texture records: filling from a host object, derived Targa names, comparison.
-#include "texture/texture_test_util.h"
+#include "tests/support/textured_scenes.h"
 
 #include <gtest/gtest.h>
 

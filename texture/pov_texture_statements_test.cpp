@@ -1,5 +1,5 @@
 // Texture statements: golden texts of the texture block and its finish.
-#include "texture/texture_test_util.h"
+#include "tests/support/textured_scenes.h"
 #include "vy/mesh.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 # host/) or the tests (tests/). Besides host/ it may include the folders
 # that the module and the host share (wholefile/: whole-file writes).
 #
-# Tests (*_test.cpp and their *_test_util.h / *_test_support.h helpers) are
+# Tests (*_test.cpp; their helpers live in tests/support/) are
 # held to the order only with GRAPH=ON's listing: they drive the whole module
 # and may reach any folder.
 
@@ -38,7 +38,7 @@ foreach(layer ${layers})
   foreach(file ${files})
     get_filename_component(name ${file} NAME)
     set(test OFF)
-    if(name MATCHES "_test\\.cpp$|_test_util\\.h$|_test_support\\.h$")
+    if(name MATCHES "_test\\.cpp$")
       set(test ON)
     endif()
     file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")

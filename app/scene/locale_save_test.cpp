@@ -5,7 +5,7 @@
 
 #include "oku/scene_db.h"
 #include "scene/pov_save.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 
 #include <gtest/gtest.h>
 

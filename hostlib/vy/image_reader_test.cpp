@@ -1,6 +1,6 @@
 // Reading real image files of every supported format into host bitmaps.
 #include "image_bounds.h"
-#include "vy_test_support.h"
+#include "tests/support/byte_files.h"
 #include "zalvy.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // host's Targa writer appears upright and unmirrored in a render, and a
 // render that POV-Ray writes as Targa reads back upright.
 #include "targa.h"
+#include "tests/support/byte_files.h"
 #include "tests/support/run.h"
-#include "vy_test_support.h"
 
 #include <gtest/gtest.h>
 

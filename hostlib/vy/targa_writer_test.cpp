@@ -1,7 +1,7 @@
 // The "Truevision Targa" still writer: exact file layout, round trips through
 // the host's reader, and failures that must leave no file behind.
 #include "targa.h"
-#include "vy_test_support.h"
+#include "tests/support/byte_files.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // test controls.
 #pragma once
 
-#include "preview/preview_test_support.h"
+#include "tests/support/preview_home.h"
 #include "tests/support/run.h"
 
 #include <chrono>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "oku/scene_db.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 #include "tests/support/module_state.h"
 #include "tests/support/png.h"
 #include "tests/support/targa.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "geometry/pov_parts.h"
-#include "scene/scene_test_util.h"
+#include "tests/support/module_scene.h"
 #include "tests/support/module_state.h"
 #include "vy/mesh.h"
 
