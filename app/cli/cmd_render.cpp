@@ -407,18 +407,9 @@ int run_render(const Args &args) {
   int code = kExitOk;
   if (!read_request(args, request, code))
     return code;
-  try {
-    load_scene_input(request.scene, request.import);
-  } catch (const SceneError &e) {
-    report(e.what());
+  const auto module = load_input_and_module(request.scene, request.import);
+  if (!module)
     return kExitUsage;
-  }
-  std::string error;
-  const auto module = ModuleSession::open(error);
-  if (!module) {
-    report(error);
-    return kExitUsage;
-  }
   const std::string file_out = request.picture.to_stdout ? "" : request.out; // "-": standard output
   for (const std::string *out : {&file_out, static_cast<const std::string *>(&request.keep_scene)})
     if (const std::string why = out->empty() ? "" : output_refusal(*out, request.scene); !why.empty()) {

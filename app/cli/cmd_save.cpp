@@ -75,18 +75,9 @@ int run_save(const Args &args) {
       return usage_error("cannot save to " + parsed.operands[i] + ": " + why);
   }
 
-  try {
-    load_scene_input(parsed.operands.front(), options);
-  } catch (const SceneError &e) {
-    report(e.what());
+  const auto module = load_input_and_module(parsed.operands.front(), options);
+  if (!module)
     return kExitUsage;
-  }
-  std::string error;
-  const auto module = ModuleSession::open(error);
-  if (!module) {
-    report(error);
-    return kExitUsage;
-  }
   SaverFactory *factory = saver_find(saver_name.c_str());
   if (factory == nullptr)
     return usage_error("no saver is named \"" + saver_name + "\" ('brightfold list' shows them)");

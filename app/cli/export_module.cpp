@@ -1,5 +1,7 @@
 // Loading the export module with dlopen.
 #include "app/cli/export_module.h"
+#include "app/import/model_import.h"
+#include "app/scene/json_value.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -52,6 +54,20 @@ std::unique_ptr<ModuleSession> ModuleSession::open(std::string &error) {
 ModuleSession::~ModuleSession() {
   term_();
   dlclose(handle_);
+}
+
+std::unique_ptr<ModuleSession> load_input_and_module(const std::string &input, const ImportOptions &options) {
+  try {
+    load_scene_input(input, options);
+  } catch (const SceneError &e) {
+    report(e.what());
+    return nullptr;
+  }
+  std::string error;
+  auto module = ModuleSession::open(error);
+  if (!module)
+    report(error);
+  return module;
 }
 
 } // namespace bf

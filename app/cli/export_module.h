@@ -6,6 +6,14 @@
 
 namespace bf {
 
+struct ImportOptions;
+class ModuleSession;
+
+// Loads the scene file (or imports the model file) at `input`, then loads
+// the module: null after saying why (a scene or module that cannot be
+// used is a usage error, exit 2).
+std::unique_ptr<ModuleSession> load_input_and_module(const std::string &input, const ImportOptions &options);
+
 // Where the module is: $BRIGHTFOLD_MODULE when set, else
 // <directory of the program>/../lib/povexport.so.
 std::string module_path();

@@ -90,10 +90,10 @@ void pass_povray_switch(const std::string &option) {
   setenv("BRIGHTFOLD_POVRAY_OPTIONS", options.c_str(), 1);
 }
 
-bool write_stdout(const std::string &bytes) {
+bool write_stdout(const char *bytes, size_t size) {
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+  while (done < size) {
+    const ssize_t n = write(STDOUT_FILENO, bytes + done, size - done);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)

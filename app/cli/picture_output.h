@@ -36,6 +36,7 @@ std::vector<unsigned char> read_alpha(const std::string &path, int w, int h);
 void pass_povray_switch(const std::string &option);
 
 // Bytes to standard output, all of them; false with errno.
-bool write_stdout(const std::string &bytes);
+bool write_stdout(const char *bytes, size_t size);
+inline bool write_stdout(const std::string &bytes) { return write_stdout(bytes.data(), bytes.size()); }
 
 } // namespace bf

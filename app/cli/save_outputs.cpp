@@ -1,6 +1,7 @@
 // The outputs of `save`: names, folders and the line after a save.
 #include "app/cli/save_outputs.h"
 #include "app/cli/commands.h"
+#include "app/cli/picture_output.h"
 #include "app/scene/json_value.h"
 #include "app/scene/verbosity.h"
 
@@ -13,7 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <vector>
 
 namespace bf {
 
@@ -60,19 +61,15 @@ StdoutSave::~StdoutSave() {
 }
 
 bool StdoutSave::copy_out() const {
+  // Streamed: a scene text of a big mesh runs to hundreds of megabytes.
   std::ifstream in(target_, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in && !in.eof())
-    return false;
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t n = write(STDOUT_FILENO, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
+  std::vector<char> block(1 << 16);
+  while (in) {
+    in.read(block.data(), static_cast<std::streamsize>(block.size()));
+    if (in.gcount() > 0 && !write_stdout(block.data(), static_cast<size_t>(in.gcount())))
       return false;
-    done += static_cast<size_t>(n);
   }
-  return true;
+  return in.eof();
 }
 
 std::string save_name_refusal(const std::string &out) {
