@@ -139,6 +139,9 @@ const char *obj_get_texturename(_object *o); // null when the object has no text
 int obj_get_textureactive(_object *o);
 int obj_get_texturetype(_object *o);
 int obj_get_texturemethod(_object *o);
+// 0: the image is laid on by the texture's own projection (type, scale,
+// position...); 1: by the texture coordinates of the mesh's corners.
+int obj_get_texturemapping(_object *o);
 int obj_get_texturequality(_object *o);
 int obj_get_texturescale(_object *o, ZAL_VECT2 &out);
 int obj_get_texturepos(_object *o, ZAL_VECT2 &out);

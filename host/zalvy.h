@@ -104,6 +104,11 @@ void VYpolygon_getcolor(const VYpolygon &polygon, float &r, float &g, float &b);
 void VYvertex_getposition(VYvertex *vertex, float out[3], VYframe frame);
 // Non-zero (and out filled) when the corner has a normal.
 unsigned char VYvertex_getnormal(VYvertex *vertex, float out[3], VYframe frame);
+// Non-zero (and out filled with u, v) when the corner has texture coordinates.
+unsigned char VYvertex_getuv(VYvertex *vertex, float out[2]);
+// Non-zero (and r, g, b filled, 0..1) when the corner has a colour of its own
+// (which then stands for the polygon's colour at that corner).
+unsigned char VYvertex_getcolor(VYvertex *vertex, float &r, float &g, float &b);
 // Pivot in the geometry's own frame; zeros for a null mesh.
 void VYobject_getpivot(VYobject *mesh, float out[3], VYframe frame);
 // out[0..2]: sizes along the geometry's own x, y, z; out[3..5]: the centre of

@@ -72,6 +72,7 @@ const char *obj_get_texturename(_object *o) {
 int obj_get_textureactive(_object *o) { return o != nullptr && o->has_texture ? o->texture.active : 0; }
 int obj_get_texturetype(_object *o) { return texture_of(o).type; }
 int obj_get_texturemethod(_object *o) { return texture_of(o).method; }
+int obj_get_texturemapping(_object *o) { return texture_of(o).mapping; }
 int obj_get_texturequality(_object *o) { return texture_of(o).quality; }
 float obj_get_textureangle(_object *o) { return texture_of(o).angle; }
 

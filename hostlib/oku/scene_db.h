@@ -14,6 +14,7 @@ struct SceneTexture {
   int type = 0;
   int method = 0;
   int quality = 0;
+  int mapping = 0; // 1: by the mesh's texture coordinates
   ZAL_VECT2 scale{1, 1};
   ZAL_VECT2 position{0, 0};
   float angle = 0;

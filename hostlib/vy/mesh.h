@@ -18,6 +18,11 @@ void VYobject_add_corner(VYobject *mesh, int position, int normal);
 // Gives a polygon already added another colour (nothing when there is no
 // such polygon).
 void VYobject_set_polygon_colour(VYobject *mesh, long polygon, ZAL_COLOR color);
+// Gives a corner already added (counted over all polygons, from 0, as
+// VYobject_corner_count counts them) texture coordinates or a colour of its
+// own; nothing when there is no such corner.
+void VYobject_set_corner_uv(VYobject *mesh, long corner, float u, float v);
+void VYobject_set_corner_colour(VYobject *mesh, long corner, ZAL_COLOR color);
 void VYobject_set_pivot(VYobject *mesh, float x, float y, float z);
 // Sets the bounds of a mesh without polygons (parametric shapes): the box
 // from min to max in the geometry's own frame. A mesh with polygons has the

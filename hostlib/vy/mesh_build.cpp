@@ -68,6 +68,36 @@ void VYobject_set_polygon_colour(VYobject *mesh, long polygon, ZAL_COLOR color) 
     mesh->colours[static_cast<size_t>(polygon)] = color;
 }
 
+void VYobject_set_corner_uv(VYobject *mesh, long corner, float u, float v) {
+  if (mesh == nullptr || corner < 0 || static_cast<size_t>(corner) >= mesh->corners.size())
+    return;
+  const auto c = static_cast<size_t>(corner);
+  try {
+    if (mesh->has_uv.size() <= c) {
+      mesh->uvs.resize(2 * (c + 1), 0.0f);
+      mesh->has_uv.resize(c + 1, 0);
+    }
+  } catch (const std::bad_alloc &) {
+    return;
+  }
+  mesh->uvs[2 * c] = u;
+  mesh->uvs[2 * c + 1] = v;
+  mesh->has_uv[c] = 1;
+}
+
+void VYobject_set_corner_colour(VYobject *mesh, long corner, ZAL_COLOR color) {
+  if (mesh == nullptr || corner < 0 || static_cast<size_t>(corner) >= mesh->corners.size())
+    return;
+  const auto c = static_cast<size_t>(corner);
+  try {
+    if (mesh->corner_colours.size() <= c)
+      mesh->corner_colours.resize(c + 1, ZAL_COLOR{-1, 0, 0});
+  } catch (const std::bad_alloc &) {
+    return;
+  }
+  mesh->corner_colours[c] = color;
+}
+
 // Indices are kept as given; the readers check them, so a corner that names
 // a position added later (or never) is harmless.
 void VYobject_add_corner(VYobject *mesh, int position, int normal) {

@@ -73,6 +73,31 @@ unsigned char VYvertex_getnormal(VYvertex *vertex, float out[3], VYframe) {
   return 1;
 }
 
+unsigned char VYvertex_getuv(VYvertex *vertex, float out[2]) {
+  if (vertex == nullptr || out == nullptr)
+    return 0;
+  const VYobject &mesh = *vertex->mesh;
+  const size_t c = mesh.corner_index(vertex);
+  if (c >= mesh.has_uv.size() || mesh.has_uv[c] == 0)
+    return 0;
+  out[0] = mesh.uvs[2 * c];
+  out[1] = mesh.uvs[2 * c + 1];
+  return 1;
+}
+
+unsigned char VYvertex_getcolor(VYvertex *vertex, float &r, float &g, float &b) {
+  if (vertex == nullptr)
+    return 0;
+  const VYobject &mesh = *vertex->mesh;
+  const size_t c = mesh.corner_index(vertex);
+  if (c >= mesh.corner_colours.size() || mesh.corner_colours[c].r == -1)
+    return 0;
+  r = mesh.corner_colours[c].r;
+  g = mesh.corner_colours[c].g;
+  b = mesh.corner_colours[c].b;
+  return 1;
+}
+
 void VYobject_getpivot(VYobject *mesh, float out[3], VYframe) {
   if (out == nullptr)
     return;

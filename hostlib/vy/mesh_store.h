@@ -21,6 +21,11 @@ struct VYobject {
   std::vector<VYvertex> corners;  // the corners of all polygons, polygon after polygon
   std::vector<uint32_t> first;    // per polygon: its first corner
   std::vector<ZAL_COLOR> colours; // per polygon
+  // Per corner, grown to the corner set last (a corner beyond holds
+  // nothing): u, v pairs with has_uv flags, and colours (red -1: none).
+  std::vector<float> uvs;
+  std::vector<uint8_t> has_uv;
+  std::vector<ZAL_COLOR> corner_colours;
   float pivot[3] = {0, 0, 0};
   // Bounds of all positions, kept up to date as they are added.
   float low[3] = {0, 0, 0};
@@ -33,6 +38,8 @@ struct VYobject {
   long polygon_count() const { return static_cast<long>(first.size()); }
   long position_count() const { return static_cast<long>(positions.size() / 3); }
   long normal_count() const { return static_cast<long>(normals.size() / 3); }
+  // The index of a corner record of this mesh.
+  size_t corner_index(const VYvertex *v) const { return static_cast<size_t>(v - corners.data()); }
   // Corners [begin, end) of polygon p, which must be valid.
   size_t corner_begin(long p) const { return first[static_cast<size_t>(p)]; }
   size_t corner_end(long p) const {

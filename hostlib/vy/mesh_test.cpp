@@ -106,6 +106,33 @@ TEST(Mesh, CornersGivePositionsAndOptionalNormals) {
   EXPECT_EQ(position_of(c), (std::vector<float>{0.5f, 2, -1}));
 }
 
+TEST(Mesh, CornersMayCarryTextureCoordinatesAndColours) {
+  Mesh mesh = square_and_triangle();
+  VYobject *m = mesh.get();
+  VYobject_set_corner_uv(m, 1, 0.25f, 0.75f);
+  VYobject_set_corner_colour(m, 5, ZAL_COLOR{0, 1, 0});
+  VYobject_set_corner_uv(m, 7, 1, 1);  // no such corner
+  VYobject_set_corner_uv(m, -1, 1, 1); // nor this
+  VYobject_set_corner_colour(nullptr, 0, ZAL_COLOR{0, 1, 0});
+  VYpolygon quad;
+  VYpolygon_initpoly(quad, m);
+  ASSERT_TRUE(VYpolygon_nextpoly(quad, quad));
+  VYpolygon triangle = quad;
+  ASSERT_TRUE(VYpolygon_nextpoly(triangle, triangle));
+  float uv[2] = {9, 9};
+  EXPECT_EQ(VYvertex_getuv(VYpolygon_getvertex(quad, 0), uv), 0);
+  ASSERT_NE(VYvertex_getuv(VYpolygon_getvertex(quad, 1), uv), 0);
+  EXPECT_EQ(uv[0], 0.25f);
+  EXPECT_EQ(uv[1], 0.75f);
+  EXPECT_EQ(VYvertex_getuv(VYpolygon_getvertex(triangle, 2), uv), 0) << "beyond the corners set";
+  float r = 9, g = 9, b = 9;
+  EXPECT_EQ(VYvertex_getcolor(VYpolygon_getvertex(quad, 0), r, g, b), 0);
+  ASSERT_NE(VYvertex_getcolor(VYpolygon_getvertex(triangle, 1), r, g, b), 0);
+  EXPECT_EQ(g, 1);
+  EXPECT_EQ(VYvertex_getuv(nullptr, uv), 0);
+  EXPECT_EQ(VYvertex_getcolor(nullptr, r, g, b), 0);
+}
+
 TEST(Mesh, BadIndicesAndNullsAreHarmless) {
   EXPECT_EQ(VYobject_polygon_count(nullptr), 0);
   VYpolygon cursor;
