@@ -9,6 +9,8 @@
 # make format-check   fail when a source file is not clang-formatted
 # CMAKE_ARGS are added where a build folder is first configured (CI: -DBF_WERROR=ON).
 # make test-corpus  every model of assimp-testmodels through save and render
+# make compare-blender  brightfold's pictures of real model files against Blender 3.4's
+#                (bench/blender/README.md; BF_RENDER_FLAGS go to brightfold render)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
@@ -16,7 +18,8 @@ FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all build program install test test-corpus test-asan demo bench bootstrap clean format format-check fuzz
+.PHONY: all build program install test test-corpus test-asan demo bench bootstrap clean format format-check fuzz \
+	compare-blender
 
 all: build
 
@@ -45,6 +48,10 @@ test: bootstrap
 # under a time and memory limit; prints a table per format.
 test-corpus: build
 	$(BUILD)/bin/corpus_run --render 4 --log $(BUILD)/corpus.log
+
+# Not a test: the numbers depend on Blender's version and the model files'.
+compare-blender: program
+	BF_RENDER_FLAGS="$(BF_RENDER_FLAGS)" bench/blender/run --out $(BUILD)/compare-blender
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: bootstrap
