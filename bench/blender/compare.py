@@ -100,10 +100,13 @@ def main():
         results.append(result)
         lines.append("| {} | {} | {:.1f} | {:.1f} | {:.2f} | {:+.0f} |".format(n, name, *result))
         pairs.append(n)
-    medians = [statistics.median(column) if results else float("nan") for column in zip(*results)] or [float("nan")] * 2
     lines.append("")
-    lines.append(f"Median over {len(results)} of {len(names)} files: MAD {medians[0]:.1f} of 255, "
-                 f"on the model {medians[1]:.1f}")
+    if results:
+        medians = [statistics.median(column) for column in zip(*results)]
+        lines.append(f"Median over {len(results)} of {len(names)} files: MAD {medians[0]:.1f} of 255, "
+                     f"on the model {medians[1]:.1f}")
+    else:
+        lines.append(f"No picture of the {len(names)} files to compare")
     text = "\n".join(lines) + "\n"
     sys.stdout.write(text)
     report = os.path.join(out, "report.md")
