@@ -25,6 +25,7 @@ struct OutNode {
 struct Frame {
   Mat3 r;
   Vec3 t;
+  const aiNode *node = nullptr; // the group's node; null for the scene
 };
 
 // The node's keys relative to the frame of the group that holds it.
@@ -60,7 +61,7 @@ bool helper_node(const std::string &name) { return name.find("$AssimpFbx$") != s
 class TreeWalk {
 public:
   TreeWalk(const ModelFile &model, const std::string &part_file)
-      : model_(model), part_file_(part_file), materials_(model) {
+      : model_(model), part_file_(part_file), materials_(model), motion_(model) {
     stem_ = label_text(std::filesystem::path(model.path()).stem().string());
     if (stem_.empty())
       stem_ = "model";
@@ -132,7 +133,9 @@ private:
     Mat3 shape;
     split(world.l, frame.r, shape);
     frame.t = world.t;
+    frame.node = node;
     place_in(item.frame, frame, group->value);
+    animate(node, item.frame, name, group->value);
     OutNode &out = *group;
     item.out->children.push_back(std::move(group));
     visit_content(node, world, out, frame, item.depth + 1);
@@ -178,8 +181,14 @@ private:
     object->value[node_key::geometry.name] = part_entry(index, shape);
     for (const auto &[key, value] : materials_.keys(index).items())
       object->value[key] = value;
+    animate(node, frame, name, object->value);
     add_bounds(index, world);
     out.children.push_back(std::move(object));
+  }
+
+  void animate(const aiNode *node, const Frame &frame, const std::string &name, ojson &value) {
+    if (ojson keys = motion_.keys(node, frame.node, name); !keys.is_null())
+      value[node_key::animation.name] = std::move(keys);
   }
 
   ojson part_entry(unsigned index, const Mat3 &shape) {
@@ -234,6 +243,7 @@ private:
   std::string part_file_;
   std::string stem_;
   MaterialTable materials_;
+  NodeMotion motion_;
   TreeResult result_;
   std::vector<Item> pending_;
   std::unordered_set<const aiNode *> seen_;
