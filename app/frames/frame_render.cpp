@@ -162,7 +162,7 @@ int render_frames(VYuniverseDisplaySurfaceFactory &factory, const RenderRequest 
   const int count = frames.last - frames.first + 1;
   note("rendered " + request.scene + " to " + names.path(frames.first) +
        (count > 1 ? " ... " + names.path(frames.last) : "") + " (" + std::to_string(count - kept) + " of " +
-       std::to_string(count) + " frames" + (kept > 0 ? "; the others were there" : "") + ", " +
+       std::to_string(count) + " frames rendered" + (kept > 0 ? ", the others were there" : "") + "; " +
        std::to_string(request.width) + " x " + std::to_string(request.height) + ")");
   if (frames.video.empty())
     return kExitOk;
