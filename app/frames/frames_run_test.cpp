@@ -112,6 +112,16 @@ TEST_F(Frames, AModelsAnimationMovesAndItsImportedSceneGivesTheSameFrames) {
   expect_no_leftovers();
 }
 
+TEST_F(Frames, AnimatedScaleIsNamedAsNotKept) {
+  bftest::Gltf model;
+  const int box = model.node({{"mesh", model.cube()}});
+  model.animate(box, "scale", {0, 1}, {1, 1, 1, 2, 2, 2});
+  model.write(dir_.path() / "grow.gltf");
+  const auto run = bftest::run_program(kProgram, {"import", dir_.file("grow.gltf"), dir_.file("grow.json")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("is scaled by its animation"), std::string::npos) << run.err;
+}
+
 TEST_F(Frames, ColladaRotationKeysImportAndTurnTheBoxes) {
   const std::string model = "/usr/share/assimp/models/Collada/anims_with_full_rotations_between_keys.DAE";
   ASSERT_EQ(bftest::run_program(kProgram, {"import", model, dir_.file("spin.json")}).status, 0);
@@ -139,7 +149,10 @@ TEST_F(Frames, ResumeRendersOnlyTheFramesThatAreNotThereWhole) {
   struct stat first, after;
   ASSERT_EQ(stat(dir_.file("r_0001.png").c_str(), &first), 0);
   bftest::write_file(dir_.path() / "r_0002.png", "not a picture");
+  // A link at a frame's name is replaced, never written through.
   fs::remove(dir_.path() / "r_0003.png");
+  bftest::write_file(dir_.path() / "theirs.txt", "keep");
+  fs::create_symlink(dir_.path() / "theirs.txt", dir_.path() / "r_0003.png");
   const auto run = render({"ball.json", "r.png", "--turntable", "1", "--fps", "3", "--resume"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("2 of 3 frames"), std::string::npos) << run.err;
@@ -147,6 +160,8 @@ TEST_F(Frames, ResumeRendersOnlyTheFramesThatAreNotThereWhole) {
   EXPECT_EQ(first.st_ino, after.st_ino); // left as it was
   EXPECT_FALSE(frame("r_0002.png").empty());
   EXPECT_FALSE(frame("r_0003.png").empty());
+  EXPECT_FALSE(fs::is_symlink(dir_.path() / "r_0003.png"));
+  EXPECT_EQ(bftest::read_file(dir_.path() / "theirs.txt"), "keep");
 }
 
 TEST_F(Frames, AnInterruptedRunKeepsItsWholeFramesAndNoTemporaryFile) {
