@@ -32,7 +32,9 @@ constexpr int kExitFailed = 1;
 class FrameProgress {
 public:
   explicit FrameProgress(int total)
-      : total_(total), shown_(isatty(STDERR_FILENO) == 1 && verbosity() != Verbosity::quiet) {}
+      : total_(total), shown_(isatty(STDERR_FILENO) == 1 && verbosity() != Verbosity::quiet) {
+    PovrayOutput::set_label("frames 0 of " + std::to_string(total) + " done | ");
+  }
   ~FrameProgress() { clear(); }
   void clear() {
     PovrayOutput::set_label("");
