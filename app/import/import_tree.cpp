@@ -19,6 +19,8 @@ struct OutNode {
   ojson value;
   std::vector<std::unique_ptr<OutNode>> children;
   bool group = false;
+  // A group's node and the node of the group that holds it, for its keys.
+  const aiNode *node = nullptr, *frame_node = nullptr;
 };
 
 // A rotation and position in the scene.
@@ -135,7 +137,8 @@ private:
     frame.t = world.t;
     frame.node = node;
     place_in(item.frame, frame, group->value);
-    animate(node, item.frame, name, group->value);
+    group->node = node;
+    group->frame_node = item.frame.node;
     OutNode &out = *group;
     item.out->children.push_back(std::move(group));
     visit_content(node, world, out, frame, item.depth + 1);
@@ -181,13 +184,13 @@ private:
     object->value[node_key::geometry.name] = part_entry(index, shape);
     for (const auto &[key, value] : materials_.keys(index).items())
       object->value[key] = value;
-    animate(node, frame, name, object->value);
+    animate(node, frame.node, name, object->value);
     add_bounds(index, world);
     out.children.push_back(std::move(object));
   }
 
-  void animate(const aiNode *node, const Frame &frame, const std::string &name, ojson &value) {
-    if (ojson keys = motion_.keys(node, frame.node, name); !keys.is_null())
+  void animate(const aiNode *node, const aiNode *frame_node, const std::string &name, ojson &value) {
+    if (ojson keys = motion_.keys(node, frame_node, name); !keys.is_null())
       value[node_key::animation.name] = std::move(keys);
   }
 
@@ -225,7 +228,7 @@ private:
   }
 
   // A group that holds nothing is left out.
-  static ojson to_json(OutNode &node) {
+  ojson to_json(OutNode &node) {
     ojson value = std::move(node.value);
     if (!node.group)
       return value;
@@ -235,6 +238,7 @@ private:
         children.push_back(std::move(converted));
     if (children.empty())
       return ojson();
+    animate(node.node, node.frame_node, value[node_key::name.name].get<std::string>(), value);
     value[node_key::children.name] = std::move(children);
     return value;
   }
