@@ -17,6 +17,7 @@ namespace {
 constexpr double kDefaultTicksPerSecond = 25; // when a file gives none
 constexpr unsigned kMaxChannelKeys = 100'000; // per list of a channel
 constexpr size_t kMaxNodeKeys = 20'000;       // per written node
+constexpr size_t kMaxSceneKeys = 1'000'000;   // in the whole scene file
 constexpr int kMaxChainLength = 4096;
 
 bool finite_key(double time, double a, double b, double c, double d = 0) {
@@ -63,7 +64,7 @@ bool near(const Mat3 &a, const Mat3 &b) {
 
 } // namespace
 
-NodeMotion::NodeMotion(const ModelFile &model) {
+NodeMotion::NodeMotion(const ModelFile &model) : path_(model.path()) {
   const aiScene &scene = model.scene();
   for (unsigned a = 0; scene.mAnimations != nullptr && a < scene.mNumAnimations; ++a) {
     const aiAnimation *animation = scene.mAnimations[a];
@@ -137,10 +138,18 @@ ojson NodeMotion::keys(const aiNode *node, const aiNode *frame_node, const std::
   if (times.empty())
     return ojson();
   if (times.size() > kMaxNodeKeys) {
-    report_warning("node \"" + name + "\" has more than " + std::to_string(kMaxNodeKeys) +
+    report_warning(path_ + ": node \"" + name + "\" has more than " + std::to_string(kMaxNodeKeys) +
                    " animation keys; the later ones are left out");
     times.resize(kMaxNodeKeys);
   }
+  if (keys_written_ + times.size() > kMaxSceneKeys) {
+    if (keys_written_ <= kMaxSceneKeys)
+      report_warning(path_ + ": the animation has more than " + std::to_string(kMaxSceneKeys) +
+                     " keys in all; the nodes past them keep still");
+    keys_written_ = kMaxSceneKeys + 1;
+    return ojson();
+  }
+  keys_written_ += times.size();
   Mat3 rest_rotation, rest_shape;
   Vec3 rest_position;
   if (!relative(node, frame_node, 0, true, rest_position, rest_rotation, rest_shape))
@@ -160,7 +169,7 @@ ojson NodeMotion::keys(const aiNode *node, const aiNode *frame_node, const std::
     rotations.push_back({number(t), {number(q[0]), number(q[1]), number(q[2]), number(q[3])}});
   }
   if (scales)
-    report_warning("node \"" + name +
+    report_warning(path_ + ": node \"" + name +
                    "\" is scaled by its animation; the scale cannot be animated, so it "
                    "keeps the scale it has at rest");
   ojson out = ojson::object();

@@ -87,6 +87,8 @@ private:
   bool relative(const aiNode *node, const aiNode *frame_node, double time, bool rest, Vec3 &position,
                 Mat3 &rotation, Mat3 &shape) const;
   std::map<std::string, Channel> channels_;
+  std::string path_;        // the model's, for warnings
+  size_t keys_written_ = 0; // times given keys so far
 };
 
 // What the walk of the node tree gives.
