@@ -13,6 +13,7 @@
 #include "app/cli/output_check.h"
 #include "app/cli/picture_output.h"
 #include "app/cli/render_request.h"
+#include "app/frames/frame_render.h"
 #include "app/import/framing.h"
 #include "app/import/model_import.h"
 #include "app/scene/json_value.h"
@@ -72,10 +73,13 @@ bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int
 
 bool read_request(const Args &args, RenderRequest &request, int &code) {
   ParsedArgs parsed;
-  if (!parse_args(args,
-                  {"--width", "--height", "--depth", "--draws", "--keep-scene", "--timeout", "--up",
-                   "--camera", "--background", "--floor", "--format", "--quality"},
-                  {"--no-antialias", "--no-shadows", "--watch", "--alpha"}, parsed, code))
+  std::vector<std::string> with_value{"--width",      "--height",  "--depth",  "--draws",
+                                      "--keep-scene", "--timeout", "--up",     "--camera",
+                                      "--background", "--floor",   "--format", "--quality"},
+      flags{"--no-antialias", "--no-shadows", "--watch", "--alpha"};
+  with_value.insert(with_value.end(), kFrameValueOptions.begin(), kFrameValueOptions.end());
+  flags.insert(flags.end(), kFrameFlags.begin(), kFrameFlags.end());
+  if (!parse_args(args, with_value, flags, parsed, code))
     return false;
   if (parsed.operands.size() != 2) {
     code = usage_error("render needs a scene file and one output file (.png, .tga, .jpg or -)");
@@ -116,7 +120,8 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
     if (request.timeout > 1e9) // beyond 30 years: no limit
       request.timeout = 0;
   }
-  if (!read_import_options(parsed, request.scene, request.import, code))
+  if (!read_import_options(parsed, request.scene, request.import, code) ||
+      !read_frame_options(parsed, request.out, request.frames, code))
     return false;
   request.import.aspect = static_cast<double>(request.width) / request.height;
   request.antialias = !parsed.find("--no-antialias");
@@ -444,6 +449,8 @@ int run_render(const Args &args) {
         load_scene_input(path, request.import);
         add_framing_camera_if_none(path);
       });
+    if (request.frames.active)
+      return render_frames(*factory, request);
     code = render_in(*factory, request, picture);
   }
   if (code != kExitOk)

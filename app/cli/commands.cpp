@@ -25,12 +25,17 @@ const std::vector<Command> &commands() {
        "SCENE.json OUT.png|OUT.tga|OUT.jpg|- [--width W] [--height H] [--depth D] [--alpha]\n"
        "         [--quality N] [--format png|tga|jpeg] [--no-antialias] [--no-shadows] [--draws N]\n"
        "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]\n"
-       "         [--background COLOR|none] [--floor on|off]",
+       "         [--background COLOR|none] [--floor on|off]\n"
+       "         [--frames A-B] [--fps N] [--turntable SECONDS] [--resume] [--video OUT.mp4|.gif|.webm]",
        "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG, Targa\n"
        "      or JPEG file by its extension (default 640 x 480; --quality 1-100 for JPEG, default 90), or\n"
        "      to standard output with - (PNG unless --format); --alpha (or --depth 32) leaves the\n"
        "      background clear in a PNG or Targa; --watch draws again whenever the scene or a file\n"
-       "      it names changes, until Ctrl-C",
+       "      it names changes, until Ctrl-C; --frames A-B writes OUT_0001.png ... (or the number at\n"
+       "      %04d in OUT), frame n at n / fps seconds (--fps default 24) of the scene's animation;\n"
+       "      --turntable SECONDS orbits the camera about the up axis once in that time (frames 1 to\n"
+       "      SECONDS * fps unless --frames says, the last the starting view); --resume keeps the\n"
+       "      frames already there; --video assembles the frames with ffmpeg",
        run_render},
       {"import", "MODEL OUT.json [--up y|z] [--camera NAME] [--background COLOR|none] [--floor on|off]",
        "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/cli/picture_output.h"
+#include "app/frames/frame_options.h"
 #include "app/import/model_import.h"
 #include "app/watch/povray_run.h"
 
@@ -24,6 +25,7 @@ struct RenderRequest {
   double timeout = 0;
   PictureSettings picture; // format, quality, alpha; "-" as out is standard output
   ImportOptions import;    // for a model file in place of the scene file
+  FrameRequest frames;     // --frames, --turntable
 };
 
 // A rendered picture, copied out of the surface.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/import/model_import.h"
+#include "app/scene/animation_keys.h"
 #include "app/scene/scene_schema.h"
 
 #include <map>
@@ -64,6 +65,31 @@ struct Bounds {
 
 // Where a node is: its world placement, for cameras and lights by name.
 using NodePlaces = std::map<std::string, Affine>;
+
+// The node channels of the model's animations, and the scene file's keys
+// (node key "animation") they give a written node.
+class NodeMotion {
+public:
+  explicit NodeMotion(const ModelFile &model);
+  // The keys of `node` placed in the frame of `frame_node` (null: the
+  // scene's), or null when the animation does not move it there. `name`
+  // names the node in warnings.
+  ojson keys(const aiNode *node, const aiNode *frame_node, const std::string &name);
+
+private:
+  struct Channel { // keys in seconds
+    std::vector<PositionKey> position, scale;
+    std::vector<RotationKey> rotation;
+  };
+  const Channel *channel(const aiNode *node) const;
+  Affine local(const aiNode *node, double time, bool rest) const;
+  Affine world(const aiNode *node, double time, bool rest) const;
+  bool relative(const aiNode *node, const aiNode *frame_node, double time, bool rest, Vec3 &position,
+                Mat3 &rotation, Mat3 &shape) const;
+  std::map<std::string, Channel> channels_;
+  std::string path_;        // the model's, for warnings
+  size_t keys_written_ = 0; // times given keys so far
+};
 
 // What the walk of the node tree gives.
 struct TreeResult {

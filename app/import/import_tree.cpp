@@ -19,12 +19,15 @@ struct OutNode {
   ojson value;
   std::vector<std::unique_ptr<OutNode>> children;
   bool group = false;
+  // A group's node and the node of the group that holds it, for its keys.
+  const aiNode *node = nullptr, *frame_node = nullptr;
 };
 
 // A rotation and position in the scene.
 struct Frame {
   Mat3 r;
   Vec3 t;
+  const aiNode *node = nullptr; // the group's node; null for the scene
 };
 
 // The node's keys relative to the frame of the group that holds it.
@@ -60,7 +63,7 @@ bool helper_node(const std::string &name) { return name.find("$AssimpFbx$") != s
 class TreeWalk {
 public:
   TreeWalk(const ModelFile &model, const std::string &part_file)
-      : model_(model), part_file_(part_file), materials_(model) {
+      : model_(model), part_file_(part_file), materials_(model), motion_(model) {
     stem_ = label_text(std::filesystem::path(model.path()).stem().string());
     if (stem_.empty())
       stem_ = "model";
@@ -132,7 +135,10 @@ private:
     Mat3 shape;
     split(world.l, frame.r, shape);
     frame.t = world.t;
+    frame.node = node;
     place_in(item.frame, frame, group->value);
+    group->node = node;
+    group->frame_node = item.frame.node;
     OutNode &out = *group;
     item.out->children.push_back(std::move(group));
     visit_content(node, world, out, frame, item.depth + 1);
@@ -178,8 +184,14 @@ private:
     object->value[node_key::geometry.name] = part_entry(index, shape);
     for (const auto &[key, value] : materials_.keys(index).items())
       object->value[key] = value;
+    animate(node, frame.node, name, object->value);
     add_bounds(index, world);
     out.children.push_back(std::move(object));
+  }
+
+  void animate(const aiNode *node, const aiNode *frame_node, const std::string &name, ojson &value) {
+    if (ojson keys = motion_.keys(node, frame_node, name); !keys.is_null())
+      value[node_key::animation.name] = std::move(keys);
   }
 
   ojson part_entry(unsigned index, const Mat3 &shape) {
@@ -216,7 +228,7 @@ private:
   }
 
   // A group that holds nothing is left out.
-  static ojson to_json(OutNode &node) {
+  ojson to_json(OutNode &node) {
     ojson value = std::move(node.value);
     if (!node.group)
       return value;
@@ -226,6 +238,7 @@ private:
         children.push_back(std::move(converted));
     if (children.empty())
       return ojson();
+    animate(node.node, node.frame_node, value[node_key::name.name].get<std::string>(), value);
     value[node_key::children.name] = std::move(children);
     return value;
   }
@@ -234,6 +247,7 @@ private:
   std::string part_file_;
   std::string stem_;
   MaterialTable materials_;
+  NodeMotion motion_;
   TreeResult result_;
   std::vector<Item> pending_;
   std::unordered_set<const aiNode *> seen_;

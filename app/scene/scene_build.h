@@ -61,6 +61,8 @@ struct LoadContext {
 
 // Reads the node at `ref` (its keys and, recursively, its children) into `node`.
 void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &context);
+// Reads the node's keyed values over time into the scene's animation list.
+void load_animation(const JsonRef &ref, _object *node);
 // Fails when the placed contents of the whole scene overflow the float range.
 void check_contents(const JsonRef &ref, _object *root);
 // The node type that `ref` names; `top` is true for the document's root node.

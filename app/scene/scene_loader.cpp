@@ -1,6 +1,7 @@
 // The scene file as a whole: reading it, the environment, the tree and the
 // view point.
 #include "app/scene/scene_loader.h"
+#include "app/scene/animation_keys.h"
 
 #include "app/scene/json_text.h"
 #include "app/scene/scene_build.h"
@@ -86,10 +87,12 @@ std::string LoadContext::absolute(const std::string &path) const {
 
 void load_scene_text(const std::string &text, const std::string &path, const ModelCache *models) {
   scene_reset();
+  scene_animations().clear();
   try {
     load_document(parse_scene_text(text, path), path, models);
   } catch (...) {
     scene_reset(); // never leave half a scene behind
+    scene_animations().clear();
     throw;
   }
 }

@@ -188,6 +188,8 @@ void load_node(const JsonRef &ref, _object *node, int depth, LoadContext &contex
     load_geometry(*v, node, pivot, context);
   if (auto v = ref.get(node_key::texture.name))
     load_texture(*v, node, context);
+  if (auto v = ref.get(node_key::animation.name))
+    load_animation(*v, node);
   if (auto v = ref.get(node_key::children.name))
     load_children(*v, node, depth, context);
   check_placed(ref, node);

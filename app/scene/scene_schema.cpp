@@ -86,8 +86,30 @@ const Key euler{
 const Key midpoint{"midpoint", "point", {}, "derived", "replaces the derived centre of the node's contents"};
 const Key radius{"radius", "number", kNonNegative, "derived",
                  "replaces the derived reach of the node's contents"};
+const Key animation{"animation",
+                    "object",
+                    {},
+                    "none",
+                    "keyed positions and rotations over time, for `render --frames` (see below)"};
 const Key children{"children", "list of nodes", {}, "[]", "at most 256 levels deep"};
 } // namespace node
+
+namespace animation {
+const Key position{
+    "position", "list of `[seconds, [x, y, z]]`", {}, "none", "keys of `position`, in ascending time"};
+const Key rotation{"rotation",
+                   "list of `[seconds, [x, y, z, w]]`",
+                   {},
+                   "none",
+                   "keys of the rotation as unit quaternions (the usual matrix of the quaternion is the "
+                   "node's rotation, as in glTF), in ascending time"};
+const Key interpolation{
+    "interpolation",
+    "\"linear\" or \"step\"",
+    {},
+    "\"linear\"",
+    "between keys: linear (rotations along the shorter arc), or each key held until the next"};
+} // namespace animation
 
 namespace part {
 const Key part{"part", "string", {}, "", "the file's path (required)"};
@@ -163,7 +185,7 @@ const Table kNode{
              &node::color,      &node::specular,  &node::emission,   &node::shininess, &node::reflectivity,
              &node::kind,       &node::intensity, &node::cone_angle, &node::exponent,  &node::standby,
              &node::view_angle, &node::geometry,  &node::pivot,      &node::texture,   &node::orientation,
-             &node::euler,      &node::midpoint,  &node::radius,     &node::children}};
+             &node::euler,      &node::midpoint,  &node::radius,     &node::animation, &node::children}};
 const Table kPartFile{"part file", {&part::part, &part::part_type, &part::part_label, &part::part_params}};
 const Table kModelPart{"model part", {&part::part_mesh, &part::part_transform}};
 const Table kMeshEntry{"mesh entry", {&mesh::mesh}};
@@ -176,11 +198,12 @@ const Table kTexture{"texture",
                      {&texture::image, &texture::active, &texture::type, &texture::method, &texture::quality,
                       &texture::scale, &texture::position, &texture::angle, &texture::grid_position,
                       &texture::grid_angles}};
+const Table kAnimation{"animation", {&animation::position, &animation::rotation, &animation::interpolation}};
 
 const std::vector<const Table *> &all_tables() {
-  static const std::vector<const Table *> tables{&kTop,       &kEnvironment, &kNode, &kPartFile,
-                                                 &kModelPart, &kMeshEntry,   &kMesh, &kPolygon,
-                                                 &kPrimitive, &kTexture};
+  static const std::vector<const Table *> tables{&kTop,       &kEnvironment, &kNode,     &kPartFile,
+                                                 &kModelPart, &kMeshEntry,   &kMesh,     &kPolygon,
+                                                 &kPrimitive, &kTexture,     &kAnimation};
   return tables;
 }
 

@@ -50,7 +50,10 @@ extern const Key background, ambient;
 namespace node {
 extern const Key type, name, id, active, visible, opacity, position, rotation, look_at, sky, color, specular,
     emission, shininess, reflectivity, kind, intensity, cone_angle, exponent, standby, view_angle, geometry,
-    pivot, texture, orientation, euler, midpoint, radius, children;
+    pivot, texture, orientation, euler, midpoint, radius, animation, children;
+}
+namespace animation { // keyed values of a node over time
+extern const Key position, rotation, interpolation;
 }
 namespace part { // a part file, or one mesh of a model file
 extern const Key part, part_type, part_label, part_params, part_mesh, part_transform;
@@ -66,7 +69,7 @@ extern const Key image, active, type, method, quality, scale, position, angle, g
 }
 
 extern const Table kTop, kEnvironment, kNode, kPartFile, kModelPart, kMeshEntry, kMesh, kPolygon, kPrimitive,
-    kTexture;
+    kTexture, kAnimation;
 // Every table above.
 const std::vector<const Table *> &all_tables();
 

@@ -20,6 +20,8 @@ constexpr int kShownFailureLines = 30;
 
 volatile sig_atomic_t stop_signal = 0;
 
+std::string progress_label; // before POV-Ray's progress
+
 void on_signal(int sig) {
   if (stop_signal) { // asked twice: stop at once
     signal(sig, SIG_DFL);
@@ -117,14 +119,16 @@ void PovrayOutput::take_line(const std::string &line) {
     lines_.pop_front();
 }
 
+void PovrayOutput::set_label(const std::string &label) { progress_label = label; }
+
 // On a terminal only: one line rewritten in place, cleared at the end.
 void PovrayOutput::show(const std::string &status, int percent) {
   if (!show_progress_)
     return;
   if (percent >= 0)
-    std::fprintf(stderr, "\r\033[KPOV-Ray: %s %3d%%", status.c_str(), percent);
+    std::fprintf(stderr, "\r\033[K%sPOV-Ray: %s %3d%%", progress_label.c_str(), status.c_str(), percent);
   else
-    std::fprintf(stderr, "\r\033[KPOV-Ray: %s", status.c_str());
+    std::fprintf(stderr, "\r\033[K%sPOV-Ray: %s", progress_label.c_str(), status.c_str());
   line_open_ = true;
   std::fflush(stderr);
 }

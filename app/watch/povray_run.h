@@ -23,6 +23,10 @@ public:
   PovrayOutput(const PovrayOutput &) = delete;
   PovrayOutput &operator=(const PovrayOutput &) = delete;
 
+  // Text shown before POV-Ray's progress, such as how far a run of frames
+  // is; "" for none. Set while no PovrayOutput lives.
+  static void set_label(const std::string &label);
+
   // Stops capturing and waits until everything written has been read.
   void stop();
   // What explains a failure: POV-Ray's lines from its first error on, or

@@ -65,6 +65,27 @@ public:
     doc_["extensions"]["KHR_lights_punctual"]["lights"].push_back(l);
     return static_cast<int>(doc_["extensions"]["KHR_lights_punctual"]["lights"].size()) - 1;
   }
+  // An animation channel of `node`: its "translation", "rotation" or
+  // "scale" at `times` (seconds), `values` 3 or 4 floats a key.
+  void animate(int node, const std::string &path, const std::vector<float> &times,
+               const std::vector<float> &values, const std::string &interpolation = "LINEAR") {
+    const int input = add("accessors", {{"bufferView", view(times.data(), times.size() * 4)},
+                                        {"componentType", 5126},
+                                        {"count", times.size()},
+                                        {"type", "SCALAR"},
+                                        {"min", {times.front()}},
+                                        {"max", {times.back()}}});
+    const int output = add("accessors", {{"bufferView", view(values.data(), values.size() * 4)},
+                                         {"componentType", 5126},
+                                         {"count", times.size()},
+                                         {"type", path == "rotation" ? "VEC4" : "VEC3"}});
+    if (!doc_.contains("animations"))
+      doc_["animations"] = {{{"channels", json::array()}, {"samplers", json::array()}}};
+    json &animation = doc_["animations"][0];
+    animation["samplers"].push_back({{"input", input}, {"output", output}, {"interpolation", interpolation}});
+    animation["channels"].push_back(
+        {{"sampler", animation["samplers"].size() - 1}, {"target", {{"node", node}, {"path", path}}}});
+  }
   json &doc() { return doc_; }
 
   void write(const std::filesystem::path &path) {
