@@ -13,6 +13,7 @@ int run_save(const Args &args);
 int run_list(const Args &args);
 int run_render(const Args &args);
 int run_import(const Args &args);
+int run_collect(const Args &args);
 
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
@@ -25,12 +26,15 @@ const std::vector<Command> &commands() {
        "SCENE.json OUT.png|OUT.tga|OUT.jpg|- [--width W] [--height H] [--depth D] [--alpha]\n"
        "         [--quality N] [--format png|tga|jpeg] [--no-antialias] [--no-shadows] [--draws N]\n"
        "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]\n"
-       "         [--background COLOR|none] [--floor on|off]",
+       "         [--background COLOR|none] [--floor on|off]\n"
+       "         [--slurm [--partition P] [--tiles N] [--frames A-B] [--no-wait] [--job-dir DIR]]",
        "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG, Targa\n"
        "      or JPEG file by its extension (default 640 x 480; --quality 1-100 for JPEG, default 90), or\n"
        "      to standard output with - (PNG unless --format); --alpha (or --depth 32) leaves the\n"
        "      background clear in a PNG or Targa; --watch draws again whenever the scene or a file\n"
-       "      it names changes, until Ctrl-C",
+       "      it names changes, until Ctrl-C; --slurm renders on a Slurm cluster as one job array\n"
+       "      (a task per band of rows with --tiles, or per frame with --frames, whose pictures are\n"
+       "      OUT_0001.png, ...) from a job folder beside OUT (or --job-dir) that every node sees",
        run_render},
       {"import", "MODEL OUT.json [--up y|z] [--camera NAME] [--background COLOR|none] [--floor on|off]",
        "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"
@@ -39,6 +43,10 @@ const std::vector<Command> &commands() {
        "      #RRGGBB, R,G,B from 0 to 1, or none), a floor that catches its shadow (--floor off),\n"
        "      and key, fill and rim lights when the file has none",
        run_import},
+      {"collect", "JOBDIR",
+       "finish a render --slurm --no-wait: wait for its job, submit each failed task once more,\n"
+       "      write the pictures and remove the job folder",
+       run_collect},
       {"list", "", "show the registered savers and display surfaces", run_list},
   };
   return table;

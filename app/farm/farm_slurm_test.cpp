@@ -1,0 +1,159 @@
+// render --slurm against a real one-node Slurm cluster (scripts/slurm-local,
+// started by the ctest fixture slurm_cluster): its pictures are the pixels
+// of the same render on one machine, a failed task is submitted once more,
+// and collect finishes a job left running.
+#include "app/farm/farm_job.h"
+#include "app/farm/slurm_jobs.h"
+
+#include "tests/support/files.h"
+#include "tests/support/run.h"
+
+#include <stb_image.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kProgram = BF_BINARY_DIR "/bin/brightfold";
+
+// A ball, a floor and a light: edges for the anti-aliasing to work on.
+const std::string kScene = R"({ "root": { "children": [
+  { "type": "camera", "name": "Camera", "position": [0, 1, 6], "look_at": [0, 0, 0] },
+  { "type": "light", "name": "Light", "position": [4, 6, 6] },
+  { "type": "object", "name": "Ball", "color": [1, 0.2, 0.1], "geometry": { "primitive": "sphere", "radius": 1.2 } },
+  { "type": "object", "name": "Floor", "position": [0, -1.2, 0], "color": [0.3, 0.6, 1],
+    "geometry": { "primitive": "box", "size": [6, 0.1, 6] } } ] } })";
+
+// 96 rows: three bands of POV-Ray's 32-row blocks.
+const std::vector<std::string> kSize = {"--width", "40", "--height", "96"};
+
+std::vector<unsigned char> pixels(const fs::path &png) {
+  int w = 0, h = 0, n = 0;
+  std::unique_ptr<unsigned char, void (*)(void *)> data(stbi_load(png.c_str(), &w, &h, &n, 3),
+                                                        stbi_image_free);
+  return data ? std::vector<unsigned char>(data.get(), data.get() + w * h * 3) : std::vector<unsigned char>{};
+}
+
+class FarmTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!bf::slurm_installed())
+      GTEST_SKIP() << "Slurm's programs (sbatch) are not installed: apt-get install slurm-wlm munge";
+    bftest::write_file(dir_.path() / "scene.json", kScene);
+  }
+  bftest::RunResult run(std::vector<std::string> args, const std::vector<std::string> &env = {}) {
+    if (args[0] == "render")
+      args.insert(args.end(), kSize.begin(), kSize.end());
+    bftest::RunOptions options;
+    options.cwd = dir_.path().string();
+    options.time_limit = 240;
+    options.env = env;
+    return bftest::run_program(kProgram, args, options);
+  }
+  // The picture rendered on this machine alone.
+  std::vector<unsigned char> local() {
+    const bftest::RunResult r = run({"render", "scene.json", "local.png"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return pixels(dir_.path() / "local.png");
+  }
+  bool job_folder_left() const {
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir_.path()))
+      if (entry.path().filename().string().rfind(".brightfold-job-", 0) == 0)
+        return true;
+    return false;
+  }
+  // A povray on the PATH that fails in array task 1: once (then it leaves
+  // a mark), or every time.
+  std::string failing_povray(bool always) {
+    const fs::path bin = dir_.path() / "bin";
+    fs::create_directories(bin);
+    const std::string mark = (dir_.path() / "failed-once").string();
+    bftest::write_file(bin / "povray", "#!/bin/sh\nif [ \"$SLURM_ARRAY_TASK_ID\" = 1 ] && { " +
+                                           std::string(always ? "true" : "[ ! -e '" + mark + "' ]") +
+                                           "; }; then\n  touch '" + mark +
+                                           "'\n  echo 'planted failure' >&2\n  exit 3\nfi\nexec " BF_POVRAY
+                                           " \"$@\"\n");
+    fs::permissions(bin / "povray", fs::perms::owner_all);
+    return "PATH=" + bin.string() + ":" + std::getenv("PATH");
+  }
+
+  bftest::ScratchDir dir_{"bf_farm"};
+};
+
+TEST_F(FarmTest, TiledStillIsTheOneMachinePicture) {
+  const std::vector<unsigned char> expected = local();
+  const bftest::RunResult r = run({"render", "scene.json", "tiled.png", "--slurm", "--tiles", "3"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(pixels(dir_.path() / "tiled.png"), expected);
+  EXPECT_FALSE(job_folder_left());
+}
+
+TEST_F(FarmTest, FramesAreNamedAsLocally) {
+  const std::vector<unsigned char> expected = local();
+  const bftest::RunResult r = run({"render", "scene.json", "f.png", "--slurm", "--frames", "1-2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char *name : {"f_0001.png", "f_0002.png"})
+    EXPECT_EQ(pixels(dir_.path() / name), expected) << name;
+  EXPECT_FALSE(fs::exists(dir_.path() / "f.png"));
+}
+
+TEST_F(FarmTest, FailedTaskIsSubmittedOnceMore) {
+  struct Row {
+    bool always;
+    int status;
+    const char *said;
+  };
+  for (const Row &row : {Row{false, 0, "task 1 (rows 33-64) failed: POV-Ray failed (exit status 3)"},
+                         Row{true, 1, "task 1 (rows 33-64) failed again: POV-Ray failed (exit status 3)"}}) {
+    SCOPED_TRACE(row.always ? "always" : "once");
+    const bftest::RunResult r =
+        run({"render", "scene.json", "out.png", "--slurm", "--tiles", "3"}, {failing_povray(row.always)});
+    EXPECT_EQ(r.status, row.status) << r.err;
+    EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("planted failure"), std::string::npos) << r.err;
+    EXPECT_EQ(fs::exists(dir_.path() / "out.png"), !row.always);
+    EXPECT_EQ(job_folder_left(), row.always); // kept with the tasks' logs
+  }
+}
+
+TEST_F(FarmTest, NoWaitThenCollect) {
+  const std::vector<unsigned char> expected = local();
+  const bftest::RunResult r = run({"render", "scene.json", "later.png", "--slurm", "--no-wait", "--tiles",
+                                   "2", "--job-dir", "job folder"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string folder = (dir_.path() / "job folder").string();
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), folder + "\n");
+  const bftest::RunResult c = run({"collect", "job folder"});
+  ASSERT_EQ(c.status, 0) << c.err;
+  EXPECT_EQ(pixels(dir_.path() / "later.png"), expected);
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST(FarmPlan, BandsAreWholeBlocksOfRows) {
+  struct Row {
+    int height, tiles;
+    std::vector<std::pair<int, int>> bands;
+  };
+  for (const Row &row :
+       {Row{96, 3, {{1, 32}, {33, 64}, {65, 96}}}, Row{100, 3, {{1, 64}, {65, 96}, {97, 100}}},
+        Row{48, 3, {{1, 32}, {33, 48}}}, Row{480, 4, {{1, 128}, {129, 256}, {257, 384}, {385, 480}}},
+        Row{20, 1, {{1, 20}}}}) {
+    std::vector<std::pair<int, int>> bands;
+    for (const bf::FarmTask &task : bf::plan_bands(row.height, row.tiles))
+      bands.emplace_back(task.first_row, task.last_row);
+    EXPECT_EQ(bands, row.bands) << row.height << " rows, " << row.tiles << " tiles";
+  }
+  EXPECT_EQ(bf::array_spec({0, 1, 2, 5, 7, 8}), "0-2,5,7-8");
+  EXPECT_EQ(bf::frame_picture("/a/out.png", 7), "/a/out_0007.png");
+  EXPECT_EQ(bf::frame_picture("/a/f%04d.tga", 12), "/a/f0012.tga");
+}
+
+} // namespace
