@@ -114,12 +114,13 @@ TEST_F(FarmTest, FailedTaskIsSubmittedOnceMore) {
   for (const Row &row : {Row{false, 0, "task 1 (rows 33-64) failed: POV-Ray failed (exit status 3)"},
                          Row{true, 1, "task 1 (rows 33-64) failed again: POV-Ray failed (exit status 3)"}}) {
     SCOPED_TRACE(row.always ? "always" : "once");
+    const std::string out = row.always ? "always.png" : "once.png";
     const bftest::RunResult r =
-        run({"render", "scene.json", "out.png", "--slurm", "--tiles", "3"}, {failing_povray(row.always)});
+        run({"render", "scene.json", out, "--slurm", "--tiles", "3"}, {failing_povray(row.always)});
     EXPECT_EQ(r.status, row.status) << r.err;
     EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("planted failure"), std::string::npos) << r.err;
-    EXPECT_EQ(fs::exists(dir_.path() / "out.png"), !row.always);
+    EXPECT_EQ(fs::exists(dir_.path() / out), !row.always);
     EXPECT_EQ(job_folder_left(), row.always); // kept with the tasks' logs
   }
 }
