@@ -178,8 +178,10 @@ void remove_job_folder(const FarmJob &job) {
 }
 
 int run_farm_render(const RenderRequest &request, const FarmOptions &farm, const FrameScene &scene) {
-  if (request.picture.to_stdout || request.watch) {
-    report("--slurm writes its pictures to files (not standard output) and renders once (no --watch)");
+  if (request.picture.to_stdout || request.watch || request.timeout > 0 || !request.keep_scene.empty()) {
+    report(
+        "--slurm writes its pictures to files (not standard output) and renders once (no --watch); the job "
+        "folder holds the scenes (no --keep-scene) and the partition sets the time limit (no --timeout)");
     return kExitUsage;
   }
   FarmJob job = job_of(request, farm);

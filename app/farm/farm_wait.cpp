@@ -115,8 +115,11 @@ bool wait_for_tasks(const FarmJob &job, std::string &error) {
       asked = now;
       std::map<int, std::string> queued, more;
       for (const std::string &id : job.job_ids) {
-        if (!queued_tasks(id, more, error))
+        if (!queued_tasks(id, more, error)) {
+          if (RenderGuard::interrupted())
+            error.clear(); // Ctrl-C reached squeue too
           return false;
+        }
         queued.insert(more.begin(), more.end());
       }
       running = 0;
@@ -124,7 +127,7 @@ bool wait_for_tasks(const FarmJob &job, std::string &error) {
         running += state == "R" || state == "CG";
       bool all_gone = true;
       for (int index : open) {
-        if (queued.count(index)) {
+        if (queued.count(index) || queued.count(kAnyTask)) {
           left.erase(index);
           all_gone = false;
         } else if (!left.count(index)) {

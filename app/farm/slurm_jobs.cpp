@@ -80,16 +80,12 @@ bool queued_tasks(const std::string &job_id, std::map<int, std::string> &tasks, 
   std::string id, state;
   const std::string prefix = job_id + "_";
   while (lines >> id >> state) {
-    // "12_3"; pending tasks not yet split off may show as "12_[4-9]".
+    // "12_3"
     if (id.compare(0, prefix.size(), prefix) != 0)
       continue;
     const std::string rest = id.substr(prefix.size());
-    if (all_digits(rest)) {
-      tasks[std::atoi(rest.c_str())] = state;
-      continue;
-    }
-    error = "squeue showed tasks as " + id + " (expected one task a line)";
-    return false;
+    // Tasks not yet split off may show as "12_[4-9]": kAnyTask stands for them.
+    tasks[all_digits(rest) ? std::atoi(rest.c_str()) : kAnyTask] = state;
   }
   return true;
 }

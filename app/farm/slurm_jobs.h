@@ -20,8 +20,10 @@ std::string array_spec(const std::vector<int> &indices);
 std::string submit_tasks(const FarmJob &job, const std::vector<int> &indices, std::string &error);
 
 // The job's array tasks still in the queue (pending, running, completing),
-// with squeue's state code. False with `error` when squeue cannot answer; a
+// with squeue's state code; kAnyTask when squeue shows some tasks as one
+// line (pending ones, as "12_[4-9]"), which may be any. False with `error` when squeue cannot answer; a
 // job that Slurm has already forgotten has none.
+constexpr int kAnyTask = -1;
 bool queued_tasks(const std::string &job_id, std::map<int, std::string> &tasks, std::string &error);
 
 // How a task that left the queue ended, as sacct names it (CANCELLED,
