@@ -12,10 +12,14 @@
 
 #include "zalvy.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <thread>
 
 namespace bf {
 
@@ -90,6 +94,24 @@ bool write_pictures(const FarmJob &job, const std::vector<bool> &whole) {
   return every;
 }
 
+// Whether the job's tasks have all left the queue within `seconds`.
+bool queue_drained(const FarmJob &job, int seconds) {
+  for (int i = 0; i < seconds * 4; ++i) {
+    bool empty = true;
+    for (const std::string &id : job.job_ids) {
+      std::map<int, std::string> queued;
+      std::string ignored;
+      empty = empty && queued_tasks(id, queued, ignored) && queued.empty();
+    }
+    if (empty)
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+  return false;
+}
+
+// Ctrl-C: a render cancels its job and, once the tasks are gone, its
+// folder; collect leaves the job running.
 int stopped(FarmJob &job, bool cancel_on_interrupt) {
   if (!cancel_on_interrupt) {
     report("stopped waiting; the job goes on. Collect it later with: brightfold collect " + job.folder);
@@ -98,8 +120,11 @@ int stopped(FarmJob &job, bool cancel_on_interrupt) {
   for (const std::string &id : job.job_ids)
     if (const std::string why = cancel_job(id); !why.empty())
       report("cannot cancel Slurm job " + id + ": " + why);
-  report("render interrupted: Slurm job " + job.job_ids.back() + " cancelled; the job folder " + job.folder +
-         " is kept");
+  const bool drained = queue_drained(job, 15);
+  if (drained)
+    remove_job_folder(job);
+  report("render interrupted: Slurm job " + job.job_ids.back() + " cancelled" +
+         (drained ? "" : "; its tasks are still ending, so the job folder " + job.folder + " is kept"));
   return 128 + RenderGuard::interrupted();
 }
 

@@ -54,7 +54,9 @@ std::string ini_text(const FarmJob &job, int index) {
 constexpr const char *kScript = R"(#!/bin/sh
 # One task of a brightfold render, run by Slurm in the job folder (sbatch
 # --chdir): POV-Ray renders task_NNNN.ini (NNNN: the array index), and its
-# exit status is kept in task_NNNN.status once it has ended.
+# exit status is kept in task_NNNN.status once it has ended. A task that Slurm
+# stops (scancel, its time limit) writes none.
+trap 'exit 143' TERM INT
 n=$(printf %04d "$SLURM_ARRAY_TASK_ID")
 rm -f "task_$n.tga" "task_$n.status"
 povray "task_$n.ini"

@@ -64,24 +64,27 @@ protected:
     EXPECT_EQ(r.status, 0) << r.err;
     return pixels(dir_.path() / "local.png");
   }
-  bool job_folder_left() const {
+  // Whether the job folder of the picture `stem`.png is still there.
+  bool job_folder_left(const std::string &stem) const {
     for (const fs::directory_entry &entry : fs::directory_iterator(dir_.path()))
-      if (entry.path().filename().string().rfind(".brightfold-job-", 0) == 0)
+      if (entry.path().filename().string().rfind(".brightfold-job-" + stem + "-", 0) == 0)
         return true;
     return false;
   }
-  // A povray on the PATH that fails in array task 1: once (then it leaves
-  // a mark), or every time.
-  std::string failing_povray(bool always) {
+  // A povray on the PATH that fails in array task 1 (or cancels that task
+  // through scancel): once (then it leaves a mark), or every time.
+  std::string failing_povray(bool always, bool cancel) {
     const fs::path bin = dir_.path() / "bin";
     fs::create_directories(bin);
-    const std::string mark = (dir_.path() / "failed-once").string();
-    bftest::write_file(bin / "povray", "#!/bin/sh\nif [ \"$SLURM_ARRAY_TASK_ID\" = 1 ] && { " +
-                                           std::string(always ? "true" : "[ ! -e '" + mark + "' ]") +
-                                           "; }; then\n  touch '" + mark +
-                                           "'\n  echo 'planted failure' >&2\n  exit 3\nfi\nexec " BF_POVRAY
-                                           " \"$@\"\n");
+    const std::string mark = "'" + (dir_.path() / "failed-once").string() + "'";
+    const std::string act = cancel ? "scancel \"${SLURM_ARRAY_JOB_ID}_1\"\n  sleep 60\n"
+                                   : "echo 'planted failure' >&2\n  exit 3\n";
+    bftest::write_file(bin / "povray", "#!/bin/sh\nif [ \"$SLURM_ARRAY_TASK_ID\" = 1 ] && " +
+                                           std::string(always ? "true" : "[ ! -e " + mark + " ]") +
+                                           "; then\n  touch " + mark + "\n  " + act +
+                                           "fi\nexec " BF_POVRAY " \"$@\"\n");
     fs::permissions(bin / "povray", fs::perms::owner_all);
+    fs::remove(dir_.path() / "failed-once");
     return "PATH=" + bin.string() + ":" + std::getenv("PATH");
   }
 
@@ -93,7 +96,7 @@ TEST_F(FarmTest, TiledStillIsTheOneMachinePicture) {
   const bftest::RunResult r = run({"render", "scene.json", "tiled.png", "--slurm", "--tiles", "3"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(pixels(dir_.path() / "tiled.png"), expected);
-  EXPECT_FALSE(job_folder_left());
+  EXPECT_FALSE(job_folder_left("tiled"));
 }
 
 TEST_F(FarmTest, FramesAreNamedAsLocally) {
@@ -107,21 +110,26 @@ TEST_F(FarmTest, FramesAreNamedAsLocally) {
 
 TEST_F(FarmTest, FailedTaskIsSubmittedOnceMore) {
   struct Row {
-    bool always;
+    const char *name;
+    bool always, cancel;
     int status;
     const char *said;
   };
-  for (const Row &row : {Row{false, 0, "task 1 (rows 33-64) failed: POV-Ray failed (exit status 3)"},
-                         Row{true, 1, "task 1 (rows 33-64) failed again: POV-Ray failed (exit status 3)"}}) {
-    SCOPED_TRACE(row.always ? "always" : "once");
-    const std::string out = row.always ? "always.png" : "once.png";
-    const bftest::RunResult r =
-        run({"render", "scene.json", out, "--slurm", "--tiles", "3"}, {failing_povray(row.always)});
+  const char *failed = "task 1 (rows 33-64) failed: POV-Ray failed (exit status 3)\n    planted failure\n"
+                       "  submitting it again";
+  for (const Row &row :
+       {Row{"once", false, false, 0, failed},
+        Row{"always", true, false, 1, "task 1 (rows 33-64) failed again: POV-Ray failed (exit status 3)"},
+        Row{"cancelled", false, true, 0,
+            "task 1 (rows 33-64) failed: it left the queue without finishing"}}) {
+    SCOPED_TRACE(row.name);
+    const std::string out = std::string(row.name) + ".png";
+    const bftest::RunResult r = run({"render", "scene.json", out, "--slurm", "--tiles", "3"},
+                                    {failing_povray(row.always, row.cancel)});
     EXPECT_EQ(r.status, row.status) << r.err;
     EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("planted failure"), std::string::npos) << r.err;
-    EXPECT_EQ(fs::exists(dir_.path() / out), !row.always);
-    EXPECT_EQ(job_folder_left(), row.always); // kept with the tasks' logs
+    EXPECT_EQ(fs::exists(dir_.path() / out), row.status == 0);
+    EXPECT_EQ(job_folder_left(row.name), row.status != 0); // kept with the tasks' logs
   }
 }
 
