@@ -185,7 +185,7 @@ int finish_job(FarmJob &job, bool cancel_on_interrupt) {
   }
   note("rendered " + std::string(job.frames ? "the frames of " : "") + job.out + " (" +
        std::to_string(job.width) + " x " + std::to_string(job.height) + ", " +
-       std::to_string(job.tasks.size()) + " Slurm tasks)");
+       std::to_string(job.tasks.size()) + (job.tasks.size() == 1 ? " Slurm task)" : " Slurm tasks)"));
   remove_job_folder(job);
   return 0;
 }

@@ -146,6 +146,29 @@ TEST_F(FarmTest, NoWaitThenCollect) {
   EXPECT_FALSE(fs::exists(folder));
 }
 
+TEST(FarmOptions, RefusedBeforeAnythingIsSubmitted) {
+  struct Row {
+    std::vector<std::string> args;
+    const char *said;
+  };
+  bftest::ScratchDir dir("bf_farm");
+  bftest::write_file(dir.path() / "scene.json", kScene);
+  for (const Row &row :
+       {Row{{"--tiles", "2"}, "--tiles goes with --slurm"},
+        Row{{"--slurm", "--frames", "1-2", "--tiles", "2"}, "--tiles splits a still into bands"},
+        Row{{"--slurm", "--frames", "3-1"}, "--frames needs a range of frames"},
+        Row{{"--slurm", "--watch"}, "--slurm writes its pictures to files"}}) {
+    std::vector<std::string> args = {"render", "scene.json", "o.png"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    bftest::RunOptions options;
+    options.cwd = dir.path().string();
+    const bftest::RunResult r = bftest::run_program(kProgram, args, options);
+    EXPECT_EQ(r.status, 2) << row.said;
+    EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << row.said;
+  }
+}
+
 TEST(FarmPlan, BandsAreWholeBlocksOfRows) {
   struct Row {
     int height, tiles;

@@ -107,9 +107,11 @@ bool wait_for_tasks(const FarmJob &job, std::string &error) {
     for (int i = 0; i < static_cast<int>(job.tasks.size()); ++i)
       if (exit_status(job, i) < 0)
         open.push_back(i);
-    progress.show(static_cast<int>(job.tasks.size() - open.size()), running);
-    if (open.empty())
+    const int done = static_cast<int>(job.tasks.size() - open.size());
+    if (open.empty()) {
+      progress.show(done, 0);
       return true;
+    }
     const Clock::time_point now = Clock::now();
     if (now - asked >= kQueuePoll) {
       asked = now;
@@ -140,6 +142,7 @@ bool wait_for_tasks(const FarmJob &job, std::string &error) {
       if (all_gone)
         return true;
     }
+    progress.show(done, running);
     std::this_thread::sleep_for(kPoll);
   }
   return false;
