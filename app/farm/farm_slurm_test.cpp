@@ -92,11 +92,26 @@ protected:
 };
 
 TEST_F(FarmTest, TiledStillIsTheOneMachinePicture) {
-  const std::vector<unsigned char> expected = local();
-  const bftest::RunResult r = run({"render", "scene.json", "tiled.png", "--slurm", "--tiles", "3"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(pixels(dir_.path() / "tiled.png"), expected);
-  EXPECT_FALSE(job_folder_left("tiled"));
+  struct Row {
+    const char *out;
+    std::vector<std::string> options;
+  };
+  for (const Row &row : {Row{"tiled.png", {}}, Row{"clear.png", {"--alpha"}},
+                         Row{"plain.tga", {"--no-antialias", "--no-shadows"}}}) {
+    SCOPED_TRACE(row.out);
+    std::vector<std::string> args = {"render", "scene.json", std::string("local_") + row.out};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    bftest::RunResult r = run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    args[2] = row.out;
+    args.insert(args.end(), {"--slurm", "--tiles", "3"});
+    r = run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Byte for byte: the same pixels (and alpha) through the same encoder.
+    EXPECT_EQ(bftest::read_file(dir_.path() / row.out),
+              bftest::read_file(dir_.path() / ("local_" + std::string(row.out))));
+    EXPECT_FALSE(job_folder_left(fs::path(row.out).stem().string()));
+  }
 }
 
 TEST_F(FarmTest, FramesAreNamedAsLocally) {
@@ -131,6 +146,19 @@ TEST_F(FarmTest, FailedTaskIsSubmittedOnceMore) {
     EXPECT_EQ(fs::exists(dir_.path() / out), row.status == 0);
     EXPECT_EQ(job_folder_left(row.name), row.status != 0); // kept with the tasks' logs
   }
+}
+
+TEST_F(FarmTest, JobFolderMustBeNewOrEmpty) {
+  fs::create_directories(dir_.path() / "busy");
+  bftest::write_file(dir_.path() / "busy" / "mine.txt", "the user's");
+  const bftest::RunResult r = run({"render", "scene.json", "o.png", "--slurm", "--job-dir", "busy"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("must be a new or empty folder"), std::string::npos) << r.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path() / "busy"), fs::directory_iterator()), 1);
+  const bftest::RunResult c = run({"collect", "busy"});
+  EXPECT_EQ(c.status, 2);
+  EXPECT_NE(c.err.find("cannot read " + (dir_.path() / "busy" / "job.json").string()), std::string::npos)
+      << c.err;
 }
 
 TEST_F(FarmTest, NoWaitThenCollect) {
