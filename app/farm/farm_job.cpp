@@ -58,6 +58,7 @@ constexpr const char *kScript = R"(#!/bin/sh
 # stops (scancel, its time limit) writes none.
 trap 'exit 143' TERM INT
 n=$(printf %04d "$SLURM_ARRAY_TASK_ID")
+exec >"task_$n.log" 2>&1
 rm -f "task_$n.tga" "task_$n.status"
 povray "task_$n.ini"
 status=$?

@@ -11,7 +11,7 @@
 //   task_0000.ini          a task: its scene, its band of rows, its output
 //   task_0000.tga          the task's picture, as POV-Ray wrote it
 //   task_0000.status       POV-Ray's exit status, written when it ended
-//   task_0000.log          what the task printed (Slurm's output file)
+//   task_0000.log          what the task printed
 #pragma once
 
 #include "app/cli/picture_output.h"

@@ -163,11 +163,11 @@ TEST_F(FarmTest, JobFolderMustBeNewOrEmpty) {
 TEST_F(FarmTest, NoWaitThenCollect) {
   const std::vector<unsigned char> expected = local();
   const bftest::RunResult r = run({"render", "scene.json", "later.png", "--slurm", "--no-wait", "--tiles",
-                                   "2", "--job-dir", "job folder"});
+                                   "2", "--job-dir", "job %j folder"});
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::string folder = (dir_.path() / "job folder").string();
+  const std::string folder = (dir_.path() / "job %j folder").string();
   EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), folder + "\n");
-  const bftest::RunResult c = run({"collect", "job folder"});
+  const bftest::RunResult c = run({"collect", "job %j folder"});
   ASSERT_EQ(c.status, 0) << c.err;
   EXPECT_EQ(pixels(dir_.path() / "later.png"), expected);
   EXPECT_FALSE(fs::exists(folder));

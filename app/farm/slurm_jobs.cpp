@@ -47,13 +47,11 @@ std::string array_spec(const std::vector<int> &indices) {
 
 std::string submit_tasks(const FarmJob &job, const std::vector<int> &indices, std::string &error) {
   namespace fs = std::filesystem;
-  std::vector<std::string> argv = {"sbatch",
-                                   "--parsable",
-                                   "--job-name=brightfold",
-                                   "--array=" + array_spec(indices),
-                                   "--chdir=" + job.folder,
-                                   "--output=task_%4a.log", // in the job folder, so no % of its name is read
-                                   "--ntasks=1"};
+  std::vector<std::string> argv = {"sbatch", "--parsable", "--job-name=brightfold",
+                                   "--array=" + array_spec(indices), "--chdir=" + job.folder,
+                                   // The script writes its own log: Slurm would read a % in the folder's
+                                   // name as one of its patterns.
+                                   "--output=/dev/null", "--ntasks=1"};
   if (!job.partition.empty())
     argv.push_back("--partition=" + job.partition);
   argv.push_back((fs::path(job.folder) / kBatchScript).string());
