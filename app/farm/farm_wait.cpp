@@ -149,12 +149,14 @@ bool wait_for_tasks(const FarmJob &job, std::string &error) {
 }
 
 std::string task_failure(const FarmJob &job, int index) {
+  const char *stopped = " (cancelled, out of time, or its node failed)";
   const int status = exit_status(job, index);
   if (status < 0) {
     const std::string state = ended_state(job.job_ids.back(), index);
-    return "it left the queue without finishing" + (state.empty() ? "" : " (" + state + ")") +
-           " (cancelled, out of time, or its node failed)";
+    return "it left the queue without finishing" + (state.empty() ? "" : " as " + state) + stopped;
   }
+  if (status > 128) // the shell's code for a signal: Slurm stopped it
+    return "it was stopped by signal " + std::to_string(status - 128) + stopped;
   if (status > 0)
     return "POV-Ray failed (exit status " + std::to_string(status) + ")" + log_tail(job, index);
   const std::string picture = in_folder(job, task_file(index, ".tga"));
