@@ -207,7 +207,8 @@ std::string read_manifest(const std::string &folder, FarmJob &job) {
         return path + ": a task's rows lie outside the picture";
       job.tasks.push_back(task);
     }
-    if (job.width < 1 || job.height < 1 || job.tasks.empty() || job.job_ids.empty())
+    if (job.width < 1 || job.height < 1 || job.width > 16384 || job.height > 16384 || job.tasks.empty() ||
+        job.job_ids.empty())
       return path + " describes no job";
   } catch (const nlohmann::json::exception &e) {
     return path + " is not a brightfold job: " + e.what();

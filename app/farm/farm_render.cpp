@@ -31,7 +31,7 @@ namespace {
 
 constexpr const char *kFolderPrefix = ".brightfold-job-";
 
-// The job folder's current folder while it lives.
+// A folder as the current folder while the object lives.
 class InFolder {
 public:
   explicit InFolder(const std::string &folder) : home_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
