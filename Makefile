@@ -5,6 +5,7 @@
 # make test   install what is missing, build, run every test
 # make demo   install, build the program, export and render the demo scene
 # make bench  build optimised and print the benchmark table
+# make bench-slurm  render --slurm on a one-node cluster: overhead per task, frames per minute
 # make fuzz   build the libFuzzer targets (clang) and run each FUZZ_SECONDS
 # make format-check   fail when a source file is not clang-formatted
 # CMAKE_ARGS are added where a build folder is first configured (CI: -DBF_WERROR=ON).
@@ -18,7 +19,7 @@ FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all build program install test test-corpus test-asan demo bench bootstrap clean format format-check fuzz \
+.PHONY: all build program install test test-corpus test-asan demo bench bench-slurm bootstrap clean format format-check fuzz \
 	compare-blender
 
 all: build
@@ -81,3 +82,8 @@ format-check:
 
 clean:
 	rm -rf $(BUILD) build-asan build-bench build-fuzz
+
+# render --slurm on the one-node cluster of scripts/slurm-local: Slurm's
+# overhead per task and frames per minute against one machine (bench/slurm_farm.sh).
+bench-slurm: build
+	bench/slurm_farm.sh $(BUILD)

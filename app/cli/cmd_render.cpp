@@ -13,6 +13,7 @@
 #include "app/cli/output_check.h"
 #include "app/cli/picture_output.h"
 #include "app/cli/render_request.h"
+#include "app/farm/farm_run.h"
 #include "app/frames/frame_render.h"
 #include "app/import/framing.h"
 #include "app/import/model_import.h"
@@ -407,10 +408,13 @@ std::string copy_definitions(const fs::path &from, const fs::path &to) {
   return zal::write_whole_file(to.string(), text.data(), text.size()) ? "" : std::strerror(errno);
 }
 
-int run_render(const Args &args) {
+int run_render(const Args &given) {
+  Args args = given;
+  FarmOptions farm; // --slurm and its options
   RenderRequest request;
   int code = kExitOk;
-  if (!read_request(args, request, code))
+  if (!take_farm_options(args, farm, code) || !read_request(args, request, code) ||
+      !take_farm_frames(request.frames, farm, code))
     return code;
   const auto module = load_input_and_module(request.scene, request.import);
   if (!module)
@@ -421,6 +425,8 @@ int run_render(const Args &args) {
       report("cannot write " + *out + ": " + why);
       return kExitRenderFailed;
     }
+  if (farm.slurm)
+    return run_farm_render(request, farm, saved_scene(farm, request));
   if (!file_out.empty())
     sweep_dead_runs(fs::path(file_out).parent_path().string(), ".bf-", ".partial");
   VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);

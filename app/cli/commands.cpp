@@ -13,6 +13,7 @@ int run_save(const Args &args);
 int run_list(const Args &args);
 int run_render(const Args &args);
 int run_import(const Args &args);
+int run_collect(const Args &args);
 
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
@@ -26,7 +27,8 @@ const std::vector<Command> &commands() {
        "         [--quality N] [--format png|tga|jpeg] [--no-antialias] [--no-shadows] [--draws N]\n"
        "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]\n"
        "         [--background COLOR|none] [--floor on|off]\n"
-       "         [--frames A-B] [--fps N] [--turntable SECONDS] [--resume] [--video OUT.mp4|.gif|.webm]",
+       "         [--frames A-B] [--fps N] [--turntable SECONDS] [--resume] [--video OUT.mp4|.gif|.webm]\n"
+       "         [--slurm [--partition P] [--tiles N] [--no-wait] [--job-dir DIR]]",
        "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG, Targa\n"
        "      or JPEG file by its extension (default 640 x 480; --quality 1-100 for JPEG, default 90), or\n"
        "      to standard output with - (PNG unless --format); --alpha (or --depth 32) leaves the\n"
@@ -35,7 +37,9 @@ const std::vector<Command> &commands() {
        "      %04d in OUT), frame n at n / fps seconds (--fps default 24) of the scene's animation;\n"
        "      --turntable SECONDS orbits the camera about the up axis once in that time (frames 1 to\n"
        "      SECONDS * fps unless --frames says, the last the starting view); --resume keeps the\n"
-       "      frames already there; --video assembles the frames with ffmpeg",
+       "      frames already there; --video assembles the frames with ffmpeg; --slurm renders on a\n"
+       "      Slurm cluster as one job array (a task per band of rows with --tiles, or per frame)\n"
+       "      from a job folder beside OUT (or --job-dir) that every node sees",
        run_render},
       {"import", "MODEL OUT.json [--up y|z] [--camera NAME] [--background COLOR|none] [--floor on|off]",
        "write the scene of a 3-D model file (glTF, FBX, Collada, 3DS, OBJ, ...) as a scene file that\n"
@@ -44,6 +48,10 @@ const std::vector<Command> &commands() {
        "      #RRGGBB, R,G,B from 0 to 1, or none), a floor that catches its shadow (--floor off),\n"
        "      and key, fill and rim lights when the file has none",
        run_import},
+      {"collect", "JOBDIR",
+       "finish a render --slurm --no-wait: wait for its job, submit each failed task once more,\n"
+       "      write the pictures and remove the job folder",
+       run_collect},
       {"list", "", "show the registered savers and display surfaces", run_list},
   };
   return table;
