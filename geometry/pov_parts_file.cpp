@@ -153,13 +153,14 @@ PartRecord *record_part(PovSession &session, const char *name, const char *path,
   return record;
 }
 
-void write_declarations(FILE *file, int depth, const char *file_name, PartRecord *record) {
+void write_declarations(FILE *file, int depth, const char *file_name, PartRecord *record, int language) {
   char include[ZAL_NAME_SIZE], identifier[ZAL_NAME_SIZE];
   pathname_add_ext(include, file_name, "inc");
   zal_narrow(identifier, record->name);
   pov_printf(file, depth, "#include \"%s\"\n", include);
   pov_printf(file, depth, "#declare %s = OKU_OBJECT\n", identifier);
-  int count = record->colours ? record->colours->count() : 0;
+  // A 3.7 part is one mesh whatever its colours.
+  int count = record->colours && language != kPovLanguage37 ? record->colours->count() : 0;
   if (count > 1)
     for (int i = 0; i < count; ++i)
       pov_printf(file, depth, "#declare %s_%d = OKU_MESH_%d\n", identifier, i, i);
@@ -247,7 +248,7 @@ PartRecord *declare_part(PovSession &session, FILE *file, int depth, _object *ob
     record->written = 0;
   }
   if (record && !record->written)
-    write_declarations(file, depth, file_name, record);
+    write_declarations(file, depth, file_name, record, session.pov_language);
   return record;
 }
 

@@ -26,8 +26,11 @@ void write_frame37(PovSession &session, FILE *file, int depth, _object *root, co
   pov_printf(file, depth, "#include OKU_SCENE_DEFS\n");
   pov_printf(file, depth, "#end\n");
   pov_printf(file, depth, "\n");
+  // A 3.7 background is clear in a picture with alpha only when it transmits
+  // all: the renderer is told BACKGROUND_CLEAR=1 then (Declare=).
+  pov_printf(file, depth, "#ifndef (BACKGROUND_CLEAR) #declare BACKGROUND_CLEAR = 0; #end\n");
   pov_printf(file, depth, "global_settings { assumed_gamma 1.0 ambient_light AMBIENT_COLOR }\n");
-  pov_printf(file, depth, "background { color BACKGROUND_COLOR }\n");
+  pov_printf(file, depth, "background { color BACKGROUND_COLOR transmit BACKGROUND_CLEAR }\n");
   pov_write_backdrop(session, file, depth, root);
 }
 

@@ -24,6 +24,7 @@ struct RenderRequest {
   double timeout = 0;
   PictureSettings picture; // format, quality, alpha; "-" as out is standard output
   ImportOptions import;    // for a model file in place of the scene file
+  std::string surface;     // the preview surface: the POV-Ray language (--pov-version)
 };
 
 // A rendered picture, copied out of the surface.
