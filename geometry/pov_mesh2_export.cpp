@@ -51,15 +51,30 @@ struct VectorIndex {
       if (slot.number >= 0)
         find(slot.key) = slot;
   }
+  // A small direct-mapped cache of vectors met lately in front of the
+  // table: a vertex is a corner of about six triangles, mostly close
+  // together in the polygon order, and the table is far larger than the
+  // processor's caches.
+  static const int kRecentBits = 14;
+  std::vector<Slot> recent = std::vector<Slot>(size_t(1) << kRecentBits, Slot{{0, 0, 0}, -1});
+
   // May throw std::bad_alloc.
   int32_t number(const float v[3]) {
-    if (size_t(count + 1) * 2 > slots.size())
-      grow();
     uint32_t key[3];
     std::memcpy(key, v, sizeof key);
+    Slot &near = recent[hash(key) >> (8 * sizeof(size_t) - kRecentBits)];
+    if (near.number >= 0 && std::memcmp(near.key, key, sizeof key) == 0)
+      return near.number;
+    near = Slot{{key[0], key[1], key[2]}, number_in_table(v, key)};
+    return near.number;
+  }
+
+  int32_t number_in_table(const float v[3], const uint32_t key[3]) {
+    if (size_t(count + 1) * 2 > slots.size())
+      grow();
     Slot &slot = find(key);
     if (slot.number < 0) {
-      std::memcpy(slot.key, key, sizeof key);
+      std::memcpy(slot.key, key, sizeof slot.key);
       slot.number = count++;
       values.insert(values.end(), v, v + 3);
     }
@@ -73,13 +88,33 @@ struct Corner {
   float uv[3];
   float colour[3];
   bool has_normal, has_uv, own_colour;
+  int32_t number[4]; // position, normal (-1: none), uv (-1: none), colour
+};
+
+// Three numbers per triangle, kept only once one differs from the column's
+// default (a mesh without texture coordinates or colours keeps no column).
+struct Column {
+  std::vector<int32_t> numbers;
+  int32_t default_number;
+  void push(int32_t n, size_t at) {
+    if (numbers.empty() && n == default_number)
+      return;
+    if (numbers.size() < at)
+      numbers.resize(at, default_number);
+    numbers.push_back(n);
+  }
+  void finish(size_t size) { numbers.resize(size, default_number); }
 };
 
 struct Mesh2 {
   VectorIndex positions, normals, uvs, colours;
   // Three per triangle: numbers into the indexes; -1 for a corner without
   // a normal or texture coordinates.
-  std::vector<int32_t> face, normal, uv, texture;
+  std::vector<int32_t> face;
+  Column normal{{}, -1}, uv{{}, -1}, texture{{}, 0};
+  float last_colour[3] = {-1, -1, -1};
+  int32_t last_colour_number = -1;
+  ZAL_COLOR last_polygon_colour{-1, -1, -1};
   bool any_normal = false, any_uv = false, own_colours = false, has_triangle = false;
   std::vector<Corner> corners;
   PovSplitScratch split;
@@ -102,15 +137,29 @@ void read_corner(const VYpolygon &polygon, int index, const float polygon_colour
   }
 }
 
+// Numbers the corner's vectors once; its triangles then refer to them.
+void number_corner(Mesh2 &m, Corner &corner) {
+  corner.number[0] = m.positions.number(corner.position);
+  corner.number[1] = corner.has_normal ? m.normals.number(corner.normal) : -1;
+  corner.number[2] = corner.has_uv ? m.uvs.number(corner.uv) : -1;
+  // Neighbouring corners mostly share their colour.
+  if (std::memcmp(corner.colour, m.last_colour, sizeof m.last_colour) != 0) {
+    std::memcpy(m.last_colour, corner.colour, sizeof m.last_colour);
+    m.last_colour_number = m.colours.number(corner.colour);
+  }
+  corner.number[3] = m.last_colour_number;
+  m.any_normal = m.any_normal || corner.has_normal;
+  m.any_uv = m.any_uv || corner.has_uv;
+  m.own_colours = m.own_colours || corner.own_colour;
+}
+
 void add_triangle(Mesh2 &m, const Corner &a, const Corner &b, const Corner &c) {
   for (const Corner *corner : {&a, &b, &c}) {
-    m.face.push_back(m.positions.number(corner->position));
-    m.normal.push_back(corner->has_normal ? m.normals.number(corner->normal) : -1);
-    m.uv.push_back(corner->has_uv ? m.uvs.number(corner->uv) : -1);
-    m.texture.push_back(m.colours.number(corner->colour));
-    m.any_normal = m.any_normal || corner->has_normal;
-    m.any_uv = m.any_uv || corner->has_uv;
-    m.own_colours = m.own_colours || corner->own_colour;
+    const size_t at = m.face.size();
+    m.face.push_back(corner->number[0]);
+    m.normal.push(corner->number[1], at);
+    m.uv.push(corner->number[2], at);
+    m.texture.push(corner->number[3], at);
   }
 }
 
@@ -120,8 +169,11 @@ void add_polygon(Mesh2 &m, const VYpolygon &polygon, PartRecord *record) {
   const int n = VYpolygon_nvertices(polygon);
   ZAL_COLOR colour;
   VYpolygon_getcolor(polygon, colour.r, colour.g, colour.b);
-  if (pov_colour_mesh_number(record, colour) < 0)
-    throw std::bad_alloc();
+  if (std::memcmp(&colour, &m.last_polygon_colour, sizeof colour) != 0) {
+    if (pov_colour_mesh_number(record, colour) < 0)
+      throw std::bad_alloc();
+    m.last_polygon_colour = colour;
+  }
   if (n < 3)
     return;
   if (!m.has_triangle && pov_polygon_has_triangle(polygon))
@@ -129,8 +181,10 @@ void add_polygon(Mesh2 &m, const VYpolygon &polygon, PartRecord *record) {
   if (m.corners.size() < size_t(n))
     m.corners.resize(size_t(n));
   const float rgb[3] = {colour.r, colour.g, colour.b};
-  for (int i = 0; i < n; ++i)
+  for (int i = 0; i < n; ++i) {
     read_corner(polygon, i, rgb, m.corners[size_t(i)]);
+    number_corner(m, m.corners[size_t(i)]);
+  }
   const Corner *c = m.corners.data();
   if (n > 3 && !(n == 4 && pov_convex_quad(c[0].position, sizeof(Corner))) &&
       pov_split_polygon(c[0].position, sizeof(Corner), n, &m.split, &m.triangles) > 0) {
@@ -146,8 +200,11 @@ void add_polygon(Mesh2 &m, const VYpolygon &polygon, PartRecord *record) {
 // Corners without a normal take their triangle's (as in the 3.0 text),
 // those without texture coordinates <0, 0>, once some corner has them.
 void fill_missing(Mesh2 &m) {
-  for (size_t i = 0; m.any_normal && i < m.normal.size(); i += 3) {
-    if (m.normal[i] >= 0 && m.normal[i + 1] >= 0 && m.normal[i + 2] >= 0)
+  for (Column *column : {&m.normal, &m.uv, &m.texture})
+    column->finish(m.face.size());
+  std::vector<int32_t> &normal = m.normal.numbers;
+  for (size_t i = 0; m.any_normal && i < normal.size(); i += 3) {
+    if (normal[i] >= 0 && normal[i + 1] >= 0 && normal[i + 2] >= 0)
       continue;
     const float *p[3];
     for (int j = 0; j < 3; ++j)
@@ -156,11 +213,11 @@ void fill_missing(Mesh2 &m) {
     const float b[3] = {p[0][0] - p[1][0], p[0][1] - p[1][1], p[0][2] - p[1][2]};
     const float n[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
     for (int j = 0; j < 3; ++j)
-      if (m.normal[i + size_t(j)] < 0)
-        m.normal[i + size_t(j)] = m.normals.number(n);
+      if (normal[i + size_t(j)] < 0)
+        normal[i + size_t(j)] = m.normals.number(n);
   }
   const float zero[3] = {0, 0, 0};
-  for (int32_t &number : m.uv)
+  for (int32_t &number : m.uv.numbers)
     if (m.any_uv && number < 0)
       number = m.uvs.number(zero);
 }
@@ -248,11 +305,11 @@ void write_mesh2(PovTextOut *out, const Mesh2 &m) {
   const bool textured = m.own_colours || m.colours.count > 1;
   if (textured)
     write_texture_list(out, m.colours);
-  write_indices(out, "face_indices { ", m.face, textured ? &m.texture : nullptr);
-  if (m.any_normal && m.normal != m.face)
-    write_indices(out, "normal_indices { ", m.normal, nullptr);
-  if (m.any_uv && m.uv != m.face)
-    write_indices(out, "uv_indices { ", m.uv, nullptr);
+  write_indices(out, "face_indices { ", m.face, textured ? &m.texture.numbers : nullptr);
+  if (m.any_normal && m.normal.numbers != m.face)
+    write_indices(out, "normal_indices { ", m.normal.numbers, nullptr);
+  if (m.any_uv && m.uv.numbers != m.face)
+    write_indices(out, "uv_indices { ", m.uv.numbers, nullptr);
   pov_text_out_write(out, "}\n", 2);
 }
 
