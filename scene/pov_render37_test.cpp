@@ -1,6 +1,6 @@
 // Scenes saved in the POV-Ray 3.7 language, rendered by the real POV-Ray
 // without the 3.0 dialect switch: a UV-mapped image lies upright and
-// unmirrored, colours come out as the host gave them (sRGB in, sRGB out),
+// unmirrored (and a projected one as in 3.0), colours come out as the host gave them (sRGB in, sRGB out),
 // corner colours blend across a face, and emission glows on a black base.
 #include "tests/support/run.h"
 #include "tests/support/textured_scenes.h"
@@ -100,6 +100,22 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
          o->has_texture = true;
          o->texture.image = dir.file("face.png");
          o->texture.mapping = 1;
+       },
+       {{c - d, c - d, {255, 0, 0}, 40},
+        {c + d, c - d, {0, 255, 0}, 40},
+        {c - d, c + d, {0, 0, 255}, 40},
+        {c + d, c + d, {255, 255, 0}, 40}}},
+      {"planar projection of the same image on a flat box",
+       [](ScratchCwd &dir, _object *root) {
+         std::vector<unsigned char> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 0, 255};
+         ASSERT_TRUE(textest::write_png(dir.file("face.png"), 2, 2, rgba));
+         scene_environment().ambient = 1;
+         _object *panel = textest::textured(root, dir.file("face.png"), 0);
+         scene_set_params(panel, GeomParams{4, 0, 0, 0, 0, 0, 4, 4});
+         VYobject *bounds = VYobject_create();
+         const float low[3] = {-2, -2, 0}, high[3] = {2, 2, 0};
+         VYobject_set_bounds(bounds, low, high);
+         scene_add_geometry(panel)->set_mesh(bounds);
        },
        {{c - d, c - d, {255, 0, 0}, 40},
         {c + d, c - d, {0, 255, 0}, 40},
