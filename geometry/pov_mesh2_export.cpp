@@ -43,6 +43,14 @@ struct VectorIndex {
       if (slots[i].number < 0 || std::memcmp(slots[i].key, key, sizeof slots[i].key) == 0)
         return slots[i];
   }
+  // Room for about `expected` vectors without growing on the way.
+  void reserve(size_t expected) {
+    size_t size = 1024;
+    while (size < 2 * expected)
+      size *= 2;
+    slots.assign(size, Slot{{0, 0, 0}, -1});
+    values.reserve(3 * expected);
+  }
   void grow() {
     std::vector<Slot> old;
     old.swap(slots);
@@ -57,6 +65,16 @@ struct VectorIndex {
   // processor's caches.
   static const int kRecentBits = 14;
   std::vector<Slot> recent = std::vector<Slot>(size_t(1) << kRecentBits, Slot{{0, 0, 0}, -1});
+
+  // Asks for the slots of v ahead of number(v): a polygon's corners are
+  // looked up together, so their cache misses overlap.
+  void prefetch(const float v[3]) const {
+    uint32_t key[3];
+    std::memcpy(key, v, sizeof key);
+    const size_t h = hash(key);
+    __builtin_prefetch(&recent[h >> (8 * sizeof(size_t) - kRecentBits)]);
+    __builtin_prefetch(&slots[h & (slots.size() - 1)]);
+  }
 
   // May throw std::bad_alloc.
   int32_t number(const float v[3]) {
@@ -182,9 +200,14 @@ void add_polygon(Mesh2 &m, const VYpolygon &polygon, PartRecord *record) {
     m.corners.resize(size_t(n));
   const float rgb[3] = {colour.r, colour.g, colour.b};
   for (int i = 0; i < n; ++i) {
-    read_corner(polygon, i, rgb, m.corners[size_t(i)]);
-    number_corner(m, m.corners[size_t(i)]);
+    Corner &corner = m.corners[size_t(i)];
+    read_corner(polygon, i, rgb, corner);
+    m.positions.prefetch(corner.position);
+    if (corner.has_normal)
+      m.normals.prefetch(corner.normal);
   }
+  for (int i = 0; i < n; ++i)
+    number_corner(m, m.corners[size_t(i)]);
   const Corner *c = m.corners.data();
   if (n > 3 && !(n == 4 && pov_convex_quad(c[0].position, sizeof(Corner))) &&
       pov_split_polygon(c[0].position, sizeof(Corner), n, &m.split, &m.triangles) > 0) {
@@ -319,6 +342,15 @@ int pov_write_mesh2_contents(PovTextOut *out, VYobject *mesh, PartRecord *record
   try {
     Mesh2 m;
     VYpolygon cursor;
+    // A closed mesh has about as many vertices as polygons (quads) or half
+    // as many (triangles): the indexes are sized once for that.
+    size_t polygons = 0;
+    VYpolygon_initpoly(cursor, mesh);
+    while (mesh && VYpolygon_nextpoly(cursor, cursor))
+      ++polygons;
+    m.positions.reserve(polygons);
+    m.normals.reserve(polygons);
+    m.face.reserve(3 * polygons);
     VYpolygon_initpoly(cursor, mesh);
     while (mesh && VYpolygon_nextpoly(cursor, cursor))
       add_polygon(m, cursor, record);
