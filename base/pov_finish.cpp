@@ -41,3 +41,40 @@ void pov_write_finish(FILE *file, int depth, _object *node, const ZAL_COLOR &col
     pov_printf(file, 0, " reflection %g", reflectivity);
   fputs("}\n", file);
 }
+
+ZAL_COLOR pov_linear_colour(const ZAL_COLOR &srgb) {
+  auto decode = [](float c) {
+    if (!(c > 0.04045f)) // also a value that is not a number
+      return c > 0 ? c / 12.92f : 0.0f;
+    return c >= 1 ? c : static_cast<float>(std::pow((c + 0.055) / 1.055, 2.4));
+  };
+  return ZAL_COLOR{decode(srgb.r), decode(srgb.g), decode(srgb.b)};
+}
+
+int pov_reflects(_object *node) { return obj_get_reflectivity(node) != 0; }
+
+void pov_write_finish37(FILE *file, int depth, _object *node, const ZAL_COLOR *linear_colour,
+                        const ZAL_COLOR &specular, float opacity) {
+  if (linear_colour)
+    pov_printf(file, depth, "finish {ambient <%g, %g, %g>", linear_colour->r, linear_colour->g,
+               linear_colour->b);
+  else
+    pov_printf(file, depth, "finish {ambient OKU_C");
+  pov_printf(file, 0, " phong %g phong_size %g", specular.r * opacity, obj_get_shininess(node));
+  float reflectivity = obj_get_reflectivity(node);
+  if (reflectivity != 0)
+    pov_printf(file, 0, " reflection {%g, 1 fresnel on} conserve_energy", reflectivity);
+  fputs("}\n", file);
+}
+
+void pov_write_emission_layer(FILE *file, int depth, _object *node) {
+  ZAL_COLOR emission;
+  obj_get_emission(node, emission);
+  if (!(emission.r > 0 || emission.g > 0 || emission.b > 0))
+    return;
+  ZAL_COLOR glow = pov_linear_colour(emission);
+  pov_printf(file, depth,
+             "texture {pigment {rgbt <1, 1, 1, 0.999>} finish {ambient 0 diffuse 0 emission <%g, %g, %g> * "
+             "1000}}\n",
+             glow.r, glow.g, glow.b);
+}

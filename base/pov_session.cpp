@@ -16,10 +16,11 @@ void pov_module_state_free(PovModuleState *state) {
   delete state;
 }
 
-void pov_session_begin(PovSession *session, PovModuleState *state, int parts_mode) {
+void pov_session_begin(PovSession *session, PovModuleState *state, int parts_mode, int language) {
   *session = PovSession{};
   session->module = state;
   session->parts_mode = parts_mode;
+  session->pov_language = language;
   session->next_object_id = state->next_object_id;
   session->next_part_number = state->next_part_number;
 }

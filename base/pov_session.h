@@ -30,8 +30,10 @@ struct SceneOptions {
 // on).
 constexpr int kPartsWriteMissing = 2;
 
-// The scene language written: POV-Ray 3.0.
+// The scene language written: POV-Ray 3.0, or POV-Ray 3.7 (linear colour,
+// indexed meshes, UV-mapped images).
 constexpr int kPovLanguage30 = 30;
+constexpr int kPovLanguage37 = 37;
 
 struct PovModuleState {
   ASSOC parts_cache; // include-file path -> PartRecord *
@@ -41,6 +43,8 @@ struct PovModuleState {
   std::unordered_map<std::string, TextureRecord *> texture_index;
   int indexed_count = 0;
   PovFileStage files; // staged and owned include and Targa files
+  // The language of the include files the parts cache stands for.
+  int parts_language = kPovLanguage30;
   // The counters carry on from one scene write to the next: a part or an
   // object met in a later draw never takes a name an earlier one holds.
   int next_object_id = 1;
@@ -69,6 +73,10 @@ struct PovSession {
   std::unordered_set<std::string> held_names;
   bool held_names_known = false;
   PovModuleState *module = nullptr;
+  // 3.7: written before the include lines of a part whose mesh carries its
+  // own colours (its include file asks for the object's OKU_TEXTURE macro).
+  void (*write_part_texture)(PovSession &session, FILE *file, int depth, _object *object,
+                             int has_uv) = nullptr;
 };
 
 // Null when memory runs out.
@@ -78,6 +86,7 @@ PovModuleState *pov_module_state_new();
 void pov_module_state_free(PovModuleState *state);
 
 // A session for one scene write, its counters taken from the module state.
-void pov_session_begin(PovSession *session, PovModuleState *state, int parts_mode);
+void pov_session_begin(PovSession *session, PovModuleState *state, int parts_mode,
+                       int language = kPovLanguage30);
 // Hands the counters back to the module state.
 void pov_session_end(PovSession *session);

@@ -174,7 +174,8 @@ int pov_write_part_file(PovSession &session, VYobject *mesh, const char *path, P
   PovTextOut out;
   int ok = pov_text_out_open(&out, file.file, nullptr, 0);
   if (ok) {
-    ok = write_contents(&out, mesh, record);
+    ok = session.pov_language == kPovLanguage37 ? pov_write_mesh2_contents(&out, mesh, record)
+                                                : write_contents(&out, mesh, record);
     pov_text_out_close(&out);
   }
   ok = pov_file_close(&file) && ok;

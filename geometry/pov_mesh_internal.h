@@ -97,5 +97,11 @@ void pov_polygon_scratch_free(PovPolygonScratch *scratch);
 // The polygon's corners are read now, but its text is written by the next
 // call or by pov_polygon_flush, which must follow the last polygon of a
 // mesh. Answers 0 when memory ran out.
+// The include file's text in the 3.7 language (pov_mesh2_export.cpp); sets
+// the record's has_uv and own_colours. Answers 0 when memory ran out.
+int pov_write_mesh2_contents(PovTextOut *out, VYobject *mesh, PartRecord *record);
+// The record's has_uv and own_colours from the mesh, without writing.
+void pov_note_corner_data(VYobject *mesh, PartRecord *record);
+
 int pov_write_polygon_with(PovTextOut *out, const VYpolygon &polygon, PovPolygonScratch *scratch);
 void pov_polygon_flush(PovTextOut *out, PovPolygonScratch *scratch);

@@ -14,6 +14,11 @@ struct PartRecord {
   int written;    // the scene file being written already declares the part
   int wrote_file; // this module wrote the include file (the preview may delete it)
   PartColourIndex *index;
+  // 3.7: some corner has texture coordinates; the mesh carries colours of
+  // its own (corner colours, or more than one polygon colour), so its
+  // include file asks for the object's OKU_TEXTURE macro.
+  int has_uv = 0;
+  int own_colours = 0;
 };
 
 int pov_compare_colour(const void *a, const void *b);

@@ -143,20 +143,24 @@ PartRecord *record_part(PovSession &session, const char *name, const char *path,
   bool write = session.parts_mode == kPartsWriteMissing
                    ? !std::filesystem::exists(std::filesystem::symlink_status(path, error))
                    : session.parts_mode != 0;
-  if (write && session.derived_files)
+  if (write && session.derived_files) {
     pov_write_part_file(session, entry->handle(), path, record);
-  else
+  } else {
     pov_collect_part_colours(entry->handle(), record);
+    if (session.pov_language == kPovLanguage37)
+      pov_note_corner_data(entry->handle(), record);
+  }
   return record;
 }
 
-void write_declarations(FILE *file, int depth, const char *file_name, PartRecord *record) {
+void write_declarations(FILE *file, int depth, const char *file_name, PartRecord *record, int language) {
   char include[ZAL_NAME_SIZE], identifier[ZAL_NAME_SIZE];
   pathname_add_ext(include, file_name, "inc");
   zal_narrow(identifier, record->name);
   pov_printf(file, depth, "#include \"%s\"\n", include);
   pov_printf(file, depth, "#declare %s = OKU_OBJECT\n", identifier);
-  int count = record->colours ? record->colours->count() : 0;
+  // A 3.7 part is one mesh whatever its colours.
+  int count = record->colours && language != kPovLanguage37 ? record->colours->count() : 0;
   if (count > 1)
     for (int i = 0; i < count; ++i)
       pov_printf(file, depth, "#declare %s_%d = OKU_MESH_%d\n", identifier, i, i);
@@ -235,8 +239,16 @@ PartRecord *declare_part(PovSession &session, FILE *file, int depth, _object *ob
   PartRecord *record = static_cast<PartRecord *>(session.module->parts_cache.getvalue(path.c_str()));
   if (!record)
     record = record_part(session, name, path.c_str(), entry);
+  // A 3.7 part with colours of its own takes the object's surface through
+  // OKU_TEXTURE when its file is read: it is included again for every
+  // object, after that object's macro.
+  if (record && record->own_colours && session.pov_language == kPovLanguage37) {
+    if (session.write_part_texture)
+      session.write_part_texture(session, file, depth, object, record->has_uv);
+    record->written = 0;
+  }
   if (record && !record->written)
-    write_declarations(file, depth, file_name, record);
+    write_declarations(file, depth, file_name, record, session.pov_language);
   return record;
 }
 

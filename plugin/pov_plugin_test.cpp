@@ -117,11 +117,13 @@ TEST(EntryPoints, RegisterAndUnregister) {
   int result = dll_init();
   // 0 with the display surface registered, else the registry's error code.
   EXPECT_EQ(result == 0, universe_display_surface_find(kPreview) != nullptr);
-  ASSERT_EQ(saver_count(), before + 2);
+  EXPECT_EQ(result == 0, universe_display_surface_find("Photo-realistic (POV-Ray 3.7)") != nullptr);
+  ASSERT_EQ(saver_count(), before + 3);
   SaverFactory *scene = saver_get(before + 1);
   SaverFactory *parts = saver_get(before + 2);
   EXPECT_STREQ(scene->name(), kSceneSaver);
   EXPECT_STREQ(parts->name(), kPartsSaver);
+  EXPECT_STREQ(saver_get(before + 3)->name(), "POV-Ray 3.7 scene and parts files");
   EXPECT_EQ(saver_find(kSceneSaver), scene);
   EXPECT_EQ(saver_find(kPartsSaver), parts);
 
@@ -129,6 +131,7 @@ TEST(EntryPoints, RegisterAndUnregister) {
   EXPECT_EQ(saver_count(), before);
   EXPECT_EQ(saver_find(kSceneSaver), nullptr);
   EXPECT_EQ(universe_display_surface_find(kPreview), nullptr);
+  EXPECT_EQ(universe_display_surface_find("Photo-realistic (POV-Ray 3.7)"), nullptr);
   // Unregistering again passes on the host's answer for a stranger.
   EXPECT_NE(dll_term(), 0);
 }
@@ -147,7 +150,7 @@ TEST(EntryPoints, LoadableModule) {
 
   int before = saver_count();
   init();
-  ASSERT_EQ(saver_count(), before + 2);
+  ASSERT_EQ(saver_count(), before + 3);
   SaverFactory *parts = saver_find(kPartsSaver);
   ASSERT_NE(parts, nullptr);
   EXPECT_STREQ(parts->description(), kPartsSaver);

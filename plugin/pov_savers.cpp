@@ -1,4 +1,4 @@
-// The two scene savers and their factories: the same scene writer, with and
+// The scene savers and their factories: the same scene writer, with and
 // without writing the part include files.
 #include "base/pov_file_out.h"
 #include "geometry/pov_parts.h"
@@ -14,11 +14,12 @@ const int kSaverCode = 1000;
 
 // Nothing is thrown across the module's boundary: a save that runs out of
 // memory fails, and leaves no temporary file and no Targa file it made.
-int guarded_save(PovModuleState *state, const char *path, _object *root, int mode) {
+int guarded_save(PovModuleState *state, const char *path, _object *root, int mode,
+                 int language = kPovLanguage30) {
   if (!state)
     return 0;
   try {
-    return pov_save(state, path, root, mode);
+    return pov_save(state, path, root, mode, language);
   } catch (const std::bad_alloc &) {
     pov_files_abandon(&state->files);
     pov_parts_clear(state, 0);
@@ -35,7 +36,7 @@ int PovSceneSaver::save(void *, _object *root, const char *path) {
 }
 
 int PovPartsSaver::save(void *, _object *root, const char *path) {
-  return guarded_save(state, path, root, 1);
+  return guarded_save(state, path, root, 1, language);
 }
 
 PovSceneSaverFactory::PovSceneSaverFactory() : SaverFactoryImp("pov") {}
@@ -51,3 +52,12 @@ const char *PovPartsSaverFactory::name() { return "POV scene and parts files"; }
 const char *PovPartsSaverFactory::description() { return name(); }
 int PovPartsSaverFactory::saver_code() { return kSaverCode; }
 Saver *PovPartsSaverFactory::create_saver() { return new (std::nothrow) PovPartsSaver(state); }
+
+PovParts37SaverFactory::PovParts37SaverFactory() : SaverFactoryImp("pov") {}
+PovParts37SaverFactory::~PovParts37SaverFactory() = default;
+const char *PovParts37SaverFactory::name() { return "POV-Ray 3.7 scene and parts files"; }
+const char *PovParts37SaverFactory::description() { return name(); }
+int PovParts37SaverFactory::saver_code() { return kSaverCode; }
+Saver *PovParts37SaverFactory::create_saver() {
+  return new (std::nothrow) PovPartsSaver(state, kPovLanguage37);
+}

@@ -1,4 +1,5 @@
-// The "Photo-realistic (POVRay)" display surface and its factory.
+// The "Photo-realistic (POVRay)" display surface and its factory, and the
+// "Photo-realistic (POV-Ray 3.7)" one that writes the 3.7 language.
 #pragma once
 
 #include "base/pov_session.h"
@@ -6,7 +7,7 @@
 
 class PovPreviewSurfaceFactory : public VYuniverseDisplaySurfaceFactoryImp {
 public:
-  PovPreviewSurfaceFactory();
+  explicit PovPreviewSurfaceFactory(int pov_language = kPovLanguage30);
   ~PovPreviewSurfaceFactory() override;
   const char *name() override;
   int surface_code() override;
@@ -16,6 +17,7 @@ public:
                                            const VYsurfaceOptions *options) override;
 
   PovModuleState *state = nullptr; // handed to every surface it creates
+  int language;                    // the scene language its surfaces write
 };
 
 // Registers the factory when a POV-Ray installation is in the registry;

@@ -7,11 +7,13 @@
 
 #include <new>
 
-PovPreviewSurfaceFactory::PovPreviewSurfaceFactory() {}
+PovPreviewSurfaceFactory::PovPreviewSurfaceFactory(int pov_language) : language(pov_language) {}
 PovPreviewSurfaceFactory::~PovPreviewSurfaceFactory() {}
 
-const char *PovPreviewSurfaceFactory::name() { return "Photo-realistic (POVRay)"; }
-int PovPreviewSurfaceFactory::surface_code() { return 26; }
+const char *PovPreviewSurfaceFactory::name() {
+  return language == kPovLanguage37 ? "Photo-realistic (POV-Ray 3.7)" : "Photo-realistic (POVRay)";
+}
+int PovPreviewSurfaceFactory::surface_code() { return language == kPovLanguage37 ? 27 : 26; }
 
 VYuniverseDisplaySurface *PovPreviewSurfaceFactory::create_surface(void *context, const VYbitmapInfo &info,
                                                                    const VYsurfaceOptions *options) {
@@ -25,7 +27,10 @@ VYuniverseDisplaySurface *PovPreviewSurfaceFactory::create_surface(void *context
   // to keep the surface's parts and textures.
   if (!state)
     return nullptr;
-  return new (std::nothrow) PovPreviewSurface(state, context, width, height, depth, options);
+  auto *surface = new (std::nothrow) PovPreviewSurface(state, context, width, height, depth, options);
+  if (surface)
+    surface->set_language(language);
+  return surface;
 }
 
 // The key's existence is the whole test; "Home" is read at every render.

@@ -80,6 +80,11 @@ void PovPreviewSurface::render_scene() {
   options.antialias = antialias;
   options.shadows = no_shadows == 0 ? 1 : 0;
   int parts_mode;
+  // Include files written in the other language cannot be reused.
+  if (state->parts_language != language) {
+    scene_changed = 1;
+    state->parts_language = language;
+  }
   if (scene_changed) {
     // Any mesh may differ from the one in its include file, and the part's
     // colours with it: the files are made again from the meshes as they are
@@ -98,7 +103,7 @@ void PovPreviewSurface::render_scene() {
     parts_mode = kPartsWriteMissing;
   }
   PovSession session;
-  pov_session_begin(&session, state, parts_mode);
+  pov_session_begin(&session, state, parts_mode, language);
   pov_write_preview_scene(session, pov_preview_scene_file, nullptr, &options);
   pov_session_end(&session);
   first_draw_pending = 0;

@@ -43,6 +43,8 @@ public:
   int antialias_value() const { return antialias; }
   int no_shadows_value() const { return no_shadows; }
   void *context_value() const { return context; }
+  // The scene language of the draws (3.0 unless set).
+  void set_language(int pov_language) { language = pov_language; }
 
 private:
   PovModuleState *state;
@@ -52,11 +54,15 @@ private:
   int no_shadows;         // non-zero: objects cast no shadows
   int draw_count;         // scene writes since creation
   int scene_changed;      // refresh() was called: the next draw reads parts and images anew
+  int language = kPovLanguage30;
 };
 
 // The render run's pieces, shared with the tests.
 // Writes the INI options file; 1 when it was written.
-int pov_write_preview_ini(const char *path, const VYbitmapInfo &size, int antialias);
+// A 3.7 scene's INI also names the language (POV-Ray runs it without the
+// 3.0 dialect then).
+int pov_write_preview_ini(const char *path, const VYbitmapInfo &size, int antialias,
+                          int language = kPovLanguage30);
 // The program to start: Home + "\\bin\\pvengine.exe" into out (out_size
 // bytes). 0 when no usable "Home" is found: no key, no value, an empty value,
 // one that is not a string, or one that does not fit.

@@ -13,7 +13,7 @@ static const char *const pov_keys[] = {"Software\\POV-Ray\\CurrentVersion\\Windo
 static const char pvengine_suffix[] = "\\bin\\pvengine.exe";
 enum { home_size = 1000 };
 
-int pov_write_preview_ini(const char *path, const VYbitmapInfo &size, int antialias) {
+int pov_write_preview_ini(const char *path, const VYbitmapInfo &size, int antialias, int language) {
   FILE *file = fopen(path, "w");
   if (!file)
     return 0;
@@ -33,6 +33,8 @@ int pov_write_preview_ini(const char *path, const VYbitmapInfo &size, int antial
   fprintf(file, "Input_File_Name = %s\n", scene_name);
   fprintf(file, "Output_File_Name = %s\n", image_name);
   fprintf(file, "Output_File_Type = T\n");
+  if (language == kPovLanguage37)
+    fprintf(file, "Version = 3.7\n");
   return fclose(file) == 0;
 }
 
@@ -108,7 +110,7 @@ int pov_copy_render(const VYbitmap *image, VYbitmap *picture) {
 const VYbitmap *PovPreviewSurface::bitmap() {
   if (picture)
     return picture;
-  pov_write_preview_ini(pov_preview_ini_file, size(), antialias);
+  pov_write_preview_ini(pov_preview_ini_file, size(), antialias, language);
   char program[home_size + sizeof pvengine_suffix];
   VYbitmap *image = nullptr;
   if (pov_find_pvengine(program, sizeof program)) {

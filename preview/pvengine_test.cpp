@@ -68,6 +68,11 @@ TEST_F(PvengineTest, RunsPovRayOnTheIniInItsFolderWithTheDisplayOffAndTheOldDial
   status = run({"/EXIT", "$$povuds.ini"}); // a bare name: the current folder
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(read_file(root_ / "cwd.txt"), fs::canonical(work_).string() + "\n");
+
+  // A 3.7 scene's INI names its language: no 3.0 dialect then.
+  write_file(work_ / "scenes" / "$$povuds.ini", "Width = 1\nVersion = 3.7\n");
+  run({"scenes/$$povuds.ini", "/EXIT"});
+  EXPECT_EQ(read_file(root_ / "args.txt"), "$$povuds.ini\n-D\n");
 }
 
 TEST_F(PvengineTest, ReportsAMissingPovRayOrIniFile) {

@@ -134,12 +134,17 @@ void pov_write_backdrop(PovSession &session, FILE *file, int depth, _object *roo
 
   pov_printf(file, depth, "object {\n");
   pov_printf(file, depth + 1, "plane { <0, 0, 1>, 0 }\n");
-  pov_printf(file, depth + 1, "texture { pigment { image_map { tga \"%s\" }", file_name);
+  const bool language37 = session.pov_language == kPovLanguage37;
+  pov_printf(file, depth + 1, "texture { pigment { image_map { tga \"%s\"%s }", file_name,
+             language37 ? " gamma srgb" : "");
   if (obj_get_texturetype(root) == 1)
     write_tiled(file, width, height, view.view_height, aspect);
   else
     write_fitted(file, depth, root, view.view_height, aspect);
-  pov_printf(file, depth + 1, "} finish { ambient 4/3 }}\n");
+  // 3.7: the image as it is, lit by nothing (its emission is not scaled by
+  // the ambient light).
+  pov_printf(file, depth + 1, "} finish { %s }}\n",
+             language37 ? "ambient 0 diffuse 0 emission 1" : "ambient 4/3");
   write_placement(file, depth + 1, view);
   pov_printf(file, depth + 1, "no_shadow\n");
   pov_printf(file, depth, "}\n");

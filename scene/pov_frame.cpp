@@ -1,8 +1,40 @@
 // The frame every scene file opens with: it declares the identifiers that the
 // statements after it use (image size, shadow switch, colours).
+#include "base/pov_finish.h"
 #include "base/pov_print.h"
 #include "scene/pov_backdrop.h"
 #include "scene/pov_writers.h"
+
+namespace {
+
+// The 3.7 frame: the language first, declarations ended by semicolons (3.7
+// asks for them), colours in linear light and the gamma that goes with it.
+void write_frame37(PovSession &session, FILE *file, int depth, _object *root, const SceneOptions *options,
+                   const ZAL_COLOR &background, float ambient) {
+  pov_printf(file, depth, "#version 3.7;\n");
+  pov_printf(file, depth, "/* Brightfold generated POV-Ray 3.7 scene file */\n");
+  pov_printf(file, depth, "\n");
+  pov_printf(file, depth, "#declare IMAGE_WIDTH = %d;\n", options->width);
+  pov_printf(file, depth, "#declare IMAGE_HEIGHT = %d;\n", options->height);
+  pov_printf(file, depth, "#declare NO_SHADOWS = %d;\n", options->shadows == 0 ? 1 : 0);
+  pov_printf(file, depth, "#declare BACKGROUND_COLOR = rgb <%g, %g, %g>;\n", background.r, background.g,
+             background.b);
+  pov_printf(file, depth, "#declare AMBIENT_COLOR = %g;\n", ambient);
+  pov_printf(file, depth, "\n");
+  pov_printf(file, depth, "#declare OKU_SCENE_DEFS = \"okudefs.inc\";\n");
+  pov_printf(file, depth, "#if (file_exists (OKU_SCENE_DEFS))\n");
+  pov_printf(file, depth, "#include OKU_SCENE_DEFS\n");
+  pov_printf(file, depth, "#end\n");
+  pov_printf(file, depth, "\n");
+  // A 3.7 background is clear in a picture with alpha only when it transmits
+  // all: the renderer is told BACKGROUND_CLEAR=1 then (Declare=).
+  pov_printf(file, depth, "#ifndef (BACKGROUND_CLEAR) #declare BACKGROUND_CLEAR = 0; #end\n");
+  pov_printf(file, depth, "global_settings { assumed_gamma 1.0 ambient_light AMBIENT_COLOR }\n");
+  pov_printf(file, depth, "background { color BACKGROUND_COLOR transmit BACKGROUND_CLEAR }\n");
+  pov_write_backdrop(session, file, depth, root);
+}
+
+} // namespace
 
 void pov_write_frame(PovSession &session, FILE *file, int depth, _object *root, const SceneOptions *options) {
   static const SceneOptions save_options = {640, 480, 1, 1};
@@ -13,6 +45,10 @@ void pov_write_frame(PovSession &session, FILE *file, int depth, _object *root, 
   if (background.r == -1)
     env_get_bgcolor(background);
   float ambient = pov_ambient_level();
+  if (session.pov_language == kPovLanguage37) {
+    write_frame37(session, file, depth, root, options, pov_linear_colour(background), ambient);
+    return;
+  }
 
   pov_printf(file, depth, "/* Brightfold generated POV 3.0 scene file */\n");
   pov_printf(file, depth, "/* Version 5.0 */\n");

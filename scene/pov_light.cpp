@@ -1,5 +1,6 @@
 // Light sources: a distant light far away along its direction, a spotlight
 // pointing one unit along its axis, or a point light.
+#include "base/pov_finish.h"
 #include "base/pov_print.h"
 #include "scene/pov_writers.h"
 
@@ -16,7 +17,7 @@ ZAL_VECT3 spot_axis(const ZAL_QUAT &q) {
 
 } // namespace
 
-void pov_write_light(FILE *file, int depth, _object *node) {
+void pov_write_light(FILE *file, int depth, _object *node, int language) {
   bool active = obj_get_active(node) == 1;
   int type = obj_get_ltype(node);
   if (!active)
@@ -40,6 +41,8 @@ void pov_write_light(FILE *file, int depth, _object *node) {
 
   ZAL_COLOR colour;
   obj_get_color(node, colour);
+  if (language == kPovLanguage37)
+    colour = pov_linear_colour(colour);
   pov_printf(file, depth + 1, "color rgb <%g, %g, %g> * (5/3) * %g\n", colour.r, colour.g, colour.b,
              obj_get_intensity(node));
 

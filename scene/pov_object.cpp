@@ -72,7 +72,8 @@ void pov_write_object_body(PovSession &session, FILE *file, int depth, _object *
   if (hidden)
     fputs("/*\n", file);
   pov_read_object_values(node, &values);
-  int count = pov_statement_count(values.colour, record);
+  const bool language37 = session.pov_language == kPovLanguage37;
+  int count = language37 ? 1 : pov_statement_count(values.colour, record);
 
   // The name goes into a line comment, and into a block comment when the
   // object is hidden: it must not be able to end either.
@@ -81,8 +82,12 @@ void pov_write_object_body(PovSession &session, FILE *file, int depth, _object *
   const char *host_name = obj_get_name(node);
   zal_narrow(narrowed, host_name ? host_name : "");
   pov_comment_name(name, narrowed);
-  for (int i = 0; i < count; ++i)
-    pov_write_object_statement(session, file, depth, node, name, record, i, count, &values);
+  for (int i = 0; i < count; ++i) {
+    if (language37)
+      pov_write_object_statement37(session, file, depth, node, name, record, &values);
+    else
+      pov_write_object_statement(session, file, depth, node, name, record, i, count, &values);
+  }
 
   if (hidden)
     fputs("*/\n", file);

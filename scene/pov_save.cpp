@@ -4,6 +4,7 @@
 #include "base/pov_file_check.h"
 #include "base/pov_file_out.h"
 #include "geometry/pov_parts.h"
+#include "scene/pov_writers.h"
 #include "texture/pov_texture.h"
 
 namespace {
@@ -16,6 +17,8 @@ const char *const kWriteError = "POV Save: Error writing file.";
 // in large blocks rather than the stream's default few kilobytes.
 void write_scene(PovSession &session, const char *path, _object *root, const SceneOptions *options) {
   session.scene_path = path;
+  if (session.pov_language == kPovLanguage37)
+    session.write_part_texture = pov_write_part_texture37;
   if (!root)
     root = db_get_root();
   setvbuf(session.scene_file, nullptr, _IOFBF, 1 << 20);
@@ -41,9 +44,9 @@ int finish_save(PovSession &session, PovFileOut *out) {
 
 } // namespace
 
-int pov_save(PovModuleState *state, const char *path, _object *root, int mode) {
+int pov_save(PovModuleState *state, const char *path, _object *root, int mode, int language) {
   PovSession session;
-  pov_session_begin(&session, state, mode);
+  pov_session_begin(&session, state, mode, language);
   pov_parts_clear(state, 0);
   pov_check_begin(&session.check, root, path);
   int result = 0;

@@ -43,5 +43,12 @@ void pov_write_transforms(FILE *file, int depth, const PovObjectValues *values);
 // colour, else white.
 ZAL_COLOR pov_statement_colour(const ZAL_COLOR &own, PartRecord *record, int index);
 
-void pov_write_light(FILE *file, int depth, _object *node);
+// The 3.7 object statement (pov_surface37.cpp): one per object.
+void pov_write_object_statement37(PovSession &session, FILE *file, int depth, _object *node, const char *name,
+                                  PartRecord *record, const PovObjectValues *values);
+// The OKU_TEXTURE macro of an object whose part carries colours of its own
+// (the session's write_part_texture in a 3.7 write).
+void pov_write_part_texture37(PovSession &session, FILE *file, int depth, _object *node, int has_uv);
+
+void pov_write_light(FILE *file, int depth, _object *node, int language = kPovLanguage30);
 void pov_write_camera(FILE *file, int depth, _object *node);

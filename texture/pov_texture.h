@@ -45,3 +45,10 @@ void texture_list_drop_changed(PovModuleState *state);
 // Answers 1 when it wrote the texture's own finish.
 int write_texture_statements(PovSession &session, FILE *file, int depth, _object *object,
                              const ZAL_COLOR &colour, float opacity);
+// The 3.7 text's image layers inside a texture block: `uv_mapping` when uv
+// is 1 (the object asks for it and its mesh has texture coordinates), the
+// image-map pigment (marked sRGB) and the bump-map normal, as the texture's
+// activity bits say. 1 when it wrote the pigment; 0 leaves the plain colour
+// to the caller (no texture, an inactive one, or one that could not be made).
+int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object *object, int uv,
+                             float opacity);

@@ -92,10 +92,15 @@ void write_mapping(FILE *file, const Mapping &m) {
 }
 
 // One pass: 1 the image-map pigment, 2 the bump-map normal.
+// `uv`: the 3.7 text lays the image on by the mesh's texture coordinates
+// (uv_mapping before the passes): no projection then. `srgb`: the 3.7 text
+// marks the image as sRGB, to be decoded into linear light.
 void write_pass(FILE *file, int level, int pass, const char *file_name, float opacity, int type, int quality,
-                const Mapping &m) {
+                const Mapping &m, bool srgb = false, bool uv = false) {
   if (pass == 1) {
     pov_printf(file, level, "pigment { image_map { tga \"%s\"", file_name);
+    if (srgb)
+      pov_printf(file, 0, " gamma srgb");
     if (opacity != 1.0f)
       pov_printf(file, 0, " transmit all %g", static_cast<double>(1.0f - opacity));
   } else {
@@ -105,12 +110,13 @@ void write_pass(FILE *file, int level, int pass, const char *file_name, float op
     pov_printf(file, 0, " once");
   if (quality == 1)
     pov_printf(file, 0, " interpolate 2");
-  if (m.method == 2)
+  if (!uv && m.method == 2)
     pov_printf(file, 0, " map_type 1");
-  else if (m.method == 1)
+  else if (!uv && m.method == 1)
     pov_printf(file, 0, " map_type 2");
   pov_printf(file, 0, "}");
-  write_mapping(file, m);
+  if (!uv)
+    write_mapping(file, m);
   pov_printf(file, 0, "}\n");
 }
 
@@ -166,4 +172,33 @@ int write_texture_statements(PovSession &session, FILE *file, int depth, _object
   }
   texture_release(session.module, record);
   return wrote_finish;
+}
+
+int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object *object, int uv,
+                             float opacity) {
+  const char *name = obj_get_texturename(object);
+  int active = obj_get_textureactive(object);
+  if (!name || !*name || obj_get_texturetype(object) == 2 || active == 0)
+    return 0;
+  int usable = 0;
+  TextureRecord *record = texture_acquire(session, object, &usable);
+  if (!record)
+    return 0;
+  int wrote_pigment = 0;
+  if (usable) {
+    record->derive_file_name();
+    char file_name[ZAL_NAME_SIZE];
+    zal_narrow(file_name, record->file_name ? record->file_name : "");
+    int type = obj_get_texturetype(object);
+    int quality = obj_get_texturequality(object);
+    Mapping mapping = read_mapping(object);
+    if (uv)
+      pov_printf(file, depth, "uv_mapping\n");
+    for (int pass = 1; pass <= 2; pass++)
+      if (active & pass)
+        write_pass(file, depth, pass, file_name, opacity, type, quality, mapping, true, uv != 0);
+    wrote_pigment = active & 1;
+  }
+  texture_release(session.module, record);
+  return wrote_pigment;
 }

@@ -6,7 +6,8 @@
 // and it runs Debian's POV-Ray 3.7 on the INI file, in the INI file's folder
 // (the INI names the scene and the Targa output relative to it), with the
 // display off and the 3.0 language dialect that the preview's scenes are
-// written in (3.7 refuses their declarations otherwise). POV-Ray's messages
+// written in (3.7 refuses their declarations otherwise), unless the INI
+// names a language version itself (a 3.7 scene's does). POV-Ray's messages
 // and progress go to standard error as POV-Ray writes them, and its exit
 // status becomes ours, so that the host can tell a failed render from a good
 // one. The program is $BRIGHTFOLD_POVRAY when set, else `povray` on the PATH;
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -52,6 +54,16 @@ void say(const std::string &text) {
   (void)ignored;
 }
 
+// Whether the INI file has a "Version" line.
+bool names_version(const std::string &ini) {
+  std::ifstream in(ini);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.compare(0, 7, "Version") == 0)
+      return true;
+  return false;
+}
+
 [[noreturn]] void run_povray(const std::string &povray, const std::string &dir, const std::string &ini,
                              pid_t launcher) {
   // POV-Ray dies with the launcher, which dies with the host (fork and exec
@@ -68,7 +80,9 @@ void say(const std::string &text) {
     dup2(null_fd, STDIN_FILENO);
     close(null_fd);
   }
-  std::vector<std::string> args = {povray, ini, "-D", "+MV3.0"};
+  std::vector<std::string> args = {povray, ini, "-D"};
+  if (!names_version(ini))
+    args.push_back("+MV3.0");
   // The host's extra switches, such as +UA for a picture with alpha.
   if (const char *extra = std::getenv("BRIGHTFOLD_POVRAY_OPTIONS")) {
     std::string word;

@@ -1,17 +1,18 @@
 // brightfold render SCENE.json OUT.png|OUT.tga|OUT.jpg|- [--width W] [--height H] [--depth D]
 //   [--alpha] [--quality N] [--format F] [--no-antialias] [--no-shadows] [--draws N]
-//   [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [model options]
+//   [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--pov-version 3.0|3.7] [model options]
 //
-// Renders the scene through the module's "Photo-realistic (POVRay)" display
-// surface, as the host's view would: draws, then asks for the bitmap. The
-// surface writes its fixed temporary files into the current directory, so
-// the render runs in a private temporary directory, removed afterwards.
+// Renders the scene through the module's "Photo-realistic (POV-Ray 3.7)"
+// display surface ("Photo-realistic (POVRay)" with --pov-version 3.0), as the host's view would: draws, then
+// asks for the bitmap. The surface writes its fixed temporary files into the current directory, so the render
+// runs in a private temporary directory, removed afterwards.
 #include "app/cli/commands.h"
 #include "app/cli/dead_runs.h"
 #include "app/cli/export_module.h"
 #include "app/cli/keep_scene.h"
 #include "app/cli/output_check.h"
 #include "app/cli/picture_output.h"
+#include "app/cli/pov_version.h"
 #include "app/cli/render_request.h"
 #include "app/farm/farm_run.h"
 #include "app/frames/frame_render.h"
@@ -53,7 +54,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char *kSurfaceName = "Photo-realistic (POVRay)";
 constexpr int kExitRenderFailed = 1;
 
 bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int &value, int &code) {
@@ -74,9 +74,9 @@ bool read_int(const ParsedArgs &parsed, const char *name, int low, int high, int
 
 bool read_request(const Args &args, RenderRequest &request, int &code) {
   ParsedArgs parsed;
-  std::vector<std::string> with_value{"--width",      "--height",  "--depth",  "--draws",
-                                      "--keep-scene", "--timeout", "--up",     "--camera",
-                                      "--background", "--floor",   "--format", "--quality"},
+  std::vector<std::string> with_value{
+      "--width",  "--height",     "--depth", "--draws",  "--keep-scene", "--timeout",    "--up",
+      "--camera", "--background", "--floor", "--format", "--quality",    "--pov-version"},
       flags{"--no-antialias", "--no-shadows", "--watch", "--alpha"};
   with_value.insert(with_value.end(), kFrameValueOptions.begin(), kFrameValueOptions.end());
   flags.insert(flags.end(), kFrameFlags.begin(), kFrameFlags.end());
@@ -128,6 +128,11 @@ bool read_request(const Args &args, RenderRequest &request, int &code) {
   request.antialias = !parsed.find("--no-antialias");
   request.shadows = !parsed.find("--no-shadows");
   request.watch = parsed.find("--watch") != nullptr;
+  PovVersion version;
+  if (!read_pov_version(parsed, true, version, code))
+    return false;
+  request.surface = version.surface();
+  request.pov37 = version.is37;
   return true;
 }
 
@@ -208,9 +213,9 @@ struct ImageCheck {
   }
 };
 
-int not_registered() {
-  report("POV-Ray was not found, so the \"" + std::string(kSurfaceName) +
-         "\" preview is not offered (no POV-Ray entry in " + win32::registry_file_path() +
+int not_registered(const std::string &surface) {
+  report("POV-Ray was not found, so the \"" + surface + "\" preview is not offered (no POV-Ray entry in " +
+         win32::registry_file_path() +
          ").\n  Install POV-Ray with: sudo apt-get install povray\n"
          "  then build again (make): the build registers it when povray is on the PATH.");
   return kExitRenderFailed;
@@ -425,15 +430,19 @@ int run_render(const Args &given) {
       report("cannot write " + *out + ": " + why);
       return kExitRenderFailed;
     }
+  farm.saver = PovVersion{request.pov37}.saver();
+  farm.pov_version = request.pov37 ? "3.7" : "3.0";
   if (farm.slurm)
     return run_farm_render(request, farm, saved_scene(farm, request));
   if (!file_out.empty())
     sweep_dead_runs(fs::path(file_out).parent_path().string(), ".bf-", ".partial");
-  VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(kSurfaceName);
+  VYuniverseDisplaySurfaceFactory *factory = universe_display_surface_find(request.surface.c_str());
   if (!factory)
-    return not_registered();
-  if (request.picture.alpha)
-    pass_povray_switch("+UA"); // the background left clear in the picture's alpha
+    return not_registered(request.surface);
+  if (request.picture.alpha) {
+    pass_povray_switch("+UA");                        // the background left clear in the picture's alpha
+    pass_povray_switch("Declare=BACKGROUND_CLEAR=1"); // as a 3.7 scene asks
+  }
 
   const fs::path defs = fs::absolute(request.scene).parent_path() / "okudefs.inc";
   RenderedPicture picture;

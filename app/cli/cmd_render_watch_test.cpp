@@ -75,7 +75,8 @@ protected:
   void edit_while_watching(bool poll) {
     ScopedEnv mode("BRIGHTFOLD_WATCH_POLL", poll ? "1" : "");
     next_picture(10);
-    pid_t pid = start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--watch"});
+    pid_t pid =
+        start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--watch", "--pov-version", "3.0"});
     expect_picture(1, 10);
     EXPECT_NE(drawn(1, "$$povuds.pov").find("#include \"wedge.inc\""), std::string::npos);
     EXPECT_EQ(messages().find("(polling)") != std::string::npos, poll) << messages();
@@ -140,7 +141,8 @@ TEST_F(WatchTest, PollsWhereNoChangeEventsCome) { edit_while_watching(true); }
 
 TEST_F(WatchTest, AnEditThatMakesThePictureAnInputKeepsThePicture) {
   next_picture(10);
-  pid_t pid = start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--watch"});
+  pid_t pid =
+      start({"scene.json", "out.tga", "--width", "8", "--height", "6", "--watch", "--pov-version", "3.0"});
   expect_picture(1, 10);
   std::string picture = read_file(work_ / "out.tga");
   write_file(work_ / "scene.json", scene(0.25, "out.tga"));

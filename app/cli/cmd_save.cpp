@@ -3,6 +3,7 @@
 #include "app/cli/dead_runs.h"
 #include "app/cli/export_module.h"
 #include "app/cli/output_check.h"
+#include "app/cli/pov_version.h"
 #include "app/cli/save_outputs.h"
 #include "app/import/model_import.h"
 #include "app/scene/json_value.h"
@@ -23,8 +24,6 @@
 namespace bf {
 
 namespace {
-
-constexpr const char *kDefaultSaver = "POV scene and parts files";
 
 // The module writes the scene file whole under a temporary name and
 // renames it into place, so a full disk leaves the earlier file as it was.
@@ -61,15 +60,19 @@ int save_in_directory(Saver &saver, const std::string &out) {
 int run_save(const Args &args) {
   ParsedArgs parsed;
   int code = kExitOk;
-  if (!parse_args(args, {"--saver", "--up", "--camera", "--background", "--floor"}, {}, parsed, code))
+  if (!parse_args(args, {"--saver", "--pov-version", "--up", "--camera", "--background", "--floor"}, {},
+                  parsed, code))
     return code;
   if (parsed.operands.size() < 2)
     return usage_error("save needs a scene file and at least one output file");
   ImportOptions options;
   if (!read_import_options(parsed, parsed.operands.front(), options, code))
     return code;
+  PovVersion version;
+  if (!read_pov_version(parsed, false, version, code))
+    return code;
   const std::string *chosen = parsed.find("--saver");
-  const std::string saver_name = chosen != nullptr ? *chosen : kDefaultSaver;
+  const std::string saver_name = chosen != nullptr ? *chosen : version.saver();
   for (size_t i = 1; i < parsed.operands.size(); ++i) {
     if (const std::string why = save_name_refusal(parsed.operands[i]); !why.empty())
       return usage_error("cannot save to " + parsed.operands[i] + ": " + why);

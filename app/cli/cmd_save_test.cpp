@@ -84,6 +84,7 @@ TEST_F(Brightfold, ListShowsBothSavers) {
   EXPECT_EQ(r.out.rfind("Savers (name, suffix, saver code):\n"
                         "  POV scene file\tpov\t1000\n"
                         "  POV scene and parts files\tpov\t1000\n"
+                        "  POV-Ray 3.7 scene and parts files\tpov\t1000\n"
                         "Display surfaces (name, surface code):\n",
                         0),
             0u)

@@ -18,18 +18,20 @@ int run_collect(const Args &args);
 const std::vector<Command> &commands() {
   static const std::vector<Command> table = {
       {"save",
-       "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME] [--up y|z] [--camera NAME]\n"
-       "         [--background COLOR|none] [--floor on|off]",
-       "export the scene to each OUT (- is standard output; saver default: \"POV scene and parts files\")",
+       "SCENE.json OUT.pov [OUT2.pov ...] [--saver NAME] [--pov-version 3.0|3.7] [--up y|z]\n"
+       "         [--camera NAME] [--background COLOR|none] [--floor on|off]",
+       "export the scene to each OUT (- is standard output; saver default: \"POV scene and parts files\",\n"
+       "      with --pov-version 3.7 \"POV-Ray 3.7 scene and parts files\")",
        run_save},
       {"render",
        "SCENE.json OUT.png|OUT.tga|OUT.jpg|- [--width W] [--height H] [--depth D] [--alpha]\n"
        "         [--quality N] [--format png|tga|jpeg] [--no-antialias] [--no-shadows] [--draws N]\n"
        "         [--keep-scene FILE.pov] [--timeout SECONDS] [--watch] [--up y|z] [--camera NAME]\n"
-       "         [--background COLOR|none] [--floor on|off]\n"
+       "         [--background COLOR|none] [--floor on|off] [--pov-version 3.0|3.7]\n"
        "         [--frames A-B] [--fps N] [--turntable SECONDS] [--resume] [--video OUT.mp4|.gif|.webm]\n"
        "         [--slurm [--partition P] [--tiles N] [--no-wait] [--job-dir DIR]]",
-       "render the scene with POV-Ray through the \"Photo-realistic (POVRay)\" preview, to a PNG, Targa\n"
+       "render the scene with POV-Ray through the \"Photo-realistic (POV-Ray 3.7)\" preview (the 3.0\n"
+       "      language's \"Photo-realistic (POVRay)\" with --pov-version 3.0), to a PNG, Targa\n"
        "      or JPEG file by its extension (default 640 x 480; --quality 1-100 for JPEG, default 90), or\n"
        "      to standard output with - (PNG unless --format); --alpha (or --depth 32) leaves the\n"
        "      background clear in a PNG or Targa; --watch draws again whenever the scene or a file\n"

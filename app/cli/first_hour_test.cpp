@@ -53,6 +53,12 @@ std::vector<Row> rows() {
        {"save", kExample, "out.pov"},
        0,
        "brightfold: saved out.pov; render it with: povray +MV3.0 +Iout.pov\n"},
+      {"Save37SaysPlainPovray",
+       {"save", kExample, "out.pov", "--pov-version", "3.7"},
+       0,
+       "brightfold: saved out.pov; render it with: povray +Iout.pov\n"},
+      {"BadPovVersion", render({"--pov-version", "3.5"}), 2,
+       "brightfold: --pov-version needs 3.0 or 3.7, not \"3.5\"", "", true},
       {"SaveElsewhereSaysWhere",
        {"save", kExample, "sub/o ut.pov"},
        0,
@@ -144,6 +150,17 @@ TEST(FirstHourRender, SceneWithoutCameraIsFramed) {
   EXPECT_EQ(red(0, 0), 0);
 }
 
+// A scene saved in 3.7 renders with POV-Ray given nothing but its name.
+TEST(FirstHourRender, Saved37SceneRendersWithPlainPovray) {
+  bftest::ScratchDir dir("bf_save37");
+  bftest::RunResult r = bftest::run_program(kProgram, {"save", kExample, "s.pov", "--pov-version", "3.7"},
+                                            {dir.path().string(), {}, 60});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = bftest::run_program(BF_POVRAY, {"-D", "s.pov", "+W16", "+H12"}, {dir.path().string(), {}, 60});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "s.png"));
+}
+
 // A kept scene renders in plain POV-Ray beside the files it names; a
 // read-only file standing at one of their names is refused and kept.
 TEST(FirstHourRender, KeptSceneRendersWhereItStands) {
@@ -153,7 +170,8 @@ TEST(FirstHourRender, KeptSceneRendersWhereItStands) {
   args.insert(args.end(), std::begin(kSmall), std::end(kSmall));
   bftest::RunResult r = bftest::run_program(kProgram, args, {dir.path().string(), {}, 60});
   ASSERT_EQ(r.status, 0) << r.err;
-  r = bftest::run_program(BF_POVRAY, {"+MV3.0", "-D", "+Ik.pov", "+W16", "+H12"}, {dir.file("k"), {}, 60});
+  // render writes the 3.7 language: POV-Ray needs no dialect switch.
+  r = bftest::run_program(BF_POVRAY, {"-D", "k.pov", "+W16", "+H12"}, {dir.file("k"), {}, 60});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.path() / "k/k.png"));
 

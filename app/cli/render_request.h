@@ -26,6 +26,8 @@ struct RenderRequest {
   PictureSettings picture; // format, quality, alpha; "-" as out is standard output
   ImportOptions import;    // for a model file in place of the scene file
   FrameRequest frames;     // --frames, --turntable
+  std::string surface;     // the preview surface: the POV-Ray language (--pov-version)
+  bool pov37 = true;       // that language is 3.7
 };
 
 // A rendered picture, copied out of the surface.

@@ -2,6 +2,8 @@
 // --job-dir. (The frames are render's own options.)
 #include "app/farm/farm_run.h"
 
+#include "app/frames/frame_options.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>

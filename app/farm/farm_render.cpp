@@ -67,7 +67,10 @@ std::string sized_for(std::string text, int width, int height, bool shadows) {
     const size_t at = text.find(line);
     if (at == std::string::npos)
       continue;
-    const size_t from = at + line.size(), end = text.find('\n', from);
+    const size_t from = at + line.size();
+    size_t end = text.find('\n', from);
+    if (end != std::string::npos && end > from && text[end - 1] == ';')
+      --end; // a 3.7 scene ends its declarations with one
     text.replace(from, end == std::string::npos ? std::string::npos : end - from, value);
   }
   return text;

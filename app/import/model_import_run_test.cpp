@@ -104,20 +104,26 @@ TEST_F(ImportRun, SavingTheModelOrItsImportedSceneGivesTheSameBytes) {
       args.insert(args.end(), look.begin(), look.end());
       return args;
     };
-    ASSERT_EQ(brightfold(with_look({"save", model.string(), (dir_ / "direct" / "out.pov").string()})), 0)
-        << err_;
     ASSERT_EQ(brightfold(with_look({"import", model.string(), imported.string()})), 0) << err_;
     EXPECT_NE(read_file(imported).find("\"part\": \"../viewed.gltf\""), std::string::npos)
         << read_file(imported);
-    ASSERT_EQ(brightfold({"save", imported.string(), (dir_ / "scenes" / "saved" / "out.pov").string()}), 0)
-        << err_;
-    size_t files = 0;
-    for (const auto &entry : fs::directory_iterator(dir_ / "direct")) {
-      const fs::path twin = dir_ / "scenes" / "saved" / entry.path().filename();
-      EXPECT_EQ(read_file(entry.path()), read_file(twin)) << entry.path().filename();
-      ++files;
+    for (const char *version : {"3.0", "3.7"}) { // in each language
+      ASSERT_EQ(brightfold(with_look({"save", model.string(), (dir_ / "direct" / "out.pov").string(),
+                                      "--pov-version", version})),
+                0)
+          << err_;
+      ASSERT_EQ(brightfold({"save", imported.string(), (dir_ / "scenes" / "saved" / "out.pov").string(),
+                            "--pov-version", version}),
+                0)
+          << err_;
+      size_t files = 0;
+      for (const auto &entry : fs::directory_iterator(dir_ / "direct")) {
+        const fs::path twin = dir_ / "scenes" / "saved" / entry.path().filename();
+        EXPECT_EQ(read_file(entry.path()), read_file(twin)) << entry.path().filename() << " " << version;
+        ++files;
+      }
+      EXPECT_EQ(files, 3u); // the scene and the include files of its two parts
     }
-    EXPECT_EQ(files, 3u); // the scene and the include files of its two parts
     EXPECT_EQ(read_file(imported).find("Studio floor") == std::string::npos, !look.empty());
   }
 }

@@ -1,0 +1,95 @@
+// 3.7 include files: one mesh2 per part, its sections present only when the
+// mesh needs them, and never a mesh POV-Ray would stop on.
+#include "geometry/pov_mesh_internal.h"
+#include "tests/support/host_meshes.h"
+
+namespace {
+
+const ZAL_COLOR kRed{1, 0, 0}, kGreen{0, 1, 0};
+
+struct Mesh2Case {
+  const char *name;
+  std::vector<TestPolygon> polygons;
+  float uv;                // > 0: every corner gets texture coordinates (uv, uv)
+  ZAL_COLOR corner_colour; // red -1: none
+  std::vector<const char *> present, absent;
+  int has_uv, own_colours;
+};
+
+const ZAL_COLOR kNone{-1, 0, 0};
+
+TEST_F(GeometryTest, Mesh2IncludeHoldsWhatTheMeshNeeds) {
+  const TestPolygon quad = flat_polygon(kRed, {{0, 0, 0, true, 0, 0, 1},
+                                               {1, 0, 0, true, 0, 0, 1},
+                                               {1, 1, 0, true, 0, 0, 1},
+                                               {0, 1, 0, true, 0, 0, 1}});
+  const Mesh2Case cases[] = {
+      {"one colour, shared vertices and normals",
+       {quad},
+       0,
+       kNone,
+       {"mesh2 {\nvertex_vectors { 4,\n<0, 0, 0>,\n<1, 0, 0>,\n<1, 1, 0>,\n<0, 1, 0>\n}\n",
+        "normal_vectors { 1,\n<0, 0, 1>\n}\n", "face_indices { 2,\n<0,1,2>, <0,2,3> \n}\n",
+        "normal_indices { 2,\n<0,0,0>, <0,0,0> \n}\n", "#declare OKU_OBJECT = object {OKU_MESH_0}\n"},
+       {"texture_list", "uv_vectors", "OKU_MESH_1"},
+       0,
+       0},
+      {"two polygon colours stay one mesh, in linear light",
+       {flat_polygon(kRed, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}),
+        flat_polygon(ZAL_COLOR{0.5f, 0.5f, 0.5f}, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}})},
+       0,
+       kNone,
+       {"texture_list { 2,\ntexture { OKU_TEXTURE(<1, 0, 0>) },\ntexture { OKU_TEXTURE(<0.214041, 0.214041, "
+        "0.214041>) }\n}\n",
+        "face_indices { 2,\n<0,1,2>,0,0,0, <0,2,3>,1,1,1 \n}\n"},
+       {"normal_vectors", "OKU_MESH_1"},
+       0,
+       1},
+      {"texture coordinates and corner colours",
+       {flat_polygon(kGreen, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}})},
+       0.25f,
+       kRed,
+       {"uv_vectors { 1,\n<0.25, 0.25>\n}\n", "uv_indices { 1,\n<0,0,0> \n}\n", "texture_list { 1,"},
+       {},
+       1,
+       1},
+      {"a corner without a normal takes its triangle's",
+       {flat_polygon(kRed, {{0, 0, 0, true, 0, 0, 1}, {1, 0, 0}, {0, 1, 0, true, 0, 0, 1}})},
+       0,
+       kNone,
+       {"normal_vectors { 2,\n<0, 0, 1>,\n<0, 0, -1>\n}\n", "normal_indices { 1,\n<0,1,0> \n}\n"},
+       {},
+       0,
+       0},
+      {"no triangle POV-Ray keeps: an empty union",
+       {flat_polygon(kRed, {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}})},
+       0,
+       kNone,
+       {"#declare OKU_MESH_0 = union {\n}\n#declare OKU_OBJECT = object {OKU_MESH_0}\n"},
+       {"mesh2"},
+       0,
+       0},
+  };
+  session.pov_language = kPovLanguage37;
+  for (const Mesh2Case &c : cases) {
+    MeshHolder mesh(make_mesh(c.polygons));
+    for (long corner = 0; corner < VYobject_corner_count(mesh.mesh); ++corner) {
+      if (c.uv > 0)
+        VYobject_set_corner_uv(mesh.mesh, corner, c.uv, c.uv);
+      if (c.corner_colour.r != -1)
+        VYobject_set_corner_colour(mesh.mesh, corner, c.corner_colour);
+    }
+    PartRecord *record = new_record("oku_Part_1");
+    ASSERT_EQ(pov_write_part_file(session, mesh.mesh, path("part.inc").c_str(), record), 1) << c.name;
+    const std::string text = read_file(path("part.inc"));
+    for (const char *piece : c.present)
+      EXPECT_NE(text.find(piece), std::string::npos) << c.name << ": no " << piece << " in\n" << text;
+    for (const char *piece : c.absent)
+      EXPECT_EQ(text.find(piece), std::string::npos) << c.name << ": " << piece << " in\n" << text;
+    EXPECT_EQ(record->has_uv, c.has_uv) << c.name;
+    EXPECT_EQ(record->own_colours, c.own_colours) << c.name;
+    pov_release_part(record);
+  }
+}
+
+} // namespace

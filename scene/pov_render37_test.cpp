@@ -1,0 +1,180 @@
+// Scenes saved in the POV-Ray 3.7 language, rendered by the real POV-Ray
+// without the 3.0 dialect switch: a UV-mapped image lies upright and
+// unmirrored (and a projected one as in 3.0), colours come out as the host gave them (sRGB in, sRGB out),
+// corner colours blend across a face, and emission glows on a black base.
+#include "tests/support/run.h"
+#include "tests/support/textured_scenes.h"
+#include "vy/mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using textest::ScratchCwd;
+
+struct Corner37 {
+  float x, y, u, v;
+  ZAL_COLOR colour; // red -1: none of its own
+};
+
+// A flat polygon in the z = 0 plane facing +z, with texture coordinates and
+// corner colours.
+VYobject *polygon_mesh(const std::vector<Corner37> &corners, ZAL_COLOR colour) {
+  VYobject *mesh = VYobject_create();
+  VYobject_begin_polygon(mesh, colour);
+  long corner = 0;
+  for (const Corner37 &c : corners) {
+    VYobject_add_corner(mesh, VYobject_add_position(mesh, c.x, c.y, 0), VYobject_add_normal(mesh, 0, 0, 1));
+    VYobject_set_corner_uv(mesh, corner, c.u, c.v);
+    if (c.colour.r != -1)
+      VYobject_set_corner_colour(mesh, corner, c.colour);
+    ++corner;
+  }
+  return mesh;
+}
+
+// The camera on +z looking at the origin, picture up +y and right +x.
+void add_camera(_object *root) {
+  _object *camera = scene_add_object(root, OBJECT_TYPE_CAMERA);
+  camera->position = {0, 0, 10};
+  camera->has_look_at = true;
+  camera->look_at = {0, 0, 0};
+  camera->sky = {0, 1, 0};
+  camera->view_angle = 45;
+}
+
+_object *add_mesh_object(_object *root, VYobject *mesh, ZAL_COLOR own) {
+  _object *o = scene_add_object(root, OBJECT_TYPE_GEOMETRY);
+  o->name = "Panel";
+  o->color = own;
+  scene_add_geometry(o)->set_mesh(mesh);
+  return o;
+}
+
+const int kSize = 120;
+
+// Saves in 3.7 and renders with nothing but the scene, size and output.
+textest::Image save_and_render(ScratchCwd &dir) {
+  EXPECT_EQ(pov_save(dir.state, dir.file("scene.pov").c_str(), nullptr, 1, kPovLanguage37), 1);
+  const std::string size = std::to_string(kSize);
+  const int status =
+      bftest::run_logged(BF_POVRAY, {"scene.pov", "+Oout.tga", "+FT", "+W" + size, "+H" + size, "-D"},
+                         dir.path().string(), dir.file("povray.log"));
+  EXPECT_EQ(status, 0) << read_file(dir.file("povray.log"));
+  return textest::read_image(dir.file("out.tga"));
+}
+
+struct Probe {
+  int x, y;             // in the picture, top left 0, 0
+  unsigned char rgb[3]; // expected
+  int tolerance;        // per channel
+};
+
+struct Case {
+  const char *name;
+  std::function<void(ScratchCwd &, _object *root)> build;
+  std::vector<Probe> probes;
+};
+
+const ZAL_COLOR kNone{-1, 0, 0};
+const ZAL_COLOR kWhite{1, 1, 1};
+
+TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  const int c = kSize / 2, d = 15; // the 4 x 4 panel covers about 58 pixels each way
+  const Case cases[] = {
+      {"UV-mapped image, rows top first: red green / blue yellow",
+       [](ScratchCwd &dir, _object *root) {
+         std::vector<unsigned char> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 0, 255};
+         ASSERT_TRUE(textest::write_png(dir.file("face.png"), 2, 2, rgba));
+         scene_environment().ambient = 1;
+         _object *o = add_mesh_object(
+             root,
+             polygon_mesh(
+                 {{-2, -2, 0, 0, kNone}, {2, -2, 1, 0, kNone}, {2, 2, 1, 1, kNone}, {-2, 2, 0, 1, kNone}},
+                 kWhite),
+             kNone);
+         o->has_texture = true;
+         o->texture.image = dir.file("face.png");
+         o->texture.mapping = 1;
+       },
+       {{c - d, c - d, {255, 0, 0}, 40},
+        {c + d, c - d, {0, 255, 0}, 40},
+        {c - d, c + d, {0, 0, 255}, 40},
+        {c + d, c + d, {255, 255, 0}, 40}}},
+      {"planar projection of the same image on a flat box",
+       [](ScratchCwd &dir, _object *root) {
+         std::vector<unsigned char> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 0, 255};
+         ASSERT_TRUE(textest::write_png(dir.file("face.png"), 2, 2, rgba));
+         scene_environment().ambient = 1;
+         _object *panel = textest::textured(root, dir.file("face.png"), 0);
+         scene_set_params(panel, GeomParams{4, 0, 0, 0, 0, 0, 4, 4});
+         VYobject *bounds = VYobject_create();
+         const float low[3] = {-2, -2, 0}, high[3] = {2, 2, 0};
+         VYobject_set_bounds(bounds, low, high);
+         scene_add_geometry(panel)->set_mesh(bounds);
+       },
+       {{c - d, c - d, {255, 0, 0}, 40},
+        {c + d, c - d, {0, 255, 0}, 40},
+        {c - d, c + d, {0, 0, 255}, 40},
+        {c + d, c + d, {255, 255, 0}, 40}}},
+      {"sRGB 0.5 lit head-on by a light of 1 stays 0.5",
+       [](ScratchCwd &, _object *root) {
+         scene_environment().ambient = 0;
+         _object *light = scene_add_object(root, OBJECT_TYPE_LIGHT);
+         light->ltype = 1; // distant, turned about y to stand far out on +z
+         light->color = kWhite;
+         light->has_orientation = true;
+         light->orientation = ZAL_QUAT{0, 1, 0, 0};
+         add_mesh_object(
+             root,
+             polygon_mesh(
+                 {{-2, -2, 0, 0, kNone}, {2, -2, 1, 0, kNone}, {2, 2, 1, 1, kNone}, {-2, 2, 0, 1, kNone}},
+                 ZAL_COLOR{0.5f, 0.5f, 0.5f}),
+             kNone);
+       },
+       {{c, c, {128, 128, 128}, 4}}},
+      {"corner colours red, green, blue blend across the triangle",
+       [](ScratchCwd &, _object *root) {
+         scene_environment().ambient = 1;
+         add_mesh_object(
+             root,
+             polygon_mesh({{-2, -2, 0, 0, {1, 0, 0}}, {2, -2, 0, 0, {0, 1, 0}}, {0, 2, 0, 0, {0, 0, 1}}},
+                          kWhite),
+             kNone);
+       },
+       // Near each corner its colour; at the centroid a third of each (linear).
+       {{c - 18, c + 22, {255, 0, 0}, 100},
+        {c + 18, c + 22, {0, 255, 0}, 100},
+        {c, c - 18, {0, 0, 255}, 100},
+        {c, c + 10, {155, 155, 155}, 30}}},
+      {"yellow emission on a black surface",
+       [](ScratchCwd &, _object *root) {
+         _object *o = add_mesh_object(
+             root,
+             polygon_mesh(
+                 {{-2, -2, 0, 0, kNone}, {2, -2, 1, 0, kNone}, {2, 2, 1, 1, kNone}, {-2, 2, 0, 1, kNone}},
+                 kWhite),
+             ZAL_COLOR{0, 0, 0});
+         o->emission = ZAL_COLOR{1, 1, 0};
+       },
+       {{c, c, {255, 255, 0}, 6}}},
+  };
+  for (const Case &k : cases) {
+    ScratchCwd dir;
+    _object *root = db_get_root();
+    add_camera(root);
+    k.build(dir, root);
+    const textest::Image picture = save_and_render(dir);
+    ASSERT_EQ(picture.width, kSize) << k.name << "\n" << read_file(dir.file("povray.log"));
+    for (const Probe &p : k.probes)
+      for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(picture.at(p.x, p.y)[channel], p.rgb[channel], p.tolerance)
+            << k.name << " at " << p.x << ", " << p.y << " channel " << channel;
+  }
+}
+
+} // namespace
