@@ -47,7 +47,7 @@ std::string ini_text(const FarmJob &job, int index) {
     text +=
         "Start_Row=" + std::to_string(task.first_row) + "\nEnd_Row=" + std::to_string(task.last_row) + "\n";
   if (job.picture.alpha)
-    text += "Output_Alpha=on\n";
+    text += "Output_Alpha=on\nDeclare=BACKGROUND_CLEAR=1\n"; // a 3.7 scene clears its background on it
   if (job.pov_version != "3.7")
     text += "Version=" + job.pov_version + "\n";
   return text;

@@ -194,7 +194,7 @@ TEST(FarmOptions, RefusedBeforeAnythingIsSubmitted) {
   for (const Row &row :
        {Row{{"--tiles", "2"}, "--tiles goes with --slurm"},
         Row{{"--slurm", "--frames", "1-2", "--tiles", "2"}, "--tiles splits a still into bands"},
-        Row{{"--slurm", "--frames", "3-1"}, "--frames needs a range of frames"},
+        Row{{"--slurm", "--frames", "1-2", "--resume"}, "--resume goes without --slurm"},
         Row{{"--slurm", "--watch"}, "--slurm writes its pictures to files"}}) {
     std::vector<std::string> args = {"render", "scene.json", "o.png"};
     args.insert(args.end(), row.args.begin(), row.args.end());
