@@ -1,0 +1,158 @@
+// Scene import of image textures and vertex colours: the scene file names
+// an image file beside the model and lays it on by the mesh's texture
+// coordinates; the host mesh's corners carry those coordinates and colours.
+#include "app/import/model_import.h"
+#include "app/scene/scene_loader.h"
+#include "tests/support/gltf.h"
+#include "tests/support/png.h"
+
+#include "oku/scene_db.h"
+#include "vy/mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using bftest::Gltf;
+using json = nlohmann::json;
+
+namespace {
+
+const fs::path kModels = "/usr/share/assimp/models";
+
+class ImportTexture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) / ("bf_import_texture_" + std::to_string(::getpid()));
+    fs::create_directories(dir_ / "model" / "maps");
+  }
+  void TearDown() override {
+    scene_reset();
+    fs::remove_all(dir_);
+  }
+  // The objects of the scene file that importing `model` into dir_ gives.
+  json objects(const fs::path &model) {
+    std::string error;
+    auto file = bf::ModelFile::open(model.string(), error);
+    EXPECT_TRUE(file) << error;
+    json out = json::object();
+    if (!file)
+      return out;
+    const json scene = json::parse(bf::scene_text(bf::import_model(*file, {}, dir_)));
+    for (const json &node : scene["root"]["children"])
+      if (node.value("type", "") == "object")
+        out[node.value("name", "")] = node;
+    return out;
+  }
+  // The host node of that name, the model loaded as save and render load it.
+  static _object *node(const std::string &name) {
+    for (const auto &n : db_get_root()->children)
+      if (name == obj_get_name(n.get()))
+        return n.get();
+    ADD_FAILURE() << "no node " << name;
+    return nullptr;
+  }
+  fs::path dir_;
+};
+
+// Each corner of the mesh: its position, its texture coordinates and colour
+// when it has them (NAN when not).
+struct Corner {
+  float p[3], uv[2] = {NAN, NAN}, rgb[3] = {NAN, NAN, NAN};
+};
+std::vector<Corner> corners(VYobject *mesh) {
+  std::vector<Corner> out;
+  VYpolygon poly;
+  VYpolygon_initpoly(poly, mesh);
+  while (VYpolygon_nextpoly(poly, poly))
+    for (int k = 0; k < VYpolygon_nvertices(poly); ++k) {
+      VYvertex *v = VYpolygon_getvertex(poly, k);
+      Corner c;
+      VYvertex_getposition(v, c.p, 0);
+      VYvertex_getuv(v, c.uv);
+      VYvertex_getcolor(v, c.rgb[0], c.rgb[1], c.rgb[2]);
+      out.push_back(c);
+    }
+  return out;
+}
+
+// A unit quad in z = 0 whose texture coordinates put the image upright on
+// it (glTF counts v down the image), beside one with vertex colours only
+// (one above 1, one not a number) and one whose image is inside the file.
+TEST_F(ImportTexture, AQuadKeepsItsImageCoordinatesAndColours) {
+  ASSERT_TRUE(bftest::write_png((dir_ / "model" / "maps" / "quad.png").string(), 2, 2,
+                                {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255}));
+  const std::vector<float> square{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+  const std::vector<float> down_the_image{0, 1, 1, 1, 1, 0, 0, 0};
+  Gltf g;
+  const auto textured = [&g](const std::string &uri) {
+    return g.material({{"pbrMetallicRoughness", {{"baseColorTexture", {{"index", g.texture(uri)}}}}}});
+  };
+  const int quad = g.mesh(square, {0, 1, 2, 0, 2, 3}, textured("maps/quad.png"));
+  g.attribute(quad, "TEXCOORD_0", down_the_image, 2);
+  const int painted = g.mesh(square, {0, 1, 2, 0, 2, 3});
+  g.attribute(painted, "COLOR_0", {1, 0, 0, 0, 1, 0, 2, -1, 0, NAN, 0, 0}, 3);
+  // A 1 x 1 PNG of one grey pixel (128, 128, 128).
+  const int inside =
+      g.mesh(square, {0, 1, 2, 0, 2, 3},
+             textured("data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAAAAAA6fptVAAAACklEQV"
+                      "R4nGNoAAAAggCBd81ytgAAAABJRU5ErkJggg=="));
+  g.attribute(inside, "TEXCOORD_0", down_the_image, 2);
+  g.node({{"name", "Quad"}, {"mesh", quad}});
+  g.node({{"name", "Painted"}, {"mesh", painted}, {"translation", {2, 0, 0}}});
+  g.node({{"name", "Inside"}, {"mesh", inside}, {"translation", {4, 0, 0}}});
+  const fs::path model = dir_ / "model" / "quad.gltf";
+  g.write(model);
+
+  const json found = objects(model);
+  EXPECT_EQ(found["Quad"]["texture"], json({{"image", "model/maps/quad.png"}, {"mapping", "uv"}}));
+  EXPECT_EQ(found["Quad"]["color"], json({0.5, 0.5, 0.5})) << "the image's mean, as before";
+  EXPECT_FALSE(found["Painted"].contains("texture"));
+  EXPECT_FALSE(found["Inside"].contains("texture")) << "an image inside the model keeps its mean alone";
+  EXPECT_NEAR(found["Inside"]["color"][0].get<double>(), 128 / 255.0, 1e-6);
+
+  bf::load_scene_input(model.string());
+  _object *q = node("Quad");
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(obj_get_texturemapping(q), 1);
+  EXPECT_EQ(obj_get_texturename(q), (dir_ / "model" / "maps" / "quad.png").string());
+  const std::vector<Corner> quad_corners = corners(obj_get_geometry(q));
+  ASSERT_EQ(quad_corners.size(), 6u);
+  for (const Corner &c : quad_corners) { // u right, v up: the image's bottom left at [0, 0]
+    EXPECT_EQ(c.uv[0], c.p[0]);
+    EXPECT_EQ(c.uv[1], c.p[1]);
+    EXPECT_TRUE(std::isnan(c.rgb[0]));
+  }
+  // Corners in the file's order: 0 1 2, 0 2 3; colours held to 0..1; the
+  // corner whose colour is not a number has none.
+  const std::vector<Corner> painted_corners = corners(obj_get_geometry(node("Painted")));
+  ASSERT_EQ(painted_corners.size(), 6u);
+  const float expect[6][3] = {{1, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {NAN, NAN, NAN}};
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_TRUE(std::isnan(painted_corners[i].uv[0]));
+    for (int k = 0; k < 3; ++k)
+      if (std::isnan(expect[i][k]))
+        EXPECT_TRUE(std::isnan(painted_corners[i].rgb[k])) << i;
+      else
+        EXPECT_EQ(painted_corners[i].rgb[k], expect[i][k]) << i;
+  }
+  EXPECT_EQ(obj_get_texturename(node("Inside")), nullptr);
+
+  // Its scene file written beside the model loads to the same texture and
+  // corners, as save and render of the model give the same scene.
+  std::string error;
+  const auto file = bf::ModelFile::open(model.string(), error);
+  ASSERT_TRUE(file) << error;
+  std::ofstream(dir_ / "model" / "quad.json") << bf::scene_text(bf::import_model(*file, {}, dir_ / "model"));
+  scene_reset();
+  bf::load_scene_file((dir_ / "model" / "quad.json").string());
+  ASSERT_NE(node("Quad"), nullptr);
+  EXPECT_EQ(obj_get_texturename(node("Quad")), (dir_ / "model" / "maps" / "quad.png").string());
+  EXPECT_EQ(obj_get_texturemapping(node("Quad")), 1);
+  EXPECT_EQ(corners(obj_get_geometry(node("Quad")))[2].uv[1], 1.0f);
+}
+
+} // namespace
