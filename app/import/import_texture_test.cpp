@@ -155,4 +155,51 @@ TEST_F(ImportTexture, AQuadKeepsItsImageCoordinatesAndColours) {
   EXPECT_EQ(corners(obj_get_geometry(node("Quad")))[2].uv[1], 1.0f);
 }
 
+// Real files of each format: the texture file beside the model, laid on by
+// the coordinates that reach the host mesh; an image inside the file keeps
+// its mean colour alone.
+TEST_F(ImportTexture, RealFilesNameTheirImageFiles) {
+  const struct {
+    const char *model, *image; // "": no texture, the image is inside the file
+  } files[] = {
+      {"glTF2/BoxTextured-glTF/BoxTextured.gltf", "CesiumLogoFlat.png"},
+      {"Collada/duck.dae", "duckCM.tga"},
+      {"OBJ/spider.obj", "SpiderTex.jpg"},
+      {"3DS/cube_with_diffuse_texture.3DS", "test.png"},
+      {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", ""},
+      {"FBX/box_orphant_embedded_texture.fbx", ""},
+  };
+  for (const auto &f : files) {
+    const fs::path model = kModels / f.model;
+    if (!fs::exists(model)) {
+      ADD_FAILURE() << model << " is missing (assimp-testmodels)";
+      continue;
+    }
+    std::string textured; // an object with that image
+    const json found = objects(model);
+    for (auto it = found.begin(); it != found.end(); ++it)
+      if (const json &object = it.value(); object.contains("texture")) {
+        EXPECT_EQ(object["texture"]["mapping"], "uv") << f.model;
+        EXPECT_TRUE(object.contains("color")) << f.model;
+        if (fs::path(object["texture"]["image"].get<std::string>()).filename() == f.image)
+          textured = it.key();
+      }
+    if (*f.image == '\0') {
+      EXPECT_EQ(found.dump().find("\"texture\""), std::string::npos) << f.model;
+      continue;
+    }
+    ASSERT_FALSE(textured.empty()) << f.model << " names no " << f.image;
+    bf::load_scene_input(model.string());
+    _object *n = node(textured);
+    ASSERT_NE(n, nullptr) << f.model;
+    EXPECT_EQ(obj_get_texturemapping(n), 1) << f.model;
+    long with_uv = 0;
+    const std::vector<Corner> all = corners(obj_get_geometry(n));
+    for (const Corner &c : all)
+      with_uv += !std::isnan(c.uv[0]);
+    EXPECT_EQ(with_uv, static_cast<long>(all.size())) << f.model;
+    scene_reset();
+  }
+}
+
 } // namespace
