@@ -126,7 +126,9 @@ int write_texture_statements(PovSession &session, FILE *file, int depth, _object
                              const ZAL_COLOR &colour, float opacity) {
   const char *name = obj_get_texturename(object);
   int active = obj_get_textureactive(object);
-  if (!name || !*name || obj_get_texturetype(object) == 2)
+  // An image laid on by the mesh's texture coordinates has no 3.0 form:
+  // the object shows its own colour.
+  if (!name || !*name || obj_get_texturetype(object) == 2 || obj_get_texturemapping(object) == 1)
     return 0;
   int usable = 0;
   TextureRecord *record = texture_acquire(session, object, &usable);
@@ -178,7 +180,9 @@ int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object
                              float opacity) {
   const char *name = obj_get_texturename(object);
   int active = obj_get_textureactive(object);
-  if (!name || !*name || obj_get_texturetype(object) == 2 || active == 0)
+  // Laid on by texture coordinates the mesh does not have: its own colour.
+  if (!name || !*name || obj_get_texturetype(object) == 2 || active == 0 ||
+      (!uv && obj_get_texturemapping(object) == 1))
     return 0;
   int usable = 0;
   TextureRecord *record = texture_acquire(session, object, &usable);

@@ -52,11 +52,19 @@ bool base_colour(const aiMaterial &m, aiColor4D &out) {
   return get_colour(m, AI_MATKEY_BASE_COLOR, out) || get_colour(m, AI_MATKEY_COLOR_DIFFUSE, out);
 }
 
-std::string colour_image(const aiMaterial &m) {
+// The base colour (glTF) or diffuse image; `by_uv` tells whether it is laid
+// on by the mesh's first texture coordinates.
+std::string colour_image(const aiMaterial &m, bool *by_uv = nullptr) {
   for (aiTextureType type : {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE}) {
     aiString path;
-    if (m.GetTextureCount(type) > 0 && m.GetTexture(type, 0, &path) == AI_SUCCESS && path.length > 0)
+    aiTextureMapping mapping = aiTextureMapping_UV;
+    unsigned channel = 0;
+    if (m.GetTextureCount(type) > 0 && m.GetTexture(type, 0, &path, &mapping, &channel) == AI_SUCCESS &&
+        path.length > 0) {
+      if (by_uv != nullptr)
+        *by_uv = mapping == aiTextureMapping_UV && channel == 0;
       return ai_text(path);
+    }
   }
   return "";
 }
@@ -210,14 +218,34 @@ const ojson &MaterialTable::keys(unsigned mesh_index) {
   const aiMesh *mesh = model_.mesh(mesh_index);
   const aiMaterial *m = model_.material_of(mesh_index);
   const bool painted = has_vertex_colours(model_, mesh_index);
-  const std::pair<unsigned, bool> key{m != nullptr ? mesh->mMaterialIndex : ~0u, painted};
+  const bool mapped = mesh != nullptr && mesh->mTextureCoords[0] != nullptr;
+  const std::tuple<unsigned, bool, bool> key{m != nullptr ? mesh->mMaterialIndex : ~0u, painted, mapped};
   auto it = by_material_.find(key);
   if (it == by_material_.end()) {
     it = by_material_.emplace(key, m != nullptr ? make(*m) : ojson::object()).first;
     if (painted) // the part's polygon colours show
       it->second.erase(node_key::color.name);
+    if (mapped && m != nullptr)
+      if (ojson t = texture(*m); !t.is_null())
+        it->second[node_key::texture.name] = std::move(t);
   }
   return it->second;
+}
+
+// The colour image as a texture laid on by the mesh's texture coordinates:
+// only a file that the host reads as the scene's other images, and whose
+// mean colour was read; an image inside the model keeps its mean colour
+// alone.
+ojson MaterialTable::texture(const aiMaterial &m) {
+  bool by_uv = false;
+  const std::string image = colour_image(m, &by_uv);
+  if (image.empty() || !by_uv || embedded(model_.scene(), image) != nullptr)
+    return nullptr;
+  const auto mean = image_means_.find(image);
+  const std::string path = model_.image_path(image);
+  if (mean == image_means_.end() || mean->second.size() != 3 || path.empty())
+    return nullptr;
+  return {{texture_key::image.name, scene_path(path, scene_directory_)}, {texture_key::mapping.name, "uv"}};
 }
 
 ojson MaterialTable::make(const aiMaterial &m) {

@@ -6,8 +6,10 @@
 #include "app/scene/animation_keys.h"
 #include "app/scene/scene_schema.h"
 
+#include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace bf::import {
@@ -18,6 +20,7 @@ namespace top_key = scene_keys::top;
 namespace environment_key = scene_keys::environment;
 namespace node_key = scene_keys::node;
 namespace part_key = scene_keys::part;
+namespace texture_key = scene_keys::texture;
 using oku::Mat3;
 using oku::Vec3;
 
@@ -101,20 +104,33 @@ struct TreeResult {
   long objects = 0;
   long meshes_without_polygons = 0; // placed meshes of points or lines only
 };
-TreeResult walk_tree(const ModelFile &model, const std::string &part_file);
+TreeResult walk_tree(const ModelFile &model, const std::string &part_file,
+                     const std::filesystem::path &scene_directory);
+
+// A file's path as a scene file in `scene_directory` names it: relative to
+// that folder, absolute when it cannot be.
+std::string scene_path(const std::string &file, const std::filesystem::path &scene_directory);
 
 // Material keys of an object ("color", "specular", ...), for the material
-// of the mesh; image colours are averaged once per image.
+// of the mesh; image colours are averaged once per image. A colour image
+// in a file of its own (not one inside the model) is also the object's
+// texture, laid on by the mesh's texture coordinates, when the mesh has
+// them; the image's mean stays the colour.
 class MaterialTable {
 public:
-  explicit MaterialTable(const ModelFile &model) : model_(model), gltf_(is_gltf(model)) {}
+  MaterialTable(const ModelFile &model, const std::filesystem::path &scene_directory)
+      : model_(model), scene_directory_(scene_directory), gltf_(is_gltf(model)) {}
   const ojson &keys(unsigned mesh_index);
 
 private:
   ojson make(const aiMaterial &material);
+  ojson texture(const aiMaterial &material);
   const ModelFile &model_;
+  std::filesystem::path scene_directory_;
   bool gltf_;
-  std::map<std::pair<unsigned, bool>, ojson> by_material_; // and whether vertex colours
+  // By material, whether the mesh has vertex colours and whether it has
+  // texture coordinates.
+  std::map<std::tuple<unsigned, bool, bool>, ojson> by_material_;
 
   std::map<std::string, std::vector<double>> image_means_;
 };

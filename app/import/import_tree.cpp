@@ -62,8 +62,8 @@ bool helper_node(const std::string &name) { return name.find("$AssimpFbx$") != s
 
 class TreeWalk {
 public:
-  TreeWalk(const ModelFile &model, const std::string &part_file)
-      : model_(model), part_file_(part_file), materials_(model), motion_(model) {
+  TreeWalk(const ModelFile &model, const std::string &part_file, const std::filesystem::path &scene_directory)
+      : model_(model), part_file_(part_file), materials_(model, scene_directory), motion_(model) {
     stem_ = label_text(std::filesystem::path(model.path()).stem().string());
     if (stem_.empty())
       stem_ = "model";
@@ -259,8 +259,9 @@ private:
 
 } // namespace
 
-TreeResult walk_tree(const ModelFile &model, const std::string &part_file) {
-  return TreeWalk(model, part_file).run();
+TreeResult walk_tree(const ModelFile &model, const std::string &part_file,
+                     const std::filesystem::path &scene_directory) {
+  return TreeWalk(model, part_file, scene_directory).run();
 }
 
 } // namespace bf::import

@@ -5,6 +5,7 @@
 #include "app/import/import_parts.h"
 #include "app/import/load_progress.h"
 #include "app/scene/scene_build.h"
+#include "oku/assimp_corners.h"
 #include "oku/model_read.h"
 #include "oku/part_io.h"
 #include "vy/mesh_store.h"
@@ -345,6 +346,9 @@ VYobject *ModelFile::build_mesh(unsigned index, const oku::Mat3 &shape, ZAL_COLO
     error = "out of memory";
     return nullptr;
   }
+  // A glTF file's vertex colours are linear light, as its materials' are.
+  oku::set_corner_data(*m, *out, VYobject_corner_count(out.get()),
+                       {colour, import::is_gltf(*this) ? import::display_value : nullptr});
   return out.release();
 }
 

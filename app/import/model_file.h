@@ -52,8 +52,9 @@ public:
 
   // A new host mesh of the mesh's polygons, its points mapped by `shape`
   // (scale and shear; normals by its inverse transpose, keeping their
-  // length) and each polygon of the given colour. Null with a message in
-  // `error`.
+  // length) and each polygon of the given colour. Its corners carry the
+  // mesh's texture coordinates and vertex colours (tinted by `colour`)
+  // where it has them. Null with a message in `error`.
   VYobject *build_mesh(unsigned index, const oku::Mat3 &shape, ZAL_COLOR colour, std::string &error) const;
 
   // The image file that the model names as `name` (a path relative to the

@@ -16,6 +16,12 @@ namespace fs = std::filesystem;
 
 namespace import {
 
+std::string scene_path(const std::string &file, const fs::path &scene_directory) {
+  const fs::path target = fs::path(file).lexically_normal();
+  const fs::path relative = target.lexically_relative(scene_directory.lexically_normal());
+  return relative.empty() ? target.generic_string() : relative.generic_string();
+}
+
 void report_warning(const std::string &message) {
   if (verbosity() == Verbosity::quiet)
     return;
@@ -86,10 +92,8 @@ void write_value(const ojson &value, int depth, std::string &out) {
 } // namespace
 
 ojson import_model(const ModelFile &model, const ImportOptions &options, const fs::path &scene_directory) {
-  const fs::path target = fs::path(model.path()).lexically_normal();
-  fs::path relative = target.lexically_relative(scene_directory.lexically_normal());
-  const std::string part_file = relative.empty() ? target.generic_string() : relative.generic_string();
-  import::TreeResult tree = import::walk_tree(model, part_file);
+  import::TreeResult tree =
+      import::walk_tree(model, import::scene_path(model.path(), scene_directory), scene_directory);
   if (tree.objects == 0)
     nothing_to_draw(model, tree);
   for (const double v : {tree.bounds.low.x, tree.bounds.low.y, tree.bounds.low.z, tree.bounds.high.x,

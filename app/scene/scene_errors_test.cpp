@@ -107,6 +107,12 @@ TEST(SceneErrors, EveryNumericKeyRefusesNumbersBeyondTheFloatRange) {
       {R"({"root": {"geometry": {"mesh": {"vertices": [[0, 0, 0]], "polygons": [{"v": [0, 0, 0],)"
        R"( "color": [@, 0, 0]}]}}}})",
        "/root/geometry/mesh/polygons/0/color/0"},
+      {R"({"root": {"geometry": {"mesh": {"vertices": [[0, 0, 0]], "polygons": [{"v": [0, 0, 0],)"
+       R"( "uv": [[0, 0], [0, @], [0, 0]]}]}}}})",
+       "/root/geometry/mesh/polygons/0/uv/1/1"},
+      {R"({"root": {"geometry": {"mesh": {"vertices": [[0, 0, 0]], "polygons": [{"v": [0, 0, 0],)"
+       R"( "colors": [[0, 0, 0], [0, 0, 0], [0, 0, @]]}]}}}})",
+       "/root/geometry/mesh/polygons/0/colors/2/2"},
       {R"({"root": {"texture": {"scale": [@, 1]}}})", "/root/texture/scale/0"},
       {R"({"root": {"texture": {"position": [0, @]}}})", "/root/texture/position/1"},
       {R"({"root": {"texture": {"angle": @}}})", "/root/texture/angle"},

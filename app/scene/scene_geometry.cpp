@@ -8,12 +8,14 @@
 #include "oku/part_io.h"
 #include "vy/image_bounds.h"
 #include "vy/mesh.h"
+#include "vy/mesh_store.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,8 +58,8 @@ private:
   std::unordered_map<Key, int, Hash> indices_;
 };
 
-// A copy of a mesh's polygons, colours, positions and normals (not its
-// pivot, which belongs to the object that uses it).
+// A copy of a mesh's polygons, colours, positions, normals and corner data
+// (not its pivot, which belongs to the object that uses it).
 VYobject *copy_mesh(VYobject *from) {
   VYobject *to = VYobject_create();
   if (to == nullptr)
@@ -77,6 +79,15 @@ VYobject *copy_mesh(VYobject *from) {
       const int normal = VYvertex_getnormal(v, nrm, 0) ? normals.index_of(nrm) : -1;
       VYobject_add_corner(to, positions.index_of(p), normal);
     }
+  }
+  // The corners are the same, in the same order.
+  try {
+    to->uvs = from->uvs;
+    to->has_uv = from->has_uv;
+    to->corner_colours = from->corner_colours;
+  } catch (const std::bad_alloc &) {
+    VYobject_destroy(to);
+    return nullptr;
   }
   return to;
 }
@@ -165,17 +176,28 @@ void load_polygon(const JsonRef &ref, VYobject *mesh, size_t positions, size_t n
   // corners make no surface.
   if (corners < 3)
     v.fail("a polygon needs at least 3 corners");
-  const auto n = ref.get(mesh_key::n.name);
-  if (n && n->expect_array() != corners)
-    n->fail("\"n\" must have as many entries as \"v\"");
+  const auto n = ref.get(mesh_key::n.name), uv = ref.get(mesh_key::uv.name),
+             colors = ref.get(mesh_key::colors.name);
+  for (const auto &[list, key] :
+       {std::pair{&n, &mesh_key::n}, {&uv, &mesh_key::uv}, {&colors, &mesh_key::colors}})
+    if (*list && (*list)->expect_array() != corners)
+      (*list)->fail("\"" + std::string(key->name) + "\" must have as many entries as \"v\"");
   VYobject_begin_polygon(mesh, ref.get(mesh_key::color.name) ? read_colour(ref.member(mesh_key::color.name))
                                                              : ZAL_COLOR{1, 1, 1});
+  const long first = VYobject_corner_count(mesh);
   for (size_t k = 0; k < corners; ++k) {
     const int position = read_index(v.element(k), positions, "vertex");
     int normal = -1;
     if (n && !n->element(k).value().is_null()) // null: this corner has no normal
       normal = read_index(n->element(k), normals, "normal");
     VYobject_add_corner(mesh, position, normal);
+    const long corner = first + static_cast<long>(k);
+    if (uv) {
+      const ZAL_VECT2 t = read_vec2(uv->element(k));
+      VYobject_set_corner_uv(mesh, corner, t.x, t.y);
+    }
+    if (colors)
+      VYobject_set_corner_colour(mesh, corner, read_colour(colors->element(k)));
   }
 }
 
@@ -289,6 +311,14 @@ void load_entry(const JsonRef &ref, _object *node, const ZAL_VECT3 &pivot, LoadC
     load_primitive(ref, node, pivot);
 }
 
+// 0 for "projection", 1 for "uv" (SceneTexture::mapping).
+int read_mapping(const JsonRef &ref) {
+  const std::string name = read_string(ref);
+  if (name != "projection" && name != "uv")
+    ref.fail("expected \"projection\" or \"uv\"");
+  return name == "uv" ? 1 : 0;
+}
+
 // Why the image at `path` cannot be used as a texture; "" when it can.
 std::string image_problem(const std::string &path) {
   std::error_code ec;
@@ -360,6 +390,8 @@ void load_texture(const JsonRef &ref, _object *node, LoadContext &context) {
     t.method = read_int(*v);
   if (auto v = ref.get(texture_key::quality.name))
     t.quality = read_int(*v);
+  if (auto v = ref.get(texture_key::mapping.name))
+    t.mapping = read_mapping(*v);
   if (auto v = ref.get(texture_key::scale.name))
     t.scale = read_vec2(*v);
   if (auto v = ref.get(texture_key::position.name))

@@ -162,13 +162,14 @@ TEST_F(SceneLoader, ViewpointNamesTheCamera) {
 TEST_F(SceneLoader, TexturePathsAndDefaults) {
   load(R"({"root": {"texture": {"image": "images/studio.png"}, "children": [
     {"type": "object", "texture": {"image": "", "active": 3, "type": 1, "method": 2, "quality": -1,
-      "scale": [2, 3], "position": [0.5, 0.25], "angle": 45, "grid_position": [1, 2, 3],
+      "mapping": "uv", "scale": [2, 3], "position": [0.5, 0.25], "angle": 45, "grid_position": [1, 2, 3],
       "grid_angles": [4, 5, 6]}},
     {"type": "object", "texture": {"image": "/abs/wood.png"}}]}})");
   _object *root = db_get_root();
   EXPECT_EQ(obj_get_texturename(root), (dir_ / "images/studio.png").string());
   EXPECT_EQ(obj_get_textureactive(root), 1);
   EXPECT_EQ(obj_get_texturetype(root), 0);
+  EXPECT_EQ(obj_get_texturemapping(root), 0);
   ZAL_VECT2 v2;
   obj_get_texturescale(root, v2);
   EXPECT_EQ(v2.x, 1.0f);
@@ -183,12 +184,15 @@ TEST_F(SceneLoader, TexturePathsAndDefaults) {
   EXPECT_EQ(obj_get_texturetype(a), 1);
   EXPECT_EQ(obj_get_texturemethod(a), 2);
   EXPECT_EQ(obj_get_texturequality(a), -1);
+  EXPECT_EQ(obj_get_texturemapping(a), 1);
   obj_get_texturepos(a, v2);
   EXPECT_EQ(v2.y, 0.25f);
   EXPECT_EQ(obj_get_textureangle(a), 45.0f);
   obj_get_texturegrideangles(a, v3);
   EXPECT_EQ(v3.z, 6.0f);
   EXPECT_STREQ(obj_get_texturename(child(root, 2)), "/abs/wood.png");
+  load(R"({"root": {"texture": {"mapping": "projection"}}})");
+  EXPECT_EQ(obj_get_texturemapping(db_get_root()), 0);
 }
 
 TEST_F(SceneLoader, PrimitivesGiveParamsAndFittingBounds) {
@@ -231,7 +235,8 @@ TEST_F(SceneLoader, InlineMeshKeepsCornersNormalsAndColours) {
   load(R"({"root": {"children": [{"type": "object", "name": "Knob", "geometry": {"mesh": {
     "vertices": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]],
     "normals": [[0, 0, 1]],
-    "polygons": [{"v": [0, 1, 2, 3], "n": [0, 0, null, 0], "color": [1, 0, 0]},
+    "polygons": [{"v": [0, 1, 2, 3], "n": [0, 0, null, 0], "color": [1, 0, 0],
+                  "uv": [[0, 0], [1, 0], [1, 1], [0, 1]], "colors": [[1, 0, 0], [0, 1, 0], [0, 0, 1], [1, 1, 1]]},
                  {"v": [0, 2, 3]}]}}}]}})");
   _object *o = child(db_get_root(), 1);
   _geometry *g = static_cast<_geometry *>(obj_get_geolist(o)->get(1));
@@ -251,14 +256,24 @@ TEST_F(SceneLoader, InlineMeshKeepsCornersNormalsAndColours) {
   VYvertex_getposition(VYpolygon_getvertex(poly, 2), p, 0);
   EXPECT_EQ(p[0], 1.0f);
   EXPECT_EQ(p[1], 1.0f);
+  float uv[2];
+  ASSERT_TRUE(VYvertex_getuv(VYpolygon_getvertex(poly, 3), uv));
+  EXPECT_EQ(uv[0], 0.0f);
+  EXPECT_EQ(uv[1], 1.0f);
+  ASSERT_TRUE(VYvertex_getcolor(VYpolygon_getvertex(poly, 2), r, gr, b));
+  EXPECT_EQ(r + gr, 0.0f);
+  EXPECT_EQ(b, 1.0f);
   ASSERT_TRUE(VYpolygon_nextpoly(poly, poly));
   VYpolygon_getcolor(poly, r, gr, b);
   EXPECT_EQ(b, 1.0f); // white by default
   EXPECT_FALSE(VYvertex_getnormal(VYpolygon_getvertex(poly, 0), n, 0));
+  EXPECT_FALSE(VYvertex_getuv(VYpolygon_getvertex(poly, 0), uv));
+  EXPECT_FALSE(VYvertex_getcolor(VYpolygon_getvertex(poly, 0), r, gr, b));
 }
 
 TEST_F(SceneLoader, PartFilesAreAbsoluteTypedLabelledAndShared) {
-  std::ofstream(dir_ / "meshes/quad.obj") << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
+  std::ofstream(dir_ / "meshes/quad.obj")
+      << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 2/2 3/3 4/4\n";
   std::ofstream(dir_ / "meshes/tri.model") << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
   load(R"({"root": {"children": [
     {"type": "object", "geometry": {"part": "meshes/quad.obj", "part_label": "Bracket",
@@ -293,15 +308,18 @@ TEST_F(SceneLoader, PartFilesAreAbsoluteTypedLabelledAndShared) {
   EXPECT_EQ(pivot[2], 3.0f);
   VYobject_getpivot(shared->handle(), pivot, 0);
   EXPECT_EQ(pivot[2], 0.0f);
-  // The copy keeps the corners and positions.
+  // The copy keeps the corners, positions and texture coordinates.
   VYpolygon poly;
   VYpolygon_initpoly(poly, shared->handle());
   ASSERT_TRUE(VYpolygon_nextpoly(poly, poly));
   ASSERT_EQ(VYpolygon_nvertices(poly), 4);
-  float p[3];
+  float p[3], uv[2];
   VYvertex_getposition(VYpolygon_getvertex(poly, 2), p, 0);
   EXPECT_EQ(p[0], 1.0f);
   EXPECT_EQ(p[1], 1.0f);
+  ASSERT_TRUE(VYvertex_getuv(VYpolygon_getvertex(poly, 1), uv));
+  EXPECT_EQ(uv[0], 1.0f);
+  EXPECT_EQ(uv[1], 0.0f);
 }
 
 TEST_F(SceneLoader, DeepestAllowedTreeLoads) {

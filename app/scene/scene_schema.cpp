@@ -135,6 +135,14 @@ const Key v{"v", "list of indices into `vertices`", {}, "required", "a polygon's
 const Key n{
     "n", "list of indices into `normals` (or `null`)", {}, "none", "a polygon's normals, one per corner"};
 const Key color{"color", "colour", {}, "white", "a polygon's colour"};
+const Key uv{"uv",
+             "list of `[u, v]`",
+             {},
+             "none",
+             "a polygon's texture coordinates, one per corner (u to the right, v up, [0, 0] the image's "
+             "bottom left)"};
+const Key colors{
+    "colors", "list of colours", {}, "none", "a polygon's colours at its corners, one per corner"};
 } // namespace mesh
 
 namespace primitive {
@@ -170,6 +178,12 @@ const Key quality{"quality",
                   {},
                   "0",
                   "1 interpolates the image (on the root: as `method`, upwards or downwards)"};
+const Key mapping{"mapping",
+                  "\"projection\" or \"uv\"",
+                  {},
+                  "\"projection\"",
+                  "how the image is laid on: projected by `method`, or by the mesh's texture coordinates "
+                  "(`uv` of its polygons, or a model's)"};
 const Key scale{"scale", "`[x, y]`", {}, "[1, 1]", "repeats per unit"};
 const Key position{"position", "`[x, y]`", {}, "[0, 0]", "the image's shift"};
 const Key angle{"angle", "number", {}, "0", "the image's turn, degrees"};
@@ -190,14 +204,14 @@ const Table kPartFile{"part file", {&part::part, &part::part_type, &part::part_l
 const Table kModelPart{"model part", {&part::part_mesh, &part::part_transform}};
 const Table kMeshEntry{"mesh entry", {&mesh::mesh}};
 const Table kMesh{"mesh", {&mesh::vertices, &mesh::normals, &mesh::polygons}};
-const Table kPolygon{"polygon", {&mesh::v, &mesh::n, &mesh::color}};
+const Table kPolygon{"polygon", {&mesh::v, &mesh::n, &mesh::color, &mesh::uv, &mesh::colors}};
 const Table kPrimitive{
     "primitive",
     {&primitive::primitive, &primitive::size, &primitive::radius, &primitive::height, &primitive::width}};
 const Table kTexture{"texture",
                      {&texture::image, &texture::active, &texture::type, &texture::method, &texture::quality,
-                      &texture::scale, &texture::position, &texture::angle, &texture::grid_position,
-                      &texture::grid_angles}};
+                      &texture::mapping, &texture::scale, &texture::position, &texture::angle,
+                      &texture::grid_position, &texture::grid_angles}};
 const Table kAnimation{"animation", {&animation::position, &animation::rotation, &animation::interpolation}};
 
 const std::vector<const Table *> &all_tables() {

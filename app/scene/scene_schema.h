@@ -59,13 +59,14 @@ namespace part { // a part file, or one mesh of a model file
 extern const Key part, part_type, part_label, part_params, part_mesh, part_transform;
 }
 namespace mesh { // a mesh held in the scene file, and its polygons
-extern const Key mesh, vertices, normals, polygons, v, n, color;
+extern const Key mesh, vertices, normals, polygons, v, n, color, uv, colors;
 }
 namespace primitive {
 extern const Key primitive, size, radius, height, width;
 }
 namespace texture {
-extern const Key image, active, type, method, quality, scale, position, angle, grid_position, grid_angles;
+extern const Key image, active, type, method, quality, mapping, scale, position, angle, grid_position,
+    grid_angles;
 }
 
 extern const Table kTop, kEnvironment, kNode, kPartFile, kModelPart, kMeshEntry, kMesh, kPolygon, kPrimitive,

@@ -1,5 +1,6 @@
 // Part files through Assimp: the file's meshes become one host mesh.
 #include "oku/assimp_mesh.h"
+#include "oku/assimp_corners.h"
 #include "oku/model_read.h"
 
 #include <assimp/Importer.hpp>
@@ -52,9 +53,13 @@ public:
 
   bool empty() const { return VYobject_polygon_count(mesh_) == 0; }
 
+  // Corner texture coordinates and colours are given once every polygon is
+  // in, last mesh first (see set_corner_data).
   VYobject *release() {
     if (VYobject_polygon_count(mesh_) == 0)
       throw LoadError("the file holds no polygons");
+    for (auto it = added_.rbegin(); it != added_.rend(); ++it)
+      set_corner_data(*it->mesh, *mesh_, it->end, {it->colour, nullptr});
     return std::exchange(mesh_, nullptr);
   }
 
@@ -104,6 +109,7 @@ private:
       if (VYobject_polygon_count(mesh_) != polygons_ || VYobject_corner_count(mesh_) != corners_)
         throw LoadError("out of memory");
     }
+    added_.push_back({&mesh, corners_, colour});
   }
 
   int add_position(const aiVector3D &p, const aiMatrix4x4 &transform, bool identity) {
@@ -136,8 +142,16 @@ private:
     return index;
   }
 
+  // A mesh placed, the corner after its last, and its polygons' colour.
+  struct Added {
+    const aiMesh *mesh;
+    long end;
+    ZAL_COLOR colour;
+  };
+
   const aiScene &scene_;
   bool stand_ins_;
+  std::vector<Added> added_;
   VYobject *mesh_;
   long polygons_ = 0, corners_ = 0; // added so far
 };

@@ -22,6 +22,8 @@ struct Corner {
   float p[3];
   bool has_normal;
   float n[3];
+  bool has_uv, has_colour;
+  float uv[2], rgb[3];
 };
 
 struct Polygon {
@@ -46,6 +48,8 @@ std::vector<Polygon> polygons_of(VYobject *mesh) {
       VYvertex *v = VYpolygon_getvertex(cursor, k);
       VYvertex_getposition(v, c.p, 0);
       c.has_normal = VYvertex_getnormal(v, c.n, 0) != 0;
+      c.has_uv = VYvertex_getuv(v, c.uv) != 0;
+      c.has_colour = VYvertex_getcolor(v, c.rgb[0], c.rgb[1], c.rgb[2]) != 0;
       poly.corners.push_back(c);
     }
     out.push_back(poly);
@@ -164,6 +168,33 @@ TEST_F(PartFiles, ObjMaterialColoursAndPartialNormals) {
   EXPECT_EQ(polys[2].b, 0.5f);
   // A material the file names but does not define reads as Assimp's grey.
   EXPECT_FLOAT_EQ(polys[3].r, 0.6f);
+}
+
+// Two meshes (one per material): the first with texture coordinates, both
+// with vertex colours, which their material's colour tints.
+TEST_F(PartFiles, CornersKeepTextureCoordinatesAndVertexColours) {
+  write("c.mtl", "newmtl half\nKd 0.5 0.5 0.5\nnewmtl full\nKd 1 1 1\n");
+  const std::string path = write("c.obj", "mtllib c.mtl\n"
+                                          "v 0 0 0 1 0 0\nv 1 0 0 0 1 0\nv 1 1 0 0 0 1\nv 0 1 0 1 1 1\n"
+                                          "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+                                          "usemtl half\nf 1/1 2/2 3/3 4/4\n"
+                                          "usemtl full\nf 1 3 4\n");
+  Mesh mesh = load("obj", path);
+  ASSERT_NE(mesh, nullptr);
+  const auto polys = polygons_of(mesh.get());
+  ASSERT_EQ(polys.size(), 2u);
+  for (const Polygon &poly : polys)
+    for (const Corner &c : poly.corners) {
+      const float tint = &poly == &polys[0] ? 0.5f : 1.0f;
+      // Red is in the colours of the corners at x = 0 alone.
+      ASSERT_TRUE(c.has_colour);
+      EXPECT_EQ(c.rgb[0], c.p[0] == 0 ? tint : 0) << c.p[0] << "," << c.p[1];
+      EXPECT_EQ(c.has_uv, &poly == &polys[0]);
+      if (c.has_uv) {
+        EXPECT_EQ(c.uv[0], c.p[0]);
+        EXPECT_EQ(c.uv[1], c.p[1]);
+      }
+    }
 }
 
 TEST_F(PartFiles, ObjWithoutMaterialsIsWhite) {

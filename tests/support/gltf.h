@@ -49,6 +49,19 @@ public:
                     2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5},
                 material);
   }
+  // Gives the mesh's vertices a float attribute of `width` values each
+  // ("TEXCOORD_0" pairs, "COLOR_0" triples or quadruples).
+  void attribute(int mesh, const std::string &name, const std::vector<float> &v, int width) {
+    static const char *const types[] = {"", "SCALAR", "VEC2", "VEC3", "VEC4"};
+    doc_["meshes"][mesh]["primitives"][0]["attributes"][name] =
+        add("accessors", {{"bufferView", view(v.data(), v.size() * 4)},
+                          {"componentType", 5126},
+                          {"count", v.size() / width},
+                          {"type", types[width]}});
+  }
+  // A texture of the image at `uri` (a file name or a data URI); answers
+  // its index.
+  int texture(const std::string &uri) { return add("textures", {{"source", add("images", {{"uri", uri}})}}); }
   int material(const json &m) { return add("materials", m); }
   // A node (keys as glTF has them); a child of `parent`, or of the scene.
   int node(const json &n, int parent = -1) {

@@ -186,6 +186,31 @@ std::vector<LoaderMessage> rows() {
        object(R"("geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]], "normals": [[0,0,1]],)"
               R"( "polygons": [{"v": [0, 1, 2], "n": [0, -1, 0]}]}})"),
        at("/root/children/0/geometry/mesh/polygons/0/n/1", "normal index out of range")},
+      {"CornerUvsFewerThanCorners",
+       object(R"("geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]],)"
+              R"( "polygons": [{"v": [0, 1, 2], "uv": [[0, 0], [1, 0]]}]}})"),
+       at("/root/children/0/geometry/mesh/polygons/0/uv", "\"uv\" must have as many entries as \"v\"")},
+      {"CornerUvOfThreeNumbers",
+       object(R"("geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]],)"
+              R"( "polygons": [{"v": [0, 1, 2], "uv": [[0, 0], [1, 0], [0, 1, 0]]}]}})"),
+       at("/root/children/0/geometry/mesh/polygons/0/uv/2", "expected 2 numbers")},
+      {"CornerColoursMoreThanCorners",
+       object(R"("geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]],)"
+              R"( "polygons": [{"v": [0, 1, 2], "colors": [[1, 0, 0], [0, 1, 0], [0, 0, 1], [1, 1, 1]]}]}})"),
+       at("/root/children/0/geometry/mesh/polygons/0/colors",
+          "\"colors\" must have as many entries as \"v\"")},
+      {"CornerColourAboveOne",
+       object(R"("geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]],)"
+              R"( "polygons": [{"v": [0, 1, 2], "colors": [[1, 0, 0], [0, 2, 0], [0, 0, 1]]}]}})"),
+       at("/root/children/0/geometry/mesh/polygons/0/colors/1/1", "must be between 0 and 1")},
+      {"CornerUvMisspelled",
+       object(R"("geometry": {"mesh": {"vertices": [[0,0,0],[1,0,0],[0,1,0]],)"
+              R"( "polygons": [{"v": [0, 1, 2], "uvs": [[0, 0], [1, 0], [0, 1]]}]}})"),
+       at("/root/children/0/geometry/mesh/polygons/0/uvs", "unknown key")},
+      {"TextureMappingUnknown", object(R"("geometry": {"primitive": "box"}, "texture": {"mapping": "UV"})"),
+       at("/root/children/0/texture/mapping", "expected \"projection\" or \"uv\"")},
+      {"TextureMappingAsANumber", R"({"root": {"texture": {"mapping": 1}}})",
+       at("/root/texture/mapping", "expected a string")},
 
       // ---- values (kept from the loader's own tests)
       {"UnknownKeyWithPointerEscapes", R"({"root": {"a/b~c": 1}})", at("/root/a~1b~0c", "unknown key")},
