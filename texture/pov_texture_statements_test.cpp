@@ -138,6 +138,12 @@ TEST(TextureStatements, NothingWithoutATexture) {
   w = write(dir, bump);
   EXPECT_EQ(w.answer, 0);
   EXPECT_EQ(w.text, "");
+  // Laid on by the mesh's texture coordinates: no 3.0 form, no Targa.
+  _object *by_uv = object_with("/x/wood", 0);
+  by_uv->texture.mapping = 1;
+  w = write(dir, by_uv);
+  EXPECT_EQ(w.answer, 0);
+  EXPECT_EQ(w.text, "");
   EXPECT_EQ(dir.state->texture_list.count(), 0);
 }
 
