@@ -132,6 +132,10 @@ float obj_get_reflectivity(_object *o);
 
 int obj_get_ltype(_object *o); // 1 distant, 2 spot, other point
 float obj_get_intensity(_object *o);
+// The distance at which a point or spot light has its intensity, nearer
+// brighter and farther dimmer by the square of the distance; 0 when the
+// light does not fade.
+float obj_get_fadedistance(_object *o);
 float obj_get_angle(_object *o);
 float obj_get_exponent(_object *o);
 

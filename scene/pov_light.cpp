@@ -1,8 +1,11 @@
 // Light sources: a distant light far away along its direction, a spotlight
-// pointing one unit along its axis, or a point light.
+// pointing one unit along its axis, or a point light; in the 3.7 language a
+// point or spot light may fade with distance.
 #include "base/pov_finish.h"
 #include "base/pov_print.h"
 #include "scene/pov_writers.h"
+
+#include <cmath>
 
 namespace {
 
@@ -55,6 +58,12 @@ void pov_write_light(FILE *file, int depth, _object *node, int language) {
     pov_printf(file, depth + 1, "falloff %g\n", obj_get_angle(node));
     pov_printf(file, depth + 1, "tightness %g\n", obj_get_exponent(node));
   }
+  // POV-Ray multiplies the colour by 2 / (1 + (d / fade_distance)^fade_power)
+  // at distance d: the light has its stated strength at d = fade_distance,
+  // at most twice it near the light, and falls with d squared beyond.
+  const float fade = obj_get_fadedistance(node);
+  if (language == kPovLanguage37 && type != kDistantLight && fade > 0 && std::isfinite(fade))
+    pov_printf(file, depth + 1, "fade_distance %g fade_power 2\n", fade);
   pov_printf(file, depth, "}\n");
   if (!active)
     fputs("*/\n", file);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -128,6 +129,39 @@ TEST_F(LightTest, InactiveLightIsCommentedOutAndChildrenFollow) {
                                               "      #if (NO_SHADOWS) no_shadow #end\n"
                                               "    }\n"
                                               "*/\n");
+}
+
+} // namespace
+
+namespace {
+
+// A point or spot light with a fade distance fades in the 3.7 language only;
+// a distant light never does.
+TEST(LightFade, WrittenFor37PointAndSpotLights) {
+  const struct {
+    int kind;
+    float fade;
+    int language;
+    const char *line; // "" when no fade is written
+  } cases[] = {
+      {0, 12.5f, kPovLanguage37, "    fade_distance 12.5 fade_power 2\n"},
+      {2, 3, kPovLanguage37, "    fade_distance 3 fade_power 2\n"},
+      {0, 12.5f, kPovLanguage30, ""},
+      {2, 3, kPovLanguage30, ""},
+      {1, 12.5f, kPovLanguage37, ""},
+      {0, 0, kPovLanguage37, ""},
+  };
+  for (const auto &c : cases) {
+    scene_reset();
+    _object *node = add_node(nullptr, OBJECT_TYPE_LIGHT, "Light");
+    node->ltype = c.kind;
+    node->color = ZAL_COLOR{1, 1, 1};
+    node->fade_distance = c.fade;
+    const std::string t = capture_text([&](FILE *f) { pov_write_light(f, 1, node, c.language); });
+    const std::string end = std::string(c.line) + "  }\n"; // last in the light
+    EXPECT_EQ(t.substr(t.size() - std::min(t.size(), end.size())), end) << t;
+    EXPECT_EQ(t.find("fade") == std::string::npos, *c.line == 0) << t;
+  }
 }
 
 } // namespace

@@ -1,13 +1,15 @@
 // Scenes saved in the POV-Ray 3.7 language, rendered by the real POV-Ray
 // without the 3.0 dialect switch: a UV-mapped image lies upright and
 // unmirrored (and a projected one as in 3.0), colours come out as the host gave them (sRGB in, sRGB out),
-// corner colours blend across a face, and emission glows on a black base.
+// corner colours blend across a face, emission glows on a black base, and a
+// point light fades with distance.
 #include "tests/support/run.h"
 #include "tests/support/textured_scenes.h"
 #include "vy/mesh.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -174,6 +176,43 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
       for (int channel = 0; channel < 3; ++channel)
         EXPECT_NEAR(picture.at(p.x, p.y)[channel], p.rgb[channel], p.tolerance)
             << k.name << " at " << p.x << ", " << p.y << " channel " << channel;
+  }
+}
+
+// A point light 10 units in front of a grey panel, fading from 10 units:
+// the panel 10 away looks as without the fade, one 5 away gets 2 / (1 +
+// 0.25) of the light and one 20 away 2 / (1 + 4) of it.
+TEST(Render37, FadingPointLightKeepsItsStrengthAtTheFadeDistance) {
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  const auto shown = [](double linear) { // sRGB, 0-255
+    return 255 * (linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055);
+  };
+  const double grey = std::pow((0.5 + 0.055) / 1.055, 2.4), intensity = 0.5;
+  const struct {
+    float fade, panel_z;
+    double factor;
+  } cases[] = {{0, 0, 1}, {10, 0, 1}, {10, 5, 1.6}, {10, -10, 0.4}};
+  for (const auto &k : cases) {
+    ScratchCwd dir;
+    _object *root = db_get_root();
+    add_camera(root);
+    scene_environment().ambient = 0;
+    _object *light = scene_add_object(root, OBJECT_TYPE_LIGHT);
+    light->color = kWhite;
+    light->position = {0, 0, 10};
+    light->intensity = intensity;
+    light->fade_distance = k.fade;
+    add_mesh_object(
+        root,
+        polygon_mesh({{-2, -2, 0, 0, kNone}, {2, -2, 1, 0, kNone}, {2, 2, 1, 1, kNone}, {-2, 2, 0, 1, kNone}},
+                     ZAL_COLOR{0.5f, 0.5f, 0.5f}),
+        kNone)
+        ->position = {0, 0, k.panel_z};
+    const textest::Image picture = save_and_render(dir);
+    ASSERT_EQ(picture.width, kSize) << read_file(dir.file("povray.log"));
+    EXPECT_NEAR(picture.at(kSize / 2, kSize / 2)[0], shown(grey * intensity * k.factor), 3)
+        << "fade " << k.fade << ", panel at z " << k.panel_z;
   }
 }
 

@@ -3,6 +3,7 @@
 #include "app/import/framing.h"
 #include "app/import/import_parts.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -232,6 +233,8 @@ private:
     }
     node[node_key::color.name] = colour;
     node[node_key::intensity.name] = number(std::fmin(kMaxIntensity, strongest * falloff(l, position)));
+    if (!directional && l.mAttenuationQuadratic > 0 && std::isfinite(l.mAttenuationQuadratic))
+      node[node_key::fade_distance.name] = number(std::fmin(centre_distance(position), FLT_MAX));
     // The scene's angle is from the axis; Assimp's readers give the whole
     // cone, except its glTF reader, which passes on the file's half angle.
     const double cone = l.mAngleOuterCone * (gltf_ ? 180 : 90) / kPi;
@@ -242,13 +245,23 @@ private:
   }
 
   // What is left of a point or spot light's strength at the scene's centre:
-  // the renderer's lights keep their strength at any distance.
+  // the intensity the light has at any distance, or, when it fades, at its
+  // fade distance. A file's light that falls with the square of the distance
+  // fades (in the 3.7 language) by 2 / (1 + (x / fade_distance)^2) at distance
+  // x; that is 1 at x = fade_distance, so a fade distance of the centre's
+  // distance keeps the centre's strength and lights nearer surfaces more.
   double falloff(const aiLight &l, const Vec3 &position) const {
     if (l.mType == aiLightSource_DIRECTIONAL)
       return 1;
-    const double d = std::fmax(oku::length(oku::sub(centre_, position)), radius_ * 0.1);
+    const double d = centre_distance(position);
     const double f = l.mAttenuationConstant + l.mAttenuationLinear * d + l.mAttenuationQuadratic * d * d;
     return f > 0 && std::isfinite(f) ? 1 / f : 1;
+  }
+
+  // A light's distance from the scene's centre; a light at the centre is
+  // taken to stand a tenth of the scene's radius away.
+  double centre_distance(const Vec3 &position) const {
+    return std::fmax(oku::length(oku::sub(centre_, position)), radius_ * 0.1);
   }
 
   void add_default_lights() {

@@ -176,6 +176,31 @@ TEST_F(ModelImport, ColladaPlacementMaterialCameraAndLight) {
   expect_near(bulb["position"], {0, 4, 0});
   expect_near(bulb["color"], {1, 0.5, 1});
   EXPECT_NEAR(bulb["intensity"].get<double>(), 0.5, 1e-6);
+  EXPECT_FALSE(bulb.contains("fade_distance")); // constant attenuation
+}
+
+// glTF's lights fall with the square of the distance: a point or spot light
+// keeps its strength at the scene's centre, 6 away, and fades from there; a
+// directional light does not fade.
+TEST_F(ModelImport, GltfLightsFadeFromTheScenesCentre) {
+  Gltf g;
+  g.node({{"name", "Box"}, {"mesh", g.cube()}});
+  for (const char *type : {"point", "spot", "directional"}) {
+    const int light = g.light({{"type", type}, {"intensity", 9}});
+    g.node({{"name", type},
+            {"extensions", {{"KHR_lights_punctual", {{"light", light}}}}},
+            {"translation", {0, 0, 6}}});
+  }
+  g.write(dir_ / "lamps.gltf");
+  const json &top = imported(dir_ / "lamps.gltf")["root"]["children"];
+  for (const char *type : {"point", "spot"}) {
+    const json lamp = find(top, type);
+    EXPECT_NEAR(lamp["intensity"].get<double>(), 9.0 / 36, 1e-6) << lamp;
+    EXPECT_NEAR(lamp["fade_distance"].get<double>(), 6, 1e-6) << lamp;
+  }
+  const json sun = find(top, "directional");
+  EXPECT_NEAR(sun["intensity"].get<double>(), 9, 1e-6) << sun;
+  EXPECT_FALSE(sun.contains("fade_distance")) << sun;
 }
 
 // A material of an OBJ file (its MTL lines) and the keys it gives.

@@ -90,6 +90,7 @@ TEST(SceneErrors, EveryNumericKeyRefusesNumbersBeyondTheFloatRange) {
       {R"({"root": {"shininess": @}})", "/root/shininess"},
       {R"({"root": {"reflectivity": @}})", "/root/reflectivity"},
       {R"({"root": {"intensity": @}})", "/root/intensity"},
+      {R"({"root": {"fade_distance": @}})", "/root/fade_distance"},
       {R"({"root": {"cone_angle": @}})", "/root/cone_angle"},
       {R"({"root": {"exponent": @}})", "/root/exponent"},
       {R"({"root": {"view_angle": @}})", "/root/view_angle"},

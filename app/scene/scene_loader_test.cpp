@@ -76,6 +76,7 @@ TEST_F(SceneLoader, NodeDefaults) {
   EXPECT_EQ(c.b, 1.0f);
   EXPECT_EQ(obj_get_ltype(light), 0);
   EXPECT_EQ(obj_get_intensity(light), 1.0f);
+  EXPECT_EQ(obj_get_fadedistance(light), 0.0f); // no fade
   EXPECT_EQ(obj_get_angle(light), 30.0f);
   EXPECT_EQ(obj_get_exponent(light), 1.0f);
   _object *cam = child(db_get_root(), 3);
@@ -92,7 +93,7 @@ TEST_F(SceneLoader, EveryNodeKey) {
        "specular": [0.5, 0.5, 0.5], "emission": [0.1, 0, 0], "shininess": 40, "reflectivity": 0.3,
        "orientation": [0, 0, 0.6, 0.8], "euler": [4, 5, 6], "midpoint": [7, 8, 9], "radius": 2},
       {"type": "light", "name": "Key", "kind": "spot", "position": [5, 5, -5], "look_at": [0, 0, 0],
-       "sky": [0, 0, 1], "color": [0.5, 0.5, 0.5], "intensity": 2, "cone_angle": 25, "exponent": 10},
+       "sky": [0, 0, 1], "color": [0.5, 0.5, 0.5], "intensity": 2, "fade_distance": 7.5, "cone_angle": 25, "exponent": 10},
       {"type": "light", "kind": "distant", "active": 1, "visible": true},
       {"type": "light", "kind": 7},
       {"type": 9, "view_angle": 60, "children": [{"type": "group"}]}
@@ -136,6 +137,7 @@ TEST_F(SceneLoader, EveryNodeKey) {
   EXPECT_TRUE(key->has_look_at);
   EXPECT_EQ(key->sky.z, 1.0f);
   EXPECT_EQ(obj_get_intensity(key), 2.0f);
+  EXPECT_EQ(obj_get_fadedistance(key), 7.5f);
   EXPECT_EQ(obj_get_angle(key), 25.0f);
   EXPECT_EQ(obj_get_exponent(key), 10.0f);
   obj_get_color(key, c);

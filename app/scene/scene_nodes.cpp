@@ -99,6 +99,8 @@ void load_light_and_camera(const JsonRef &ref, _object *o) {
     o->ltype = read_light_kind(*v);
   if (auto v = ref.get(node_key::intensity.name))
     o->intensity = read_float(*v);
+  if (auto v = ref.get(node_key::fade_distance.name))
+    o->fade_distance = read_float(*v, node_key::fade_distance);
   if (auto v = ref.get(node_key::cone_angle.name))
     o->cone_angle = read_float(*v);
   if (auto v = ref.get(node_key::exponent.name))

@@ -62,6 +62,10 @@ const Key shininess{"shininess", "number", {}, "0", "the size of the highlight (
 const Key reflectivity{"reflectivity", "number", {}, "0", "0 to 1 in practice"};
 const Key kind{"kind", "\"point\", \"spot\", \"distant\", or an integer", {}, "\"point\"", "a light's kind"};
 const Key intensity{"intensity", "number", {}, "1", "a light's strength"};
+const Key fade_distance{"fade_distance", "number", kNonNegative, "0",
+                        "the distance at which a point or spot light has its `intensity`; nearer it is "
+                        "brighter, farther dimmer, by the square of the distance (0: it does not fade; only "
+                        "the POV-Ray 3.7 language writes it)"};
 const Key cone_angle{"cone_angle", "number", {}, "30", "a spot light's cone, degrees"};
 const Key exponent{"exponent", "number", {}, "1", "how a spot light fades towards its cone's edge"};
 const Key standby{"standby",
@@ -193,13 +197,14 @@ const Key grid_angles{"grid_angles", "`[ex, ey, ez]`", {}, "[0, 0, 0]", "the map
 
 const Table kTop{"top", {&top::environment, &top::viewpoint, &top::root}};
 const Table kEnvironment{"environment", {&environment::background, &environment::ambient}};
-const Table kNode{
-    "node", {&node::type,       &node::name,      &node::id,         &node::active,    &node::visible,
-             &node::opacity,    &node::position,  &node::rotation,   &node::look_at,   &node::sky,
-             &node::color,      &node::specular,  &node::emission,   &node::shininess, &node::reflectivity,
-             &node::kind,       &node::intensity, &node::cone_angle, &node::exponent,  &node::standby,
-             &node::view_angle, &node::geometry,  &node::pivot,      &node::texture,   &node::orientation,
-             &node::euler,      &node::midpoint,  &node::radius,     &node::animation, &node::children}};
+const Table kNode{"node", {&node::type,      &node::name,          &node::id,           &node::active,
+                           &node::visible,   &node::opacity,       &node::position,     &node::rotation,
+                           &node::look_at,   &node::sky,           &node::color,        &node::specular,
+                           &node::emission,  &node::shininess,     &node::reflectivity, &node::kind,
+                           &node::intensity, &node::fade_distance, &node::cone_angle,   &node::exponent,
+                           &node::standby,   &node::view_angle,    &node::geometry,     &node::pivot,
+                           &node::texture,   &node::orientation,   &node::euler,        &node::midpoint,
+                           &node::radius,    &node::animation,     &node::children}};
 const Table kPartFile{"part file", {&part::part, &part::part_type, &part::part_label, &part::part_params}};
 const Table kModelPart{"model part", {&part::part_mesh, &part::part_transform}};
 const Table kMeshEntry{"mesh entry", {&mesh::mesh}};

@@ -49,8 +49,8 @@ extern const Key background, ambient;
 }
 namespace node {
 extern const Key type, name, id, active, visible, opacity, position, rotation, look_at, sky, color, specular,
-    emission, shininess, reflectivity, kind, intensity, cone_angle, exponent, standby, view_angle, geometry,
-    pivot, texture, orientation, euler, midpoint, radius, animation, children;
+    emission, shininess, reflectivity, kind, intensity, fade_distance, cone_angle, exponent, standby,
+    view_angle, geometry, pivot, texture, orientation, euler, midpoint, radius, animation, children;
 }
 namespace animation { // keyed values of a node over time
 extern const Key position, rotation, interpolation;

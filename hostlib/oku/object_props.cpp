@@ -49,6 +49,7 @@ float obj_get_reflectivity(_object *o) { return node_or_default(o).reflectivity;
 
 int obj_get_ltype(_object *o) { return node_or_default(o).ltype; }
 float obj_get_intensity(_object *o) { return node_or_default(o).intensity; }
+float obj_get_fadedistance(_object *o) { return node_or_default(o).fade_distance; }
 float obj_get_angle(_object *o) { return node_or_default(o).cone_angle; }
 float obj_get_exponent(_object *o) { return node_or_default(o).exponent; }
 

@@ -46,6 +46,7 @@ struct _object {
 
   int ltype = 0; // 0 point, 1 distant, 2 spot
   float intensity = 1;
+  float fade_distance = 0; // a point or spot light's; 0: it does not fade
   float cone_angle = 30;
   float exponent = 1;
   float view_angle = 45;

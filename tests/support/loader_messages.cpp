@@ -123,6 +123,8 @@ std::vector<LoaderMessage> rows() {
        at("/root/children/0/geometry/height", "must not be negative")},
       {"NegativeWidth", object(R"("geometry": {"primitive": "rectangle", "width": -1})"),
        at("/root/children/0/geometry/width", "must not be negative")},
+      {"NegativeFadeDistance", R"({"root": {"children": [{"type": "light", "fade_distance": -1}]}})",
+       at("/root/children/0/fade_distance", "must not be negative")},
       {"NegativeObjectRadius", object(R"("radius": -3)"),
        at("/root/children/0/radius", "must not be negative")},
       {"TextureActiveOutOfRange", object(R"("geometry": {"primitive": "box"}, "texture": {"active": 9})"),
