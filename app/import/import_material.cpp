@@ -77,8 +77,10 @@ std::vector<double> embedded_mean(const aiTexture &t) {
   if (t.pcData == nullptr || t.mWidth == 0)
     return {};
   if (t.mHeight == 0) { // a compressed picture of mWidth bytes
-    if (t.mWidth > kMaxEmbeddedImageBytes)
+    if (t.mWidth > kMaxEmbeddedImageBytes) {
+      unread_reason = "more than " + std::to_string(kMaxEmbeddedImageBytes >> 20) + " MiB";
       return {};
+    }
     // Through the host's reader: its header checks and pixel budget hold
     // for a picture inside a model as for a file.
     std::unique_ptr<VYbitmap> picture(vy_read_image_memory(t.pcData, t.mWidth));
