@@ -13,7 +13,8 @@ void texture_record_free(TextureRecord *record);
 // The listed record that compares equal to record (constant time), or null.
 TextureRecord *texture_list_find(PovModuleState *state, TextureRecord *record);
 // The size and modification time of an image file folded into one number;
-// 0 when the file cannot be examined.
+// for a picture inside a model file ("MODEL#N", which is no file), those of
+// the model; 0 when the file cannot be examined.
 long long texture_image_stamp(const char *path);
 // Appends a record whose file exists to the texture list and its index.
 void texture_list_add(PovModuleState *state, TextureRecord *record);

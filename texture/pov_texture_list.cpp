@@ -5,6 +5,7 @@
 #include "texture/pov_texture_internal.h"
 #include "win32.h"
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unordered_map>
@@ -93,8 +94,10 @@ long long texture_image_stamp(const char *path) {
     return 0;
   std::error_code error;
   auto time = std::filesystem::last_write_time(path, error);
-  if (error)
-    return 0;
+  if (error) {
+    const char *mark = std::strrchr(path, '#');
+    return mark && mark != path ? texture_image_stamp(std::string(path, mark).c_str()) : 0;
+  }
   auto size = std::filesystem::file_size(path, error);
   if (error)
     return 0;

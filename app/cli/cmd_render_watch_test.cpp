@@ -1,5 +1,7 @@
 // brightfold render --watch: edits of the scene, a part and an image between
 // draws, each reaching the next picture; once with POV-Ray.
+#include "tests/support/gltf.h"
+#include "tests/support/png.h"
 #include "tests/support/render_command.h"
 
 #include "zalvy.h"
@@ -164,6 +166,38 @@ TEST_F(WatchTest, WatchesAModelFileAndItsMaterials) {
   write_file(work_ / "wedge.mtl", "newmtl red\nKd 0 0 1\n");
   expect_picture(2, 20);
   EXPECT_NE(drawn(2, "$$povuds.pov").find("<0, 0, 1"), std::string::npos) << drawn(2, "$$povuds.pov");
+  kill(pid, SIGINT);
+  EXPECT_EQ(wait_for(pid), 0);
+}
+
+// A model given in place of the scene whose picture inside changes: the
+// picture's Targa file is converted again.
+TEST_F(WatchTest, ConvertsAgainThePictureInsideAChangedModel) {
+  const auto model = [this](unsigned char red) {
+    ASSERT_TRUE(bftest::write_png((work_ / "p.png").string(), 1, 1, {red, 0, 0, 255}));
+    bftest::Gltf g;
+    const bftest::json map = {
+        {"baseColorTexture", {{"index", g.embedded_texture(read_file(work_ / "p.png"))}}}};
+    const int quad =
+        g.mesh({0, 0, 0, 1, 0, 0, 1, 1, 0}, {0, 1, 2}, g.material({{"pbrMetallicRoughness", map}}));
+    g.attribute(quad, "TEXCOORD_0", {0, 0, 1, 0, 1, 1}, 2);
+    g.node({{"name", "Quad"}, {"mesh", quad}});
+    g.write(work_ / "model.new");
+    fs::rename(work_ / "model.new", work_ / "model.gltf");
+  };
+  const auto targa_red = [this](int n) {
+    const std::string targa = drawn(n, "oku_model.gltf#0.tga");
+    return targa.size() > 20 ? static_cast<unsigned char>(targa[20]) : -1; // blue, green, red
+  };
+  model(200);
+  next_picture(10);
+  pid_t pid = start({"model.gltf", "out.tga", "--width", "8", "--height", "6", "--watch"});
+  expect_picture(1, 10);
+  EXPECT_EQ(targa_red(1), 200);
+  next_picture(20);
+  model(100);
+  expect_picture(2, 20);
+  EXPECT_EQ(targa_red(2), 100);
   kill(pid, SIGINT);
   EXPECT_EQ(wait_for(pid), 0);
 }

@@ -8,21 +8,14 @@
 #include <assimp/material.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 
 namespace bf::import {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 // More than a million samples change a mean colour by nothing that shows.
 constexpr long long kMeanSamples = 1 << 20;
-// Embedded pictures larger than this are not decoded for their mean.
-constexpr unsigned kMaxEmbeddedBytes = 256u << 20;
 
 bool get_colour(const aiMaterial &m, const char *key, unsigned type, unsigned index, aiColor4D &out) {
   aiColor4D c;
@@ -52,23 +45,6 @@ bool base_colour(const aiMaterial &m, aiColor4D &out) {
   return get_colour(m, AI_MATKEY_BASE_COLOR, out) || get_colour(m, AI_MATKEY_COLOR_DIFFUSE, out);
 }
 
-// The base colour (glTF) or diffuse image; `by_uv` tells whether it is laid
-// on by the mesh's first texture coordinates.
-std::string colour_image(const aiMaterial &m, bool *by_uv = nullptr) {
-  for (aiTextureType type : {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE}) {
-    aiString path;
-    aiTextureMapping mapping = aiTextureMapping_UV;
-    unsigned channel = 0;
-    if (m.GetTextureCount(type) > 0 && m.GetTexture(type, 0, &path, &mapping, &channel) == AI_SUCCESS &&
-        path.length > 0) {
-      if (by_uv != nullptr)
-        *by_uv = mapping == aiTextureMapping_UV && channel == 0;
-      return ai_text(path);
-    }
-  }
-  return "";
-}
-
 // Mean of pixels at `data` (`channels` bytes each, red first), sampled.
 std::vector<double> mean_of(const unsigned char *data, long long pixels, int channels, int red = 0,
                             int blue = 2) {
@@ -82,23 +58,6 @@ std::vector<double> mean_of(const unsigned char *data, long long pixels, int cha
     sum[0] += p[red], sum[1] += p[1], sum[2] += p[blue];
   }
   return {sum[0] / n / 255, sum[1] / n / 255, sum[2] / n / 255};
-}
-
-const aiTexture *embedded(const aiScene &scene, const std::string &name) {
-  if (scene.mTextures == nullptr || scene.mNumTextures == 0)
-    return nullptr;
-  if (name.size() > 1 && name[0] == '*') {
-    char *end = nullptr;
-    const unsigned long index = std::strtoul(name.c_str() + 1, &end, 10);
-    return *end == '\0' && index < scene.mNumTextures ? scene.mTextures[index] : nullptr;
-  }
-  const std::string base = fs::path(name).filename().string();
-  for (unsigned i = 0; i < scene.mNumTextures; ++i) {
-    const aiTexture *t = scene.mTextures[i];
-    if (t != nullptr && t->mFilename.length > 0 && fs::path(ai_text(t->mFilename)).filename() == base)
-      return t;
-  }
-  return nullptr;
 }
 
 // Why the last image_mean gave no colour.
@@ -118,8 +77,10 @@ std::vector<double> embedded_mean(const aiTexture &t) {
   if (t.pcData == nullptr || t.mWidth == 0)
     return {};
   if (t.mHeight == 0) { // a compressed picture of mWidth bytes
-    if (t.mWidth > kMaxEmbeddedBytes)
+    if (t.mWidth > kMaxEmbeddedImageBytes) {
+      unread_reason = "more than " + std::to_string(kMaxEmbeddedImageBytes >> 20) + " MiB";
       return {};
+    }
     // Through the host's reader: its header checks and pixel budget hold
     // for a picture inside a model as for a file.
     std::unique_ptr<VYbitmap> picture(vy_read_image_memory(t.pcData, t.mWidth));
@@ -193,9 +154,24 @@ void glow_apart(double colour[3], double glow[3]) {
 
 } // namespace
 
+std::string colour_image(const aiMaterial &m, bool *by_uv) {
+  for (aiTextureType type : {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE}) {
+    aiString path;
+    aiTextureMapping mapping = aiTextureMapping_UV;
+    unsigned channel = 0;
+    if (m.GetTextureCount(type) > 0 && m.GetTexture(type, 0, &path, &mapping, &channel) == AI_SUCCESS &&
+        path.length > 0) {
+      if (by_uv != nullptr)
+        *by_uv = mapping == aiTextureMapping_UV && channel == 0;
+      return ai_text(path);
+    }
+  }
+  return "";
+}
+
 std::vector<double> image_mean(const ModelFile &model, const std::string &name) {
   unread_reason = "no such file";
-  if (const aiTexture *t = embedded(model.scene(), name))
+  if (const aiTexture *t = model.embedded_image(name))
     return embedded_mean(*t);
   if (!name.empty() && name[0] == '*')
     return {};
@@ -233,16 +209,18 @@ const ojson &MaterialTable::keys(unsigned mesh_index) {
 }
 
 // The colour image as a texture laid on by the mesh's texture coordinates:
-// only a file that the host reads as the scene's other images, and whose
-// mean colour was read; an image inside the model keeps its mean colour
-// alone.
+// a file that the host reads as the scene's other images, or a picture
+// inside the model by the name under which the host holds it ("MODEL#N");
+// only one whose mean colour was read.
 ojson MaterialTable::texture(const aiMaterial &m) {
   bool by_uv = false;
   const std::string image = colour_image(m, &by_uv);
-  if (image.empty() || !by_uv || embedded(model_.scene(), image) != nullptr)
+  if (image.empty() || !by_uv)
     return nullptr;
   const auto mean = image_means_.find(image);
-  const std::string path = model_.image_path(image);
+  unsigned index = 0;
+  const std::string path = model_.embedded_image(image, &index) != nullptr ? model_.held_image_name(index)
+                                                                           : model_.image_path(image);
   if (mean == image_means_.end() || mean->second.size() != 3 || path.empty())
     return nullptr;
   return {{texture_key::image.name, scene_path(path, scene_directory_)}, {texture_key::mapping.name, "uv"}};

@@ -146,6 +146,11 @@ bool has_vertex_colours(const ModelFile &model, unsigned mesh_index);
 // colours, tinted by the material's colour.
 void paint_vertex_colours(const ModelFile &model, unsigned mesh_index, VYobject &part);
 
+// The base colour (glTF) or diffuse image that the material names ("" for
+// none); `by_uv` tells whether it is laid on by the mesh's first texture
+// coordinates.
+std::string colour_image(const aiMaterial &m, bool *by_uv = nullptr);
+
 // The mean colour (r, g, b in 0..1) of a texture image that the material
 // names, embedded ("*0") or a file beside the model; empty when it cannot
 // be read.

@@ -7,6 +7,7 @@
 #include "tests/support/png.h"
 
 #include "oku/scene_db.h"
+#include "vy/image_bounds.h"
 #include "vy/mesh.h"
 
 #include <gtest/gtest.h>
@@ -125,19 +126,20 @@ TEST_F(ImportTexture, AQuadKeepsItsImageCoordinatesAndColours) {
             "1 0 0 nan, 0 1 0 nan, 1 0 0 nan, 1 0 0 nan, 1 0 0 nan, nan nan nan nan, ");
 }
 
-// Real files of each format: the texture file beside the model, laid on by
-// the coordinates that reach the host mesh; an image inside the file keeps
-// its mean colour alone.
+// Real files of each format: the texture file beside the model, or the
+// picture inside it by the name the host holds it under (MODEL#N), laid on
+// by the coordinates that reach the host mesh.
 TEST_F(ImportTexture, RealFilesNameTheirImageFiles) {
   const struct {
-    const char *model, *image; // "": no texture, the image is inside the file
+    const char *model, *image;
   } files[] = {
       {"glTF2/BoxTextured-glTF/BoxTextured.gltf", "CesiumLogoFlat.png"},
       {"Collada/duck.dae", "duckCM.tga"},
       {"OBJ/spider.obj", "SpiderTex.jpg"},
       {"3DS/cube_with_diffuse_texture.3DS", "test.png"},
-      {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", ""},
-      {"FBX/box_orphant_embedded_texture.fbx", ""},
+      {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "BoxTextured.glb#0"},
+      {"glTF2/BoxTextured-glTF-Embedded/BoxTextured.gltf", "BoxTextured.gltf#0"},
+      {"FBX/box_orphant_embedded_texture.fbx", "box_orphant_embedded_texture.fbx#0"},
   };
   for (const auto &f : files) {
     const fs::path model = kModels / f.model;
@@ -154,15 +156,13 @@ TEST_F(ImportTexture, RealFilesNameTheirImageFiles) {
         if (fs::path(object["texture"]["image"].get<std::string>()).filename() == f.image)
           textured = it.key();
       }
-    if (*f.image == '\0') {
-      EXPECT_EQ(found.dump().find("\"texture\""), std::string::npos) << f.model;
-      continue;
-    }
     ASSERT_FALSE(textured.empty()) << f.model << " names no " << f.image;
     bf::load_scene_input(model.string());
     _object *n = node(textured);
     ASSERT_NE(n, nullptr) << f.model;
     EXPECT_EQ(obj_get_texturemapping(n), 1) << f.model;
+    std::unique_ptr<VYbitmap> picture(image_reader_invoke(obj_get_texturename(n)));
+    EXPECT_NE(picture, nullptr) << f.model << ": " << vy_image_reader_failure();
     long with_uv = 0;
     const std::vector<Corner> all = corners(obj_get_geometry(n));
     for (const Corner &c : all)
@@ -170,6 +170,26 @@ TEST_F(ImportTexture, RealFilesNameTheirImageFiles) {
     EXPECT_EQ(with_uv, static_cast<long>(all.size())) << f.model;
     scene_reset();
   }
+}
+
+// A picture inside the model beyond the pixel budget (its header alone) is
+// refused with the reader's reason: the material keeps its colour, the
+// scene loads.
+TEST_F(ImportTexture, APictureInsideTheModelBeyondTheBudgetKeepsThePlainColour) {
+  Gltf g;
+  const int huge = g.texture("data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAIAEAACAACAIAAAAAAAAA");
+  const int quad =
+      g.mesh({0, 0, 0, 1, 0, 0, 1, 1, 0}, {0, 1, 2},
+             g.material({{"pbrMetallicRoughness",
+                          {{"baseColorFactor", {1, 1, 1, 1}}, {"baseColorTexture", {{"index", huge}}}}}}));
+  g.attribute(quad, "TEXCOORD_0", {0, 0, 1, 0, 1, 1}, 2);
+  g.node({{"name", "Quad"}, {"mesh", quad}});
+  const fs::path model = dir_ / "model" / "huge.gltf";
+  g.write(model);
+  const json found = objects(model);
+  EXPECT_FALSE(found["Quad"].contains("texture"));
+  EXPECT_EQ(found["Quad"]["color"], json({1, 1, 1}));
+  EXPECT_NO_THROW(bf::load_scene_input(model.string()));
 }
 
 } // namespace

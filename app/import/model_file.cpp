@@ -215,6 +215,7 @@ std::shared_ptr<ModelFile> ModelFile::open(const std::string &path, std::string 
   }
   model->facts_.resize(model->mesh_count());
   model->note_images();
+  model->hold_images();
   warn_reads_outside(first_read);
   return model;
 }

@@ -17,6 +17,8 @@ namespace bf {
 // Most polygons that an import builds, counting every scaled instance of a
 // mesh as a part of its own.
 constexpr long long kMaxImportPolygons = 50'000'000;
+// Pictures inside a model file larger than this are neither decoded nor held.
+constexpr unsigned kMaxEmbeddedImageBytes = 256u << 20;
 
 // Bounds of a mesh's usable polygons in its own frame.
 struct MeshBounds {
@@ -62,6 +64,16 @@ public:
   // the model); "" when there is none.
   std::string image_path(std::string name) const;
 
+  // The picture inside the model that a material names as `name` (Assimp's
+  // "*N", or the file name an FBX file gives it) and its index in the
+  // model; null when the model holds none of that name.
+  const aiTexture *embedded_image(const std::string &name, unsigned *index = nullptr) const;
+  // The name under which the image reader answers the model's picture
+  // `index` ("MODEL#N", image_bytes.h); "" when it is not held. The colour
+  // images of the materials are held from open() on, for the rest of the
+  // run (a later open of the same file replaces them).
+  std::string held_image_name(unsigned index) const;
+
   // Frees the mesh's data once every part has been built from it (its
   // polygon count and bounds stay known); mesh() then answers null.
   void release_mesh(unsigned index);
@@ -73,6 +85,7 @@ private:
   };
   const MeshFacts &facts(unsigned index) const;
   void note_images() const;
+  void hold_images() const;
 
   std::string path_;
   std::unique_ptr<Assimp::Importer> importer_;

@@ -128,6 +128,48 @@ TEST_F(ImportRun, SavingTheModelOrItsImportedSceneGivesTheSameBytes) {
   }
 }
 
+// The picture inside a .glb is laid on as its twin's image file is: saved
+// alike from the model and from its imported scene (converted beside the
+// scene in 3.7, where 3.0 shows the mean colour), and drawn alike.
+TEST_F(ImportRun, APictureInsideTheModelIsLaidOnAsAFileBesideItIs) {
+  const fs::path models = "/usr/share/assimp/models/glTF2";
+  const fs::path glb = dir_ / "box" / "BoxTextured.glb", twin = dir_ / "twin" / "BoxTextured.gltf";
+  fs::create_directories(glb.parent_path());
+  fs::copy(models / "BoxTextured-glTF-Binary" / glb.filename(), glb);
+  fs::copy(models / "BoxTextured-glTF", twin.parent_path());
+  const fs::path imported = dir_ / "scenes" / "box.json";
+  ASSERT_EQ(brightfold({"import", glb.string(), imported.string()}), 0) << err_;
+  EXPECT_NE(read_file(imported).find("\"image\": \"../box/BoxTextured.glb#0\""), std::string::npos);
+  for (const std::string version : {"3.0", "3.7"}) {
+    const fs::path direct = dir_ / ("direct" + version), saved = dir_ / "scenes" / ("saved" + version);
+    fs::create_directories(direct), fs::create_directories(saved);
+    ASSERT_EQ(brightfold({"save", glb.string(), (direct / "out.pov").string(), "--pov-version", version}), 0)
+        << err_;
+    ASSERT_EQ(brightfold({"save", imported.string(), (saved / "out.pov").string(), "--pov-version", version}),
+              0)
+        << err_;
+    size_t files = 0;
+    for (const auto &entry : fs::directory_iterator(direct)) {
+      EXPECT_EQ(read_file(entry.path()), read_file(saved / entry.path().filename())) << entry.path();
+      ++files;
+    }
+    EXPECT_EQ(fs::exists(direct / "oku_BoxTextured.glb#0.tga"), version == "3.7");
+    EXPECT_EQ(files, version == "3.7" ? 3u : 2u); // the scene, the box's include, its picture
+  }
+  if (std::string(BF_POVRAY).empty())
+    GTEST_SKIP() << "POV-Ray is not installed";
+  const auto picture = render(glb), file_twin = render(twin);
+  ASSERT_TRUE(picture && file_twin);
+  ASSERT_EQ(picture->data_size(), file_twin->data_size());
+  long difference = 0, blue = 0; // the logo's blue, which the mean colour lacks
+  for (size_t i = 0; i < picture->data_size(); ++i)
+    difference += std::abs(picture->data()[i] - file_twin->data()[i]);
+  for (size_t i = 0; i + 2 < picture->data_size(); i += picture->bytes_per_pixel())
+    blue += picture->data()[i + 2] > picture->data()[i] + 60;
+  EXPECT_LT(static_cast<double>(difference) / picture->data_size(), 1.0);
+  EXPECT_GT(blue, 300);
+}
+
 TEST_F(ImportRun, TheFilesCameraSeesRedRightAndGreenUp) {
   if (std::string(BF_POVRAY).empty())
     GTEST_SKIP() << "POV-Ray is not installed";

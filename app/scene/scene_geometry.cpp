@@ -7,6 +7,7 @@
 #include "core/ascii_text.h"
 #include "oku/part_io.h"
 #include "vy/image_bounds.h"
+#include "vy/image_bytes.h"
 #include "vy/mesh.h"
 #include "vy/mesh_store.h"
 
@@ -321,6 +322,8 @@ int read_mapping(const JsonRef &ref) {
 
 // Why the image at `path` cannot be used as a texture; "" when it can.
 std::string image_problem(const std::string &path) {
+  if (vy_registered_image_bytes(path.c_str()) != nullptr) // a picture inside a model part
+    return vy_image_readable(path.c_str()) ? "" : vy_image_reader_failure();
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (status.type() == std::filesystem::file_type::not_found)

@@ -4,6 +4,7 @@
 
 #include "core/input_file.h"
 #include "image_bounds.h"
+#include "image_bytes.h"
 #include "targa_reader.h"
 
 #include <stb_image.h>
@@ -237,34 +238,55 @@ VYbitmap *read_guarded(FILE *file) {
   return nullptr;
 }
 
+// `size` bytes of memory as a file to read, or null.
+FILE *open_memory(const void *bytes, size_t size) {
+  if (bytes == nullptr || size == 0)
+    return nullptr;
+  FILE *file = fmemopen(const_cast<void *>(bytes), size, "rb");
+  if (file == nullptr)
+    out_of_memory = errno == ENOMEM;
+  return file;
+}
+
+// A picture open at its start (file null: failure set); a picture held in
+// memory stays held while it is read.
+struct Picture {
+  std::shared_ptr<const std::vector<unsigned char>> held;
+  FILE *file = nullptr;
+};
+
+// The picture that `path` names: the bytes held under that name
+// (image_bytes.h), else the file.
+Picture open_picture(const char *path) {
+  out_of_memory = false;
+  failure.clear();
+  Picture p;
+  if (path == nullptr || *path == '\0')
+    return p;
+  if ((p.held = vy_registered_image_bytes(path))) {
+    p.file = open_memory(p.held->data(), p.held->size());
+    return p;
+  }
+  zal::InputFile in;
+  if (in.open(path, kMaxImageFileBytes))
+    p.file = in.release();
+  else
+    failure = in.why();
+  return p;
+}
+
 } // namespace
 
 VYbitmap *image_reader_invoke(const char *path) {
-  out_of_memory = false;
-  failure.clear();
-  if (path == nullptr || *path == '\0')
-    return nullptr;
-  zal::InputFile in;
-  if (!in.open(path, kMaxImageFileBytes)) {
-    failure = in.why();
-    return nullptr;
-  }
-  return read_guarded(in.release());
+  const Picture picture = open_picture(path);
+  return picture.file != nullptr ? read_guarded(picture.file) : nullptr;
 }
 
 bool vy_image_readable(const char *path) {
-  out_of_memory = false;
-  failure.clear();
-  if (path == nullptr || *path == '\0')
-    return false;
-  zal::InputFile in;
-  if (!in.open(path, kMaxImageFileBytes)) {
-    failure = in.why();
-    return false;
-  }
-  std::unique_ptr<FILE, FileCloser> file(in.release());
+  const Picture picture = open_picture(path);
+  std::unique_ptr<FILE, FileCloser> file(picture.file);
   int width = 0, height = 0, channels = 0;
-  if (!header_fits(file.get(), width, height, channels))
+  if (!file || !header_fits(file.get(), width, height, channels))
     return false;
   // Room for the decoded pixels, as the bitmap holds them.
   void *volatile probe = std::malloc(static_cast<size_t>(width) * height * colour_channels(channels));
@@ -276,14 +298,8 @@ bool vy_image_readable(const char *path) {
 VYbitmap *vy_read_image_memory(const void *bytes, size_t size) {
   out_of_memory = false;
   failure.clear();
-  if (bytes == nullptr || size == 0)
-    return nullptr;
-  FILE *file = fmemopen(const_cast<void *>(bytes), size, "rb");
-  if (file == nullptr) {
-    out_of_memory = errno == ENOMEM;
-    return nullptr;
-  }
-  return read_guarded(file);
+  FILE *file = open_memory(bytes, size);
+  return file != nullptr ? read_guarded(file) : nullptr;
 }
 
 std::string vy_image_reader_failure() {

@@ -1,5 +1,6 @@
 // Reading real image files of every supported format into host bitmaps.
 #include "image_bounds.h"
+#include "image_bytes.h"
 #include "tests/support/byte_files.h"
 #include "zalvy.h"
 
@@ -443,10 +444,22 @@ TEST_F(ImageReader, PicturesBeyondThePixelBudgetAreRefusedFromTheirHeader) {
     EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
     EXPECT_EQ(std::unique_ptr<VYbitmap>(vy_read_image_memory(c.header.data(), c.header.size())), nullptr);
     EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
+    // Held under a name, as a picture inside a model file is.
+    ASSERT_EQ(vy_register_image_bytes(dir.file("m.glb#0"), c.header.data(), c.header.size()), "");
+    EXPECT_EQ(read(dir.file("m.glb#0")), nullptr) << c.name;
+    EXPECT_EQ(vy_image_reader_failure(), c.size + kBudget) << c.name;
+    EXPECT_FALSE(vy_image_readable(dir.file("m.glb#0").c_str())) << c.name;
   }
   const Bytes tga = make_targa(rgba_pixels(), 3, 2, 32, true, false);
   expect_pixels(std::unique_ptr<VYbitmap>(vy_read_image_memory(tga.data(), tga.size())).get(),
                 rgba_pixels().data(), 4, "in memory");
+  ASSERT_EQ(vy_register_image_bytes(dir.file("m.glb#0"), tga.data(), tga.size()), "");
+  EXPECT_TRUE(vy_image_readable(dir.file("m.glb#0").c_str()));
+  expect_pixels(read(dir.file("m.glb#0")).get(), rgba_pixels().data(), 4, "held");
+  EXPECT_NE(vy_register_image_bytes(dir.file("m.glb#1"), tga.data(), 0), ""); // nothing to hold
+  vy_unregister_images_under(dir.file("m.glb#"));
+  EXPECT_EQ(read(dir.file("m.glb#0")), nullptr);
+  EXPECT_EQ(vy_image_reader_failure(), "No such file or directory");
   EXPECT_EQ(read("/dev/zero"), nullptr);
   EXPECT_EQ(vy_image_reader_failure(), "not a regular file");
   EXPECT_FALSE(vy_image_readable("/dev/zero"));

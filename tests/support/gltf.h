@@ -62,6 +62,12 @@ public:
   // A texture of the image at `uri` (a file name or a data URI); answers
   // its index.
   int texture(const std::string &uri) { return add("textures", {{"source", add("images", {{"uri", uri}})}}); }
+  // A texture of a picture held in the file's buffer, as a .glb holds it.
+  int embedded_texture(const std::string &bytes, const std::string &mime = "image/png") {
+    return add(
+        "textures",
+        {{"source", add("images", {{"bufferView", view(bytes.data(), bytes.size())}, {"mimeType", mime}})}});
+  }
   int material(const json &m) { return add("materials", m); }
   // A node (keys as glTF has them); a child of `parent`, or of the scene.
   int node(const json &n, int parent = -1) {
