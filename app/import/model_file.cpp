@@ -74,16 +74,6 @@ std::string why_unreadable(const std::string &path) {
   return "";
 }
 
-// The face's corners when it is a polygon whose every index names a vertex.
-bool usable_face(const aiFace &face, unsigned vertices) {
-  if (face.mNumIndices < 3 || face.mIndices == nullptr)
-    return false;
-  for (unsigned k = 0; k < face.mNumIndices; ++k)
-    if (face.mIndices[k] >= vertices)
-      return false;
-  return true;
-}
-
 oku::Vec3 apply(const oku::Mat3 &m, const aiVector3D &v) { return oku::apply(m, oku::Vec3{v.x, v.y, v.z}); }
 
 // The inverse transpose of m, or false when m is singular.
@@ -119,7 +109,7 @@ public:
     out_.colours.reserve(static_cast<size_t>(polygons));
     for (unsigned f = 0; f < mesh_.mNumFaces; ++f) {
       const aiFace &face = mesh_.mFaces[f];
-      if (!usable_face(face, mesh_.mNumVertices))
+      if (!oku::usable_face(face, mesh_.mNumVertices))
         continue;
       VYobject_begin_polygon(&out_, colour);
       for (unsigned k = 0; k < face.mNumIndices; ++k) {
@@ -290,7 +280,7 @@ const ModelFile::MeshFacts &ModelFile::facts(unsigned index) const {
   MeshBounds &b = facts.bounds;
   for (unsigned f = 0; f < m->mNumFaces; ++f) {
     const aiFace &face = m->mFaces[f];
-    if (!usable_face(face, m->mNumVertices))
+    if (!oku::usable_face(face, m->mNumVertices))
       continue;
     ++facts.polygons;
     for (unsigned k = 0; k < face.mNumIndices; ++k) {

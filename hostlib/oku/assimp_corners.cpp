@@ -5,9 +5,7 @@
 
 namespace oku {
 
-namespace {
-
-bool usable(const aiFace &face, unsigned vertices) {
+bool usable_face(const aiFace &face, unsigned vertices) {
   if (face.mNumIndices < 3 || face.mIndices == nullptr)
     return false;
   for (unsigned k = 0; k < face.mNumIndices; ++k)
@@ -15,6 +13,8 @@ bool usable(const aiFace &face, unsigned vertices) {
       return false;
   return true;
 }
+
+namespace {
 
 float channel(double v, double tint, double (*shown)(double)) {
   const double c = (shown != nullptr ? shown(v) : v) * tint;
@@ -31,7 +31,7 @@ void set_corner_data(const aiMesh &mesh, VYobject &out, long end, const CornerTi
   long corner = end;
   for (unsigned f = mesh.mNumFaces; f-- > 0 && corner > 0;) {
     const aiFace &face = mesh.mFaces[f];
-    if (!usable(face, mesh.mNumVertices))
+    if (!usable_face(face, mesh.mNumVertices))
       continue;
     for (unsigned k = face.mNumIndices; k-- > 0 && corner > 0;) {
       const unsigned v = face.mIndices[k];

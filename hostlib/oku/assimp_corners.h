@@ -15,6 +15,10 @@ struct CornerTint {
   double (*shown)(double) = nullptr;
 };
 
+// Whether the face is a polygon (three corners or more) whose every index
+// names one of the mesh's `vertices`.
+bool usable_face(const aiFace &face, unsigned vertices);
+
 // Gives the corners of `out` that were built from `mesh` the mesh's
 // texture coordinates (channel 0) and colours (set 0), where it has them.
 // Those corners are the last before corner `end`, one per corner of each
