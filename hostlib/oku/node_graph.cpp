@@ -77,9 +77,24 @@ std::string key_of(const nlohmann::json &ref) {
 
 } // namespace
 
+// A skin without inverse bind matrices (the glTF default: identities)
+// makes Assimp's glTF 2 reader follow a null accessor.
+static std::string gltf_skin_problem(const nlohmann::json &doc) {
+  if (!doc.contains("skins") || !(doc["skins"].is_array() || doc["skins"].is_object()))
+    return "";
+  for (const auto &skin : doc["skins"])
+    if (skin.is_object() && !skin.contains("inverseBindMatrices"))
+      return "a skin without inverse bind matrices, which the model reader cannot take";
+  return "";
+}
+
 std::string gltf_graph_problem(const std::string &text) {
   const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
-  if (!doc.is_object() || !doc.contains("nodes"))
+  if (!doc.is_object())
+    return "";
+  if (std::string skin = gltf_skin_problem(doc); !skin.empty())
+    return skin;
+  if (!doc.contains("nodes"))
     return "";
   Graph graph;
   const nlohmann::json &nodes = doc["nodes"];

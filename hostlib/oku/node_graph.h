@@ -17,7 +17,9 @@ constexpr int kMaxNodeDepth = 1000;
 
 // What stops a glTF JSON document or a Collada document from being read
 // ("" when nothing does): a node that contains itself, more than
-// kMaxPlacedNodes placed nodes, or nodes nested too deep. A document that cannot be parsed is left
+// kMaxPlacedNodes placed nodes, or nodes nested too deep; for glTF also a
+// skin without inverse bind matrices (Assimp's glTF 2 reader crashes on
+// one). A document that cannot be parsed is left
 // to Assimp, which says what is wrong with it.
 std::string gltf_graph_problem(const std::string &json);
 std::string collada_graph_problem(const std::string &xml);
