@@ -221,7 +221,7 @@ TEST(FarmPlan, BandsAreWholeBlocksOfRows) {
       bands.emplace_back(task.first_row, task.last_row);
     EXPECT_EQ(bands, row.bands) << row.height << " rows, " << row.tiles << " tiles";
   }
-  EXPECT_EQ(bf::array_spec({0, 1, 2, 5, 7, 8}), "0-2,5,7-8");
+  EXPECT_EQ(bf::array_ranges({0, 1, 2, 5, 7, 8}), "0-2,5,7-8");
   EXPECT_EQ(bf::frame_picture("/a/out.png", 7), "/a/out_0007.png");
   EXPECT_EQ(bf::frame_picture("/a/f%04d.tga", 12), "/a/f0012.tga");
 }

@@ -31,24 +31,24 @@ bool all_digits(const std::string &text) {
 
 } // namespace
 
-std::string array_spec(const std::vector<int> &indices) {
-  std::string spec;
+std::string array_ranges(const std::vector<int> &indices) {
+  std::string ranges;
   for (size_t i = 0; i < indices.size();) {
     size_t j = i;
     while (j + 1 < indices.size() && indices[j + 1] == indices[j] + 1)
       ++j;
-    spec += (spec.empty() ? "" : ",") + std::to_string(indices[i]);
+    ranges += (ranges.empty() ? "" : ",") + std::to_string(indices[i]);
     if (j > i)
-      spec += "-" + std::to_string(indices[j]);
+      ranges += "-" + std::to_string(indices[j]);
     i = j + 1;
   }
-  return spec;
+  return ranges;
 }
 
 std::string submit_tasks(const FarmJob &job, const std::vector<int> &indices, std::string &error) {
   namespace fs = std::filesystem;
   std::vector<std::string> argv = {"sbatch", "--parsable", "--job-name=brightfold",
-                                   "--array=" + array_spec(indices), "--chdir=" + job.folder,
+                                   "--array=" + array_ranges(indices), "--chdir=" + job.folder,
                                    // The script writes its own log: Slurm would read a % in the folder's
                                    // name as one of its patterns.
                                    "--output=/dev/null", "--ntasks=1"};

@@ -12,8 +12,8 @@
 
 namespace bf {
 
-// The array spec of the task indices: {0, 1, 2, 5} gives "0-2,5".
-std::string array_spec(const std::vector<int> &indices);
+// The task indices as sbatch --array takes them: {0, 1, 2, 5} gives "0-2,5".
+std::string array_ranges(const std::vector<int> &indices);
 
 // Submits the job's tasks `indices` as one job array (the batch script in
 // the job folder, run there); the job id, or "" with `error`.
