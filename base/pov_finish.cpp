@@ -53,13 +53,8 @@ ZAL_COLOR pov_linear_colour(const ZAL_COLOR &srgb) {
 
 int pov_reflects(_object *node) { return obj_get_reflectivity(node) != 0; }
 
-void pov_write_finish37(FILE *file, int depth, _object *node, const ZAL_COLOR *linear_colour,
-                        const ZAL_COLOR &specular, float opacity) {
-  if (linear_colour)
-    pov_printf(file, depth, "finish {ambient <%g, %g, %g>", linear_colour->r, linear_colour->g,
-               linear_colour->b);
-  else
-    pov_printf(file, depth, "finish {ambient OKU_C");
+void pov_write_finish37(FILE *file, int depth, _object *node, const ZAL_COLOR &specular, float opacity) {
+  pov_printf(file, depth, "finish {ambient 1");
   pov_printf(file, 0, " phong %g phong_size %g", specular.r * opacity, obj_get_shininess(node));
   float reflectivity = obj_get_reflectivity(node);
   if (reflectivity != 0)

@@ -16,12 +16,12 @@ float pov_ambient_level();
 // The POV-Ray 3.7 surface. Host colours are sRGB values from 0 to 1; the 3.7
 // scene works in linear light, so every colour is decoded once, here.
 ZAL_COLOR pov_linear_colour(const ZAL_COLOR &srgb);
-// finish {...} of a 3.7 surface: ambient colour as in 3.0 (in linear light;
-// null: the OKU_TEXTURE macro's parameter OKU_C), highlight, and reflection
-// that rises towards grazing angles (Fresnel; the object then needs the
-// interior that pov_reflects says).
-void pov_write_finish37(FILE *file, int depth, _object *node, const ZAL_COLOR *linear_colour,
-                        const ZAL_COLOR &specular, float opacity);
+// finish {...} of a 3.7 surface: the ambient light reflected as the diffuse
+// light is, by the pigment's colour (the 3.0 text's ambient colour would
+// count that colour twice), highlight, and reflection that rises towards
+// grazing angles (Fresnel; the object then needs the interior that
+// pov_reflects says).
+void pov_write_finish37(FILE *file, int depth, _object *node, const ZAL_COLOR &specular, float opacity);
 // Whether the node's surface reflects (and needs `interior { ior 1.5 }`).
 int pov_reflects(_object *node);
 // The emission of a 3.7 surface as a texture layer of its own above the

@@ -46,8 +46,16 @@ void pov_write_light(FILE *file, int depth, _object *node, int language) {
   obj_get_color(node, colour);
   if (language == kPovLanguage37)
     colour = pov_linear_colour(colour);
-  pov_printf(file, depth + 1, "color rgb <%g, %g, %g> * (5/3) * %g\n", colour.r, colour.g, colour.b,
-             obj_get_intensity(node));
+  // A light that fades has its stated strength at its fade distance F and
+  // falls with the square of the distance d: POV-Ray multiplies the colour
+  // by 2 / (1 + (d / f)^2) for fade_distance f, which falls so only far
+  // beyond f. With f = F / 10 and the colour times (1 + 10^2) / 2, the
+  // light is 1 at F and within 3% of (F / d)^2 from F / 2 outwards, and
+  // stays finite next to the light.
+  const float fade = obj_get_fadedistance(node), knee = fade / 10;
+  const bool fades = language == kPovLanguage37 && type != kDistantLight && std::isfinite(fade) && knee > 0;
+  pov_printf(file, depth + 1, "color rgb <%g, %g, %g> * (5/3) * %g%s\n", colour.r, colour.g, colour.b,
+             obj_get_intensity(node), fades ? " * 50.5" : "");
 
   if (type == kSpotLight) {
     ZAL_VECT3 axis = spot_axis(orientation);
@@ -58,12 +66,8 @@ void pov_write_light(FILE *file, int depth, _object *node, int language) {
     pov_printf(file, depth + 1, "falloff %g\n", obj_get_angle(node));
     pov_printf(file, depth + 1, "tightness %g\n", obj_get_exponent(node));
   }
-  // POV-Ray multiplies the colour by 2 / (1 + (d / fade_distance)^fade_power)
-  // at distance d: the light has its stated strength at d = fade_distance,
-  // at most twice it near the light, and falls with d squared beyond.
-  const float fade = obj_get_fadedistance(node);
-  if (language == kPovLanguage37 && type != kDistantLight && fade > 0 && std::isfinite(fade))
-    pov_printf(file, depth + 1, "fade_distance %g fade_power 2\n", fade);
+  if (fades)
+    pov_printf(file, depth + 1, "fade_distance %g fade_power 2\n", knee);
   pov_printf(file, depth, "}\n");
   if (!active)
     fputs("*/\n", file);

@@ -144,8 +144,8 @@ TEST(LightFade, WrittenFor37PointAndSpotLights) {
     int language;
     const char *line; // "" when no fade is written
   } cases[] = {
-      {0, 12.5f, kPovLanguage37, "    fade_distance 12.5 fade_power 2\n"},
-      {2, 3, kPovLanguage37, "    fade_distance 3 fade_power 2\n"},
+      {0, 12.5f, kPovLanguage37, "    fade_distance 1.25 fade_power 2\n"},
+      {2, 3, kPovLanguage37, "    fade_distance 0.3 fade_power 2\n"},
       {0, 12.5f, kPovLanguage30, ""},
       {2, 3, kPovLanguage30, ""},
       {1, 12.5f, kPovLanguage37, ""},
@@ -161,6 +161,7 @@ TEST(LightFade, WrittenFor37PointAndSpotLights) {
     const std::string end = std::string(c.line) + "  }\n"; // last in the light
     EXPECT_EQ(t.substr(t.size() - std::min(t.size(), end.size())), end) << t;
     EXPECT_EQ(t.find("fade") == std::string::npos, *c.line == 0) << t;
+    EXPECT_EQ(t.find(" * 50.5\n") == std::string::npos, *c.line == 0) << t;
   }
 }
 

@@ -26,10 +26,7 @@ void write_surface(PovSession &session, FILE *file, int depth, _object *node, in
                linear->b, transmit);
   else if (!image)
     pov_printf(file, depth + 1, "pigment {color rgb OKU_C transmit %g}\n", transmit);
-  // A textured surface's ambient term is white, as in the 3.0 text; the
-  // macro's is its parameter's colour.
-  const ZAL_COLOR white{1, 1, 1};
-  pov_write_finish37(file, depth + 1, node, image ? &white : linear, values->specular, values->opacity);
+  pov_write_finish37(file, depth + 1, node, values->specular, values->opacity);
   pov_printf(file, depth, "}\n");
   pov_write_emission_layer(file, depth, node);
 }

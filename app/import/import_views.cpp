@@ -271,16 +271,20 @@ private:
       double right, up, front, intensity;
     } lights[] = {
         {"Key light", -1, 1.2, 1, 1}, {"Fill light", 1, 0.3, 0.8, 0.4}, {"Rim light", 0.4, 2, -1, 0.5}};
+    // They fade with the square of the distance (in the 3.7 language) and
+    // have their strength at the scene's centre.
     for (const auto &l : lights) {
       const Vec3 towards = unit(oku::add(oku::add(scaled(axes_.right, l.right), scaled(axes_.up, l.up)),
                                          scaled(axes_.front, l.front)));
+      const Vec3 position = oku::add(centre_, scaled(towards, 4 * radius_));
       views_.nodes.push_back(
           {{node_key::type.name, "light"},
            {node_key::name.name, l.name},
            {node_key::kind.name, "point"},
-           {node_key::position.name, vec_json(oku::add(centre_, scaled(towards, 4 * radius_)))},
+           {node_key::position.name, vec_json(position)},
            {node_key::color.name, ojson::array({1, 1, 1})},
-           {node_key::intensity.name, l.intensity}});
+           {node_key::intensity.name, l.intensity},
+           {node_key::fade_distance.name, number(std::fmin(centre_distance(position), FLT_MAX))}});
     }
   }
 

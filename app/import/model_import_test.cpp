@@ -555,6 +555,13 @@ TEST_F(ModelImport, DefaultViewsFollowTheUpAxis) {
     EXPECT_EQ(find(top, "Key light")["kind"], "point");
     EXPECT_EQ(find(top, "Fill light")["intensity"], 0.4);
     EXPECT_EQ(find(top, "Rim light")["intensity"], 0.5);
+    for (const char *name : {"Key light", "Fill light", "Rim light"}) { // fading from the centre
+      const json light = find(top, name);
+      double d2 = 0;
+      for (int i = 0; i < 3; ++i)
+        d2 += std::pow(light["position"][i].get<double>() - camera["look_at"][i].get<double>(), 2);
+      EXPECT_NEAR(light.value("fade_distance", 0.0), std::sqrt(d2), 1e-4) << light;
+    }
     const json floor = find(top, "Studio floor");
     const int along = up == 'z' ? 2 : 1;
     EXPECT_LT(floor["geometry"]["size"][along].get<double>(), 0.1); // thin along the up axis
