@@ -28,6 +28,7 @@ namespace {
 struct Corner {
   float position[3]; // first: the polygon splitter reads positions with a stride
   int32_t number[4]; // position, normal (-1: none), uv (-1: none), colour
+  bool plain;        // its numbers leave the columns as they are
 };
 
 struct Mesh2 {
@@ -40,6 +41,7 @@ struct Mesh2 {
   int32_t last_colour_number = -1;
   ZAL_COLOR last_polygon_colour{-1, -1, -1};
   bool any_normal = false, any_uv = false, own_colours = false, has_triangle = false;
+  bool columns_changed = false; // since the polygon's corners were numbered
   std::vector<VYcorner> read = std::vector<VYcorner>(16);
   std::vector<Corner> corners;
   PovSplitScratch split;
@@ -71,9 +73,16 @@ void number_corner(Mesh2 &m, const VYcorner &from, const float polygon_colour[3]
   m.any_normal = m.any_normal || c.number[1] >= 0;
   m.any_uv = m.any_uv || from.has_uv;
   m.own_colours = m.own_colours || from.has_colour;
+  c.plain = m.normal.holds(c.number[1], position) && m.uv.holds(c.number[2], position) &&
+            m.texture.holds(c.number[3], position);
 }
 
 void add_triangle(Mesh2 &m, const Corner &a, const Corner &b, const Corner &c) {
+  if (a.plain && b.plain && c.plain && !m.columns_changed) {
+    m.face.insert(m.face.end(), {a.number[0], b.number[0], c.number[0]});
+    return;
+  }
+  m.columns_changed = true;
   for (const Corner *corner : {&a, &b, &c}) {
     const size_t at = m.face.size();
     m.face.push_back(corner->number[0]);
@@ -106,6 +115,7 @@ void add_polygon(Mesh2 &m, const VYpolygon &polygon, PartRecord *record) {
     m.corners.resize(size_t(n));
   const float rgb[3] = {colour.r, colour.g, colour.b};
   Corner *c = m.corners.data();
+  m.columns_changed = false;
   for (int i = 0; i < n; ++i)
     number_corner(m, m.read[size_t(i)], rgb, c[i]);
   if (n > 3 && !(n == 4 && pov_convex_quad(c[0].position, sizeof(Corner))) &&

@@ -28,7 +28,9 @@ struct PovVectorIndex {
   std::vector<Slot> recent;
 
   int32_t append(const float v[3]) {
-    values.insert(values.end(), v, v + 3);
+    values.push_back(v[0]);
+    values.push_back(v[1]);
+    values.push_back(v[2]);
     return count++;
   }
 
@@ -129,6 +131,11 @@ struct PovColumn {
       kept = true;
     }
     numbers.push_back(n);
+  }
+  // Whether pushing n beside face number f would leave the column as it is:
+  // nothing kept yet and one rule left that n follows.
+  bool holds(int32_t n, int32_t f) const {
+    return !kept && all_face != all_default && n == (all_face ? f : default_number);
   }
   // Whether the column says more than the face list does.
   bool differs(const std::vector<int32_t> &face) const { return kept && numbers != face; }
