@@ -77,19 +77,26 @@ void number_corner(Mesh2 &m, const VYcorner &from, const float polygon_colour[3]
             m.texture.holds(c.number[3], position);
 }
 
-void add_triangle(Mesh2 &m, const Corner &a, const Corner &b, const Corner &c) {
-  if (a.plain && b.plain && c.plain && !m.columns_changed) {
-    m.face.insert(m.face.end(), {a.number[0], b.number[0], c.number[0]});
+void push_triangle(PovColumn &column, int k, const Corner &a, const Corner &b, const Corner &c,
+                   const std::vector<int32_t> &face) {
+  if (column.kept) {
+    column.numbers.insert(column.numbers.end(), {a.number[k], b.number[k], c.number[k]});
     return;
   }
+  const size_t at = face.size() - 3;
+  column.push(a.number[k], face, at);
+  column.push(b.number[k], face, at + 1);
+  column.push(c.number[k], face, at + 2);
+}
+
+void add_triangle(Mesh2 &m, const Corner &a, const Corner &b, const Corner &c) {
+  m.face.insert(m.face.end(), {a.number[0], b.number[0], c.number[0]});
+  if (a.plain && b.plain && c.plain && !m.columns_changed)
+    return;
   m.columns_changed = true;
-  for (const Corner *corner : {&a, &b, &c}) {
-    const size_t at = m.face.size();
-    m.face.push_back(corner->number[0]);
-    m.normal.push(corner->number[1], m.face, at);
-    m.uv.push(corner->number[2], m.face, at);
-    m.texture.push(corner->number[3], m.face, at);
-  }
+  push_triangle(m.normal, 1, a, b, c, m.face);
+  push_triangle(m.uv, 2, a, b, c, m.face);
+  push_triangle(m.texture, 3, a, b, c, m.face);
 }
 
 // The polygon's triangles as the 3.0 writer cuts it: a fan, or its split
@@ -182,6 +189,26 @@ void write_vectors(PovTextOut *out, const char *head, const PovVectorIndex &inde
   pov_text_out_write(out, "\n}\n", 3);
 }
 
+// ",t0,t1,t2": mostly one number three times (the polygon's colour).
+char *put_textures(char *at, const int32_t t[3]) {
+  *at++ = ',';
+  const char *first = at;
+  at = pov_format_index(at, uint32_t(t[0]));
+  const size_t length = size_t(at - first);
+  for (int j = 1; j < 3; ++j) {
+    *at++ = ',';
+    if (t[j] == t[0] && length <= sizeof(uint64_t)) {
+      uint64_t digits; // the first number again, moved as one word
+      std::memcpy(&digits, first, sizeof digits);
+      std::memcpy(at, &digits, sizeof digits);
+      at += length;
+    } else {
+      at = pov_format_index(at, uint32_t(t[j]));
+    }
+  }
+  return at;
+}
+
 // "<a,b,c>" per triangle, with three texture numbers after each in face_indices.
 void write_indices(PovTextOut *out, const char *head, const std::vector<int32_t> &numbers,
                    const std::vector<int32_t> *textures) {
@@ -196,10 +223,8 @@ void write_indices(PovTextOut *out, const char *head, const std::vector<int32_t>
     *at++ = ',';
     at = pov_format_index(at, uint32_t(numbers[i + 2]));
     *at++ = '>';
-    for (int j = 0; textures && j < 3; ++j) {
-      *at++ = ',';
-      at = pov_format_index(at, uint32_t((*textures)[i + size_t(j)]));
-    }
+    if (textures)
+      at = put_textures(at, &(*textures)[i]);
     if (i + 3 < numbers.size())
       *at++ = ',';
     *at++ = (i / 3) % 8 == 7 ? '\n' : ' ';
