@@ -199,6 +199,34 @@ int pov_format_g3(char *out, const float v[3]) {
 
 namespace {
 
+// The eight digits of n (below 10^8) as characters, first digit in the low
+// byte, leading zeros included.
+uint64_t eight_digit_chars(uint32_t n) {
+  return digit_pair(n / 1000000) | digit_pair(n / 10000 % 100) << 16 | digit_pair(n / 100 % 100) << 32 |
+         digit_pair(n % 100) << 48;
+}
+
+} // namespace
+
+// All eight digits are put together in a register and stored at once; the
+// store then starts past the leading zeros: no loop, no branch on the length.
+char *pov_format_index(char *out, uint32_t n) {
+  if (n >= 100000000) {
+    char *at = pov_format_index(out, n / 100000000);
+    const uint64_t chars = eight_digit_chars(n % 100000000);
+    std::memcpy(at, &chars, sizeof chars);
+    return at + 8;
+  }
+  const uint64_t chars = eight_digit_chars(n);
+  const uint64_t not_zero = (chars ^ 0x3030303030303030ull) | 1ull << 56; // the last digit stays
+  const int zeros = __builtin_ctzll(not_zero) / 8;
+  const uint64_t digits = chars >> (8 * zeros);
+  std::memcpy(out, &digits, sizeof digits);
+  return out + 8 - zeros;
+}
+
+namespace {
+
 const int kNameCapacity = ZAL_NAME_SIZE - 1;
 
 bool is_control(unsigned char c) { return c < 0x20 || c == 0x7f; }

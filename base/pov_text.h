@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Writes v exactly as printf("%g") (= "%.6g") would, NUL-terminated, into out
 // (at least 32 bytes); answers the length.
@@ -11,6 +12,10 @@ int pov_format_g(char *out, double v);
 // text as three pov_format_g calls, in less time: the digits of the three
 // are worked out side by side.
 int pov_format_g3(char *out, const float v[3]);
+
+// Writes n in decimal (no NUL) at out, which must have room for 10 bytes;
+// answers the end of the digits. For the long lists of indices in a mesh.
+char *pov_format_index(char *out, uint32_t n);
 
 // Copies a name for a scene comment into out (256 bytes, cut at 255 bytes):
 // control characters become '?', and "/*" and "*/" are broken up ("/ *",

@@ -183,6 +183,22 @@ TEST(FormatG3, VectorsMatchPrintf) {
   }
 }
 
+TEST(FormatIndex, EveryLengthMatchesPrintf) {
+  std::vector<uint32_t> values = {0, 4294967295u};
+  for (uint32_t power = 1; power <= 1000000000u; power *= 10)
+    values.insert(values.end(), {power - 1, power, power + 1, power * 3 + 7});
+  std::mt19937 random(5);
+  for (int i = 0; i < 10000; ++i)
+    values.push_back(static_cast<uint32_t>(random()) >> (random() % 32));
+  for (uint32_t n : values) {
+    char text[24];
+    memset(text, '#', sizeof text);
+    const char *end = pov_format_index(text, n);
+    ASSERT_EQ(std::string(text, size_t(end - text)), std::to_string(n));
+    ASSERT_EQ(text[10], '#') << n << ": wrote past its 10 bytes";
+  }
+}
+
 TEST(CommentName, PlainNamesAreUnchanged) {
   EXPECT_EQ(comment("Bracket"), "Bracket");
   EXPECT_EQ(comment("Lid / top * side, 50% (v2)"), "Lid / top * side, 50% (v2)");

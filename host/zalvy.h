@@ -109,6 +109,23 @@ unsigned char VYvertex_getuv(VYvertex *vertex, float out[2]);
 // Non-zero (and r, g, b filled, 0..1) when the corner has a colour of its own
 // (which then stands for the polygon's colour at that corner).
 unsigned char VYvertex_getcolor(VYvertex *vertex, float &r, float &g, float &b);
+// Reading a whole mesh without a call per corner: the polygon's corners at
+// once, as indices into the mesh's position and normal arrays.
+struct VYcorner {
+  int32_t position; // into VYobject_getpositions (not checked against its count)
+  int32_t normal;   // into VYobject_getnormals; -1: the corner has none
+  unsigned char has_uv, has_colour;
+  float uv[2];     // u, v when has_uv
+  float colour[3]; // r, g, b (0..1) when has_colour: the corner's own colour
+};
+// Fills the first `room` corners of the polygon into out; answers its corner
+// count (as VYpolygon_nvertices, 0 for no polygon), which may exceed room.
+int VYpolygon_getcorners(const VYpolygon &polygon, VYcorner *out, int room);
+// The mesh's positions (normals) in the given frame, x, y, z after each
+// other, and their count; null and 0 for a null mesh. They stay valid until
+// the mesh is changed.
+const float *VYobject_getpositions(VYobject *mesh, long &count, VYframe frame);
+const float *VYobject_getnormals(VYobject *mesh, long &count, VYframe frame);
 // Pivot in the geometry's own frame; zeros for a null mesh.
 void VYobject_getpivot(VYobject *mesh, float out[3], VYframe frame);
 // out[0..2]: sizes along the geometry's own x, y, z; out[3..5]: the centre of

@@ -98,6 +98,39 @@ unsigned char VYvertex_getcolor(VYvertex *vertex, float &r, float &g, float &b) 
   return 1;
 }
 
+int VYpolygon_getcorners(const VYpolygon &polygon, VYcorner *out, int room) {
+  const int n = VYpolygon_nvertices(polygon);
+  if (n == 0 || out == nullptr)
+    return n;
+  const VYobject &mesh = *polygon.mesh;
+  const size_t begin = mesh.corner_begin(polygon.index);
+  for (int i = 0; i < n && i < room; ++i) {
+    const size_t c = begin + static_cast<size_t>(i);
+    VYcorner &corner = out[i];
+    corner.position = mesh.corners[c].position;
+    corner.normal = mesh.corners[c].normal;
+    corner.has_uv = c < mesh.has_uv.size() && mesh.has_uv[c] != 0;
+    corner.uv[0] = corner.has_uv ? mesh.uvs[2 * c] : 0;
+    corner.uv[1] = corner.has_uv ? mesh.uvs[2 * c + 1] : 0;
+    const ZAL_COLOR colour = c < mesh.corner_colours.size() ? mesh.corner_colours[c] : ZAL_COLOR{-1, 0, 0};
+    corner.has_colour = colour.r != -1;
+    corner.colour[0] = colour.r;
+    corner.colour[1] = colour.g;
+    corner.colour[2] = colour.b;
+  }
+  return n;
+}
+
+const float *VYobject_getpositions(VYobject *mesh, long &count, VYframe) {
+  count = mesh != nullptr ? mesh->position_count() : 0;
+  return count > 0 ? mesh->positions.data() : nullptr;
+}
+
+const float *VYobject_getnormals(VYobject *mesh, long &count, VYframe) {
+  count = mesh != nullptr ? mesh->normal_count() : 0;
+  return count > 0 ? mesh->normals.data() : nullptr;
+}
+
 void VYobject_getpivot(VYobject *mesh, float out[3], VYframe) {
   if (out == nullptr)
     return;

@@ -133,6 +133,48 @@ TEST(Mesh, CornersMayCarryTextureCoordinatesAndColours) {
   EXPECT_EQ(VYvertex_getcolor(nullptr, r, g, b), 0);
 }
 
+// The bulk reading answers what the per-corner calls answer.
+TEST(Mesh, CornersAtOnceMatchTheCallsPerCorner) {
+  Mesh mesh = square_and_triangle();
+  VYobject *m = mesh.get();
+  VYobject_set_corner_uv(m, 1, 0.25f, 0.75f);
+  VYobject_set_corner_colour(m, 5, ZAL_COLOR{0, 1, 0});
+  long positions = 0, normals = 0;
+  const float *p = VYobject_getpositions(m, positions, 0), *n = VYobject_getnormals(m, normals, 0);
+  ASSERT_EQ(positions, 5);
+  ASSERT_EQ(normals, 2);
+  VYpolygon cursor;
+  VYpolygon_initpoly(cursor, m);
+  EXPECT_EQ(VYpolygon_getcorners(cursor, nullptr, 0), 0) << "before the first polygon";
+  while (VYpolygon_nextpoly(cursor, cursor)) {
+    VYcorner corners[4];
+    ASSERT_EQ(VYpolygon_getcorners(cursor, corners, 4), VYpolygon_nvertices(cursor));
+    for (int i = 0; i < VYpolygon_nvertices(cursor); ++i) {
+      VYvertex *vertex = VYpolygon_getvertex(cursor, i);
+      const VYcorner &c = corners[i];
+      EXPECT_EQ(std::vector<float>(p + 3 * c.position, p + 3 * c.position + 3), position_of(vertex));
+      float normal[3], uv[2] = {0, 0}, r, g, b;
+      ASSERT_EQ(c.normal >= 0, VYvertex_getnormal(vertex, normal, 0) != 0);
+      if (c.normal >= 0) {
+        EXPECT_EQ(std::vector<float>(n + 3 * c.normal, n + 3 * c.normal + 3),
+                  std::vector<float>(normal, normal + 3));
+      }
+      ASSERT_EQ(c.has_uv, VYvertex_getuv(vertex, uv));
+      EXPECT_TRUE(c.uv[0] == uv[0] && c.uv[1] == uv[1]);
+      ASSERT_EQ(c.has_colour, VYvertex_getcolor(vertex, r, g, b));
+      EXPECT_TRUE(!c.has_colour || (c.colour[0] == r && c.colour[1] == g && c.colour[2] == b));
+    }
+  }
+  VYpolygon_initpoly(cursor, m);
+  VYpolygon_nextpoly(cursor, cursor);
+  VYcorner two[3];
+  two[2].position = -7;
+  EXPECT_EQ(VYpolygon_getcorners(cursor, two, 2), 4) << "the count, past the room given";
+  EXPECT_EQ(two[2].position, -7) << "nothing written past the room";
+  EXPECT_EQ(VYobject_getpositions(nullptr, positions, 0), nullptr);
+  EXPECT_EQ(positions, 0);
+}
+
 TEST(Mesh, BadIndicesAndNullsAreHarmless) {
   EXPECT_EQ(VYobject_polygon_count(nullptr), 0);
   VYpolygon cursor;
