@@ -77,14 +77,31 @@ std::string key_of(const nlohmann::json &ref) {
 
 } // namespace
 
-// A skin without inverse bind matrices (the glTF default: identities)
-// makes Assimp's glTF 2 reader follow a null accessor.
+// Assimp's glTF 2 reader reads one inverse bind matrix per joint from the
+// skin's accessor without checking that it holds that many: a skin without
+// the accessor (the glTF default: identities) makes it follow a null
+// pointer, and a short one makes it read past the accessor's data.
 static std::string gltf_skin_problem(const nlohmann::json &doc) {
   if (!doc.contains("skins") || !(doc["skins"].is_array() || doc["skins"].is_object()))
     return "";
-  for (const auto &skin : doc["skins"])
-    if (skin.is_object() && !skin.contains("inverseBindMatrices"))
+  const nlohmann::json *accessors = doc.contains("accessors") ? &doc["accessors"] : nullptr;
+  for (const auto &skin : doc["skins"]) {
+    if (!skin.is_object())
+      continue;
+    if (!skin.contains("inverseBindMatrices"))
       return "a skin without inverse bind matrices, which the model reader cannot take";
+    const nlohmann::json &index = skin["inverseBindMatrices"];
+    const size_t joints = skin.contains("joints") && skin["joints"].is_array() ? skin["joints"].size() : 0;
+    if (!index.is_number_unsigned() || !accessors || !accessors->is_array())
+      continue; // glTF 1 names its accessors; its reader copies what it finds
+    const size_t i = index.get<size_t>();
+    const nlohmann::json *accessor = i < accessors->size() ? &(*accessors)[i] : nullptr;
+    const bool fits = accessor && accessor->is_object() && accessor->value("type", "") == "MAT4" &&
+                      (*accessor)["count"].is_number_unsigned() &&
+                      (*accessor)["count"].get<size_t>() >= joints;
+    if (!fits)
+      return "a skin with fewer inverse bind matrices than joints, which the model reader cannot take";
+  }
   return "";
 }
 

@@ -38,6 +38,14 @@ std::string glb(const std::string &json) {
   return out;
 }
 
+// A skin of two joints whose inverse bind matrices are accessor `index`.
+const std::string kShortSkin =
+    "a skin with fewer inverse bind matrices than joints, which the model reader cannot take";
+std::string skin_gltf(const std::string &accessor, int index = 0) {
+  return R"({"nodes": [{"skin": 0}, {}, {}], "skins": [{"inverseBindMatrices": )" + std::to_string(index) +
+         R"(, "joints": [1, 2]}], "accessors": [)" + accessor + "]}";
+}
+
 // Three nodes nested as a chain, the last placing the first.
 const std::string kGltfCycle = R"({"scenes": [{"nodes": [0]}], "nodes": [{"children": [1]}, {"children": [2]},
                                    {"children": [0]}]})";
@@ -62,6 +70,10 @@ const Row kRows[] = {
     {"GltfTooDeep", gltf_chain(1001), "gltf", "the file nests its nodes more than 1000 levels deep"},
     {"GlbCycle", glb(kGltfCycle), "glb", kCycle},
     {"GltfNotJson", "{not json", "gltf", ""},
+    {"GltfSkinMatrixPerJoint", skin_gltf(R"({"type": "MAT4", "count": 2})"), "gltf", ""},
+    {"GltfSkinShortOfMatrices", skin_gltf(R"({"type": "MAT4", "count": 1})"), "gltf", kShortSkin},
+    {"GltfSkinMatricesOfAnotherType", skin_gltf(R"({"type": "VEC4", "count": 8})"), "gltf", kShortSkin},
+    {"GltfSkinMatricesNotThere", skin_gltf("{}", 5), "gltf", kShortSkin},
     {"ColladaInstanceInComment",
      R"(<visual_scene><node id="a"><!-- <instance_node url="#a"/> --></node></visual_scene>)", "dae", ""},
     {"ColladaNestedCycle",
