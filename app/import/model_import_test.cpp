@@ -37,6 +37,8 @@ protected:
     std::string error;
     auto file = bf::ModelFile::open(model.string(), error);
     EXPECT_TRUE(file) << error;
+    if (!file)
+      return json::object(); // the test's own checks then fail, instead of a crash
     return json::parse(bf::scene_text(bf::import_model(*file, options, dir_)));
   }
   // The node named `name` among `nodes` (the root's children by default).
