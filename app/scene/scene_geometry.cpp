@@ -419,7 +419,7 @@ void load_texture(const JsonRef &ref, _object *node, LoadContext &context) {
     t.angle = read_float(*v);
   if (auto v = ref.get(texture_key::wrap.name)) {
     read_wrap(*v, t.wrap);
-    if (t.mapping != 1)
+    if (t.mapping != 1 && (t.wrap[0] != 0 || t.wrap[1] != 0))
       v->fail("needs \"mapping\": \"uv\"");
   }
   if (auto v = ref.get(texture_key::grid_position.name))
