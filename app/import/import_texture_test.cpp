@@ -182,24 +182,28 @@ TEST_F(ImportTexture, RealFilesNameTheirImageFiles) {
 // The wrap modes and KHR_texture_transform of real glTF files as the
 // texture's keys: glTF's offset o, rotation r and scale s (v down) become,
 // with v up, the angle r, the scale s and the position (o.u + s.v sin r,
-// 1 - o.v - s.v cos r). A file that repeats and moves nothing adds no key.
+// 1 - o.v - s.v cos r); a sampler that magnifies linearly gives "quality"
+// 1. A file that repeats, moves and filters nothing adds no key.
 TEST_F(ImportTexture, RealGltfWrapModesAndTransformsBecomeKeys) {
   const double r = 0.3, s = 1.5;
   const struct {
     const char *model, *object;
     json keys; // beyond image and mapping
   } files[] = {
-      {"glTF2/BoxTextured-glTF/BoxTextured.gltf", "nodes[1]", {{"wrap", {"mirror", "clamp"}}}},
-      {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "nodes[1]", json::object()},
+      {"glTF2/BoxTextured-glTF/BoxTextured.gltf",
+       "nodes[1]",
+       {{"wrap", {"mirror", "clamp"}}, {"quality", 1}}},
+      {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "nodes[1]", {{"quality", 1}}},
       {"glTF2/textureTransform/TextureTransformTest.gltf",
        "Offset V",
-       {{"wrap", {"clamp", "clamp"}}, {"position", {0, -0.5}}}},
+       {{"wrap", {"clamp", "clamp"}}, {"quality", 1}, {"position", {0, -0.5}}}},
       {"glTF2/textureTransform/TextureTransformTest.gltf",
        "Scale",
-       {{"wrap", {"clamp", "clamp"}}, {"scale", {s, s}}, {"position", {0, 1 - s}}}},
+       {{"wrap", {"clamp", "clamp"}}, {"quality", 1}, {"scale", {s, s}}, {"position", {0, 1 - s}}}},
       {"glTF2/textureTransform/TextureTransformTest.gltf",
        "All",
        {{"wrap", {"clamp", "clamp"}},
+        {"quality", 1},
         {"scale", {s, s}},
         {"angle", r * 180 / M_PI},
         {"position", {-0.2 + s * std::sin(r), 1 + 0.1 - s * std::cos(r)}}}},

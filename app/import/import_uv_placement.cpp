@@ -1,11 +1,12 @@
 // How a colour image laid on by texture coordinates sits: the model file's
-// wrap modes and texture transform as the texture's "wrap", "scale", "angle"
-// and "position" (what they mean with "mapping": "uv" is in
-// docs/scene-format.md: the coordinates are scaled, turned counter-clockwise,
-// then shifted, v up).
+// wrap modes, texture transform and magnifying filter as the texture's
+// "wrap", "scale", "angle", "position" and "quality" (what they mean with
+// "mapping": "uv" is in docs/scene-format.md: the coordinates are scaled,
+// turned counter-clockwise, then shifted, v up).
 #include "app/import/import_parts.h"
 #include "app/scene/scene_schema.h"
 
+#include <assimp/GltfMaterial.h>
 #include <assimp/material.h>
 
 #include <cmath>
@@ -111,11 +112,22 @@ void add_wrap(const aiMaterial &m, aiTextureType type, ojson &keys) {
     keys[texture_key::wrap.name] = ojson::array({name[0], name[1]});
 }
 
+// A glTF sampler that magnifies linearly: the image interpolated between
+// its pixels, as "quality" 1 does.
+void add_filter(const aiMaterial &m, aiTextureType type, ojson &keys) {
+  constexpr int kLinear = 9729;
+  int filter = 0;
+  if (m.Get(AI_MATKEY_GLTF_MAPPINGFILTER_MAG(type, 0), filter) == AI_SUCCESS && filter == kLinear)
+    keys[texture_key::quality.name] = 1;
+}
+
 } // namespace
 
 void add_uv_placement(const aiMaterial &m, aiTextureType type, bool gltf, const std::string &where,
                       ojson &keys) {
   add_wrap(m, type, keys);
+  if (gltf)
+    add_filter(m, type, keys);
   add_transform(m, type, gltf, where, keys);
 }
 
