@@ -54,7 +54,8 @@ struct ImageBlock {
 };
 // Writes the block "image_map { ... }" or "bump_map { ... }" on the line.
 void pov_write_image_block(FILE *file, const ImageBlock &block);
-// Writes after "pigment { " or "normal { " the image laid on by the texture
-// coordinates of the object: its block with the texture's wrap and the
-// scale, turn and shift of the coordinates (see pov_uv_image.cpp).
-void pov_write_uv_image(FILE *file, _object *object, const ImageBlock &block);
+// Writes after "pigment { " or "normal { " the image (width x height
+// pixels) laid on by the texture coordinates of the object: its block with
+// the texture's wrap and the scale, turn and shift of the coordinates (see
+// pov_uv_image.cpp).
+void pov_write_uv_image(FILE *file, _object *object, const ImageBlock &block, int width, int height);

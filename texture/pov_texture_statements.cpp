@@ -19,11 +19,13 @@ struct Mapping {
   float angle;
   ZAL_VECT3 grid_angles;
   ZAL_VECT3 grid_position;
-  float extent; // the largest size of the object's geometry
+  float extent;      // the largest size of the object's geometry
+  int width, height; // the converted image's pixels
 };
 
-Mapping read_mapping(_object *object) {
+Mapping read_mapping(_object *object, const TextureRecord &record) {
   Mapping m;
+  m.width = record.width, m.height = record.height;
   m.method = obj_get_texturemethod(object);
   obj_get_texturescale(object, m.scale);
   m.angle = obj_get_textureangle(object);
@@ -93,7 +95,7 @@ void write_pass(FILE *file, int level, int pass, const char *file_name, float op
     block.map_type = m.method == 2 ? 1 : m.method == 1 ? 2 : 0;
   pov_printf(file, level, pass == 1 ? "pigment { " : "normal { ");
   if (uv) {
-    pov_write_uv_image(file, object, block);
+    pov_write_uv_image(file, object, block, m.width, m.height);
   } else {
     pov_write_image_block(file, block);
     write_mapping(file, m);
@@ -151,7 +153,7 @@ int write_texture_statements(PovSession &session, FILE *file, int depth, _object
 
   int type = obj_get_texturetype(object);
   int quality = obj_get_texturequality(object);
-  Mapping mapping = read_mapping(object);
+  Mapping mapping = read_mapping(object, *record);
   pov_printf(file, depth, "texture {\n");
   int level = depth + 1;
   for (int pass = 1; pass <= 2; pass++) {
@@ -202,7 +204,7 @@ int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object
     zal_narrow(file_name, record->file_name ? record->file_name : "");
     int type = obj_get_texturetype(object);
     int quality = obj_get_texturequality(object);
-    Mapping mapping = read_mapping(object);
+    Mapping mapping = read_mapping(object, *record);
     if (uv)
       pov_printf(file, depth, "uv_mapping\n");
     for (int pass = 1; pass <= 2; pass++)
