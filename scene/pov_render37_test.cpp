@@ -130,6 +130,12 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
         {c - 5, c, {255, 0, 0}, 40},
         {c + 5, c, {0, 255, 0}, 40},
         {c + 16, c, {0, 255, 0}, 40}}},
+      {"the same interpolated: still red and green beyond the edges",
+       [](ScratchCwd &dir, _object *root) {
+         SceneTexture &t = image_panel(dir, root, 2, 1, kRedGreen, -0.5f, 1.5f);
+         t.wrap[0] = 2, t.quality = 1;
+       },
+       {{c - 16, c, {255, 0, 0}, 40}, {c + 16, c, {0, 255, 0}, 40}}},
       {"turned a quarter counter-clockwise, then shifted by u 1: blue red / yellow green",
        [](ScratchCwd &dir, _object *root) {
          SceneTexture &t = image_panel(dir, root, 2, 2, kQuads);
