@@ -146,6 +146,10 @@ int obj_get_texturemethod(_object *o);
 // 0: the image is laid on by the texture's own projection (type, scale,
 // position...); 1: by the texture coordinates of the mesh's corners.
 int obj_get_texturemapping(_object *o);
+// With mapping 1, how the image continues beyond 0..1 along u (out[0]) and v
+// (out[1]): 0 repeated, 1 mirrored every other repeat, 2 its edge pixels
+// drawn out.
+int obj_get_texturewrap(_object *o, int out[2]);
 int obj_get_texturequality(_object *o);
 int obj_get_texturescale(_object *o, ZAL_VECT2 &out);
 int obj_get_texturepos(_object *o, ZAL_VECT2 &out);

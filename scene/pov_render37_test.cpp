@@ -1,8 +1,9 @@
 // Scenes saved in the POV-Ray 3.7 language, rendered by the real POV-Ray
 // without the 3.0 dialect switch: a UV-mapped image lies upright and
-// unmirrored (and a projected one as in 3.0), colours come out as the host gave them (sRGB in, sRGB out),
-// corner colours blend across a face, emission glows on a black base, and a
-// point light fades with distance.
+// unmirrored, and mirrors, clamps, turns, scales and shifts as its texture
+// says (and a projected one lies as in 3.0); colours come out as the host
+// gave them (sRGB in, sRGB out), corner colours blend across a face,
+// emission glows on a black base, and a point light fades with distance.
 #include "tests/support/run.h"
 #include "tests/support/textured_scenes.h"
 #include "vy/mesh.h"
@@ -83,30 +84,73 @@ struct Case {
 const ZAL_COLOR kNone{-1, 0, 0};
 const ZAL_COLOR kWhite{1, 1, 1};
 
+// A 4 x 4 panel lit by ambient light alone, u from u0 to u1 and v from 0 to
+// 1, wearing a w x h image (rows top first) by its texture coordinates.
+SceneTexture &image_panel(ScratchCwd &dir, _object *root, int w, int h,
+                          const std::vector<unsigned char> &rgba, float u0 = 0, float u1 = 1) {
+  EXPECT_TRUE(textest::write_png(dir.file("face.png"), w, h, rgba));
+  scene_environment().ambient = 1;
+  _object *o = add_mesh_object(
+      root,
+      polygon_mesh(
+          {{-2, -2, u0, 0, kNone}, {2, -2, u1, 0, kNone}, {2, 2, u1, 1, kNone}, {-2, 2, u0, 1, kNone}},
+          kWhite),
+      kNone);
+  o->has_texture = true;
+  o->texture.image = dir.file("face.png");
+  o->texture.mapping = 1;
+  return o->texture;
+}
+
+const std::vector<unsigned char> kQuads = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 0, 255};
+const std::vector<unsigned char> kRedGreen = {255, 0, 0, 255, 0, 255, 0, 255};
+
 TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
   if (std::string(BF_POVRAY).empty())
     GTEST_SKIP() << "POV-Ray is not installed";
   const int c = kSize / 2, d = 15; // the 4 x 4 panel covers about 58 pixels each way
   const Case cases[] = {
       {"UV-mapped image, rows top first: red green / blue yellow",
-       [](ScratchCwd &dir, _object *root) {
-         std::vector<unsigned char> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 0, 255};
-         ASSERT_TRUE(textest::write_png(dir.file("face.png"), 2, 2, rgba));
-         scene_environment().ambient = 1;
-         _object *o = add_mesh_object(
-             root,
-             polygon_mesh(
-                 {{-2, -2, 0, 0, kNone}, {2, -2, 1, 0, kNone}, {2, 2, 1, 1, kNone}, {-2, 2, 0, 1, kNone}},
-                 kWhite),
-             kNone);
-         o->has_texture = true;
-         o->texture.image = dir.file("face.png");
-         o->texture.mapping = 1;
-       },
+       [](ScratchCwd &dir, _object *root) { image_panel(dir, root, 2, 2, kQuads); },
        {{c - d, c - d, {255, 0, 0}, 40},
         {c + d, c - d, {0, 255, 0}, 40},
         {c - d, c + d, {0, 0, 255}, 40},
         {c + d, c + d, {255, 255, 0}, 40}}},
+      {"red | green over u 0 to 2, mirrored: red green green red",
+       [](ScratchCwd &dir, _object *root) { image_panel(dir, root, 2, 1, kRedGreen, 0, 2).wrap[0] = 1; },
+       {{c - 16, c, {255, 0, 0}, 40},
+        {c - 5, c, {0, 255, 0}, 40},
+        {c + 5, c, {0, 255, 0}, 40},
+        {c + 16, c, {255, 0, 0}, 40}}},
+      {"red | green over u -0.5 to 1.5, clamped: red red green green",
+       [](ScratchCwd &dir, _object *root) {
+         image_panel(dir, root, 2, 1, kRedGreen, -0.5f, 1.5f).wrap[0] = 2;
+       },
+       {{c - 16, c, {255, 0, 0}, 40},
+        {c - 5, c, {255, 0, 0}, 40},
+        {c + 5, c, {0, 255, 0}, 40},
+        {c + 16, c, {0, 255, 0}, 40}}},
+      {"the same interpolated: still red and green beyond the edges",
+       [](ScratchCwd &dir, _object *root) {
+         SceneTexture &t = image_panel(dir, root, 2, 1, kRedGreen, -0.5f, 1.5f);
+         t.wrap[0] = 2, t.quality = 1;
+       },
+       {{c - 16, c, {255, 0, 0}, 40}, {c + 16, c, {0, 255, 0}, 40}}},
+      {"turned a quarter counter-clockwise, then shifted by u 1: blue red / yellow green",
+       [](ScratchCwd &dir, _object *root) {
+         SceneTexture &t = image_panel(dir, root, 2, 2, kQuads);
+         t.angle = 90, t.position = {1, 0};
+       },
+       {{c - d, c - d, {0, 0, 255}, 40},
+        {c + d, c - d, {255, 0, 0}, 40},
+        {c - d, c + d, {255, 255, 0}, 40},
+        {c + d, c + d, {0, 255, 0}, 40}}},
+      {"halved, then shifted into the bottom right quarter: yellow all over",
+       [](ScratchCwd &dir, _object *root) {
+         SceneTexture &t = image_panel(dir, root, 2, 2, kQuads);
+         t.scale = {0.5f, 0.5f}, t.position = {0.55f, 0.05f};
+       },
+       {{c - d, c - d, {255, 255, 0}, 40}, {c + d, c + d, {255, 255, 0}, 40}}},
       {"planar projection of the same image on a flat box",
        [](ScratchCwd &dir, _object *root) {
          std::vector<unsigned char> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 0, 255};

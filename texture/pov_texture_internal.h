@@ -37,3 +37,25 @@ int texture_layout(const TextureRecord *record, int width, int height, TextureLa
 // Fills the output bitmap (out_width x out_height, depth bits) from the
 // 32-bit source: the box-filtered middle copy, then its repetitions.
 void texture_fill(const VYbitmap *source, const TextureLayout &layout, VYbitmap *output);
+
+// 1 / v in single precision; a 0 scale (and one so small that its reciprocal
+// would overflow) is written as 0, so no inf or nan reaches the scene.
+double texture_reciprocal(float v);
+
+// The image of one texture pass, as written inside its pigment (pass 1,
+// image_map) or normal (pass 2, bump_map).
+struct ImageBlock {
+  int pass;
+  const char *file_name;
+  float opacity;
+  int type, quality;
+  int map_type; // 0: none written
+  bool srgb;
+};
+// Writes the block "image_map { ... }" or "bump_map { ... }" on the line.
+void pov_write_image_block(FILE *file, const ImageBlock &block);
+// Writes after "pigment { " or "normal { " the image (width x height
+// pixels) laid on by the texture coordinates of the object: its block with
+// the texture's wrap and the scale, turn and shift of the coordinates (see
+// pov_uv_image.cpp).
+void pov_write_uv_image(FILE *file, _object *object, const ImageBlock &block, int width, int height);

@@ -135,6 +135,10 @@ TextureRecord *TextureRecord::fill(_object *object, float inherited_opacity) {
   obj_get_texturescale(object, scale);
   obj_get_texturepos(object, position);
   angle = obj_get_textureangle(object);
+  // Laid on by texture coordinates, the image is converted as it is: its
+  // scale, turn and shift move the coordinates in the scene text.
+  if (obj_get_texturemapping(object) == 1 && !scene_root)
+    method = 0, scale = {1, 1}, position = {0, 0}, angle = 0;
   return this;
 }
 

@@ -19,20 +19,13 @@ struct Mapping {
   float angle;
   ZAL_VECT3 grid_angles;
   ZAL_VECT3 grid_position;
-  float extent; // the largest size of the object's geometry
+  float extent;      // the largest size of the object's geometry
+  int width, height; // the converted image's pixels
 };
 
-// 1 / v in single precision; a 0 scale (and one so small that its reciprocal
-// would overflow) is written as 0, so no inf or nan reaches the scene.
-double reciprocal(float v) {
-  if (v == 0.0f)
-    return 0;
-  float r = 1.0f / v;
-  return std::isfinite(r) ? r : 0;
-}
-
-Mapping read_mapping(_object *object) {
+Mapping read_mapping(_object *object, const TextureRecord &record) {
   Mapping m;
+  m.width = record.width, m.height = record.height;
   m.method = obj_get_texturemethod(object);
   obj_get_texturescale(object, m.scale);
   m.angle = obj_get_textureangle(object);
@@ -67,7 +60,7 @@ void write_mapping(FILE *file, const Mapping &m) {
   switch (m.method) {
   case 0:
     pov_printf(file, 0, " translate <-0.5, -0.5>");
-    pov_printf(file, 0, " scale <%g, %g, 1>", reciprocal(m.scale.x), reciprocal(m.scale.y));
+    pov_printf(file, 0, " scale <%g, %g, 1>", texture_reciprocal(m.scale.x), texture_reciprocal(m.scale.y));
     write_angle_and_position(file, m);
     pov_printf(file, 0, " scale <%g, %g, 1>", extent, extent);
     pov_print_euler(file, 0, m.grid_angles, 1);
@@ -76,7 +69,7 @@ void write_mapping(FILE *file, const Mapping &m) {
   case 1:
     pov_printf(file, 0, " translate <0, -0.5>");
     pov_printf(file, 0, " rotate <0, 90, 0> scale <-1, 1, 1>");
-    pov_printf(file, 0, " scale <1, %g, 1>", reciprocal(m.scale.y));
+    pov_printf(file, 0, " scale <1, %g, 1>", texture_reciprocal(m.scale.y));
     write_angle_and_position(file, m);
     pov_printf(file, 0, " scale <1, %g, 1>", extent);
     pov_print_euler(file, 0, m.grid_angles, 1);
@@ -96,31 +89,47 @@ void write_mapping(FILE *file, const Mapping &m) {
 // (uv_mapping before the passes): no projection then. `srgb`: the 3.7 text
 // marks the image as sRGB, to be decoded into linear light.
 void write_pass(FILE *file, int level, int pass, const char *file_name, float opacity, int type, int quality,
-                const Mapping &m, bool srgb = false, bool uv = false) {
-  if (pass == 1) {
-    pov_printf(file, level, "pigment { image_map { tga \"%s\"", file_name);
-    if (srgb)
-      pov_printf(file, 0, " gamma srgb");
-    if (opacity != 1.0f)
-      pov_printf(file, 0, " transmit all %g", static_cast<double>(1.0f - opacity));
-  } else {
-    pov_printf(file, level, "normal { bump_map { tga \"%s\" bump_size 2", file_name);
-  }
-  if (type == 1)
-    pov_printf(file, 0, " once");
-  if (quality == 1)
-    pov_printf(file, 0, " interpolate 2");
-  if (!uv && m.method == 2)
-    pov_printf(file, 0, " map_type 1");
-  else if (!uv && m.method == 1)
-    pov_printf(file, 0, " map_type 2");
-  pov_printf(file, 0, "}");
+                const Mapping &m, _object *object, bool srgb = false, bool uv = false) {
+  ImageBlock block{pass, file_name, opacity, type, quality, 0, srgb};
   if (!uv)
+    block.map_type = m.method == 2 ? 1 : m.method == 1 ? 2 : 0;
+  pov_printf(file, level, pass == 1 ? "pigment { " : "normal { ");
+  if (uv) {
+    pov_write_uv_image(file, object, block, m.width, m.height);
+  } else {
+    pov_write_image_block(file, block);
     write_mapping(file, m);
+  }
   pov_printf(file, 0, "}\n");
 }
 
 } // namespace
+
+double texture_reciprocal(float v) {
+  if (v == 0.0f)
+    return 0;
+  float r = 1.0f / v;
+  return std::isfinite(r) ? r : 0;
+}
+
+void pov_write_image_block(FILE *file, const ImageBlock &b) {
+  if (b.pass == 1) {
+    pov_printf(file, 0, "image_map { tga \"%s\"", b.file_name);
+    if (b.srgb)
+      pov_printf(file, 0, " gamma srgb");
+    if (b.opacity != 1.0f)
+      pov_printf(file, 0, " transmit all %g", static_cast<double>(1.0f - b.opacity));
+  } else {
+    pov_printf(file, 0, "bump_map { tga \"%s\" bump_size 2", b.file_name);
+  }
+  if (b.type == 1)
+    pov_printf(file, 0, " once");
+  if (b.quality == 1)
+    pov_printf(file, 0, " interpolate 2");
+  if (b.map_type != 0)
+    pov_printf(file, 0, " map_type %d", b.map_type);
+  pov_printf(file, 0, "}");
+}
 
 int write_texture_statements(PovSession &session, FILE *file, int depth, _object *object,
                              const ZAL_COLOR &colour, float opacity) {
@@ -144,7 +153,7 @@ int write_texture_statements(PovSession &session, FILE *file, int depth, _object
 
   int type = obj_get_texturetype(object);
   int quality = obj_get_texturequality(object);
-  Mapping mapping = read_mapping(object);
+  Mapping mapping = read_mapping(object, *record);
   pov_printf(file, depth, "texture {\n");
   int level = depth + 1;
   for (int pass = 1; pass <= 2; pass++) {
@@ -155,7 +164,7 @@ int write_texture_statements(PovSession &session, FILE *file, int depth, _object
       pov_printf(file, level, "/*\n");
       level++;
     }
-    write_pass(file, level, pass, file_name, opacity, type, quality, mapping);
+    write_pass(file, level, pass, file_name, opacity, type, quality, mapping, object);
     if (commented) {
       level--;
       pov_printf(file, level, "*/\n");
@@ -195,12 +204,12 @@ int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object
     zal_narrow(file_name, record->file_name ? record->file_name : "");
     int type = obj_get_texturetype(object);
     int quality = obj_get_texturequality(object);
-    Mapping mapping = read_mapping(object);
+    Mapping mapping = read_mapping(object, *record);
     if (uv)
       pov_printf(file, depth, "uv_mapping\n");
     for (int pass = 1; pass <= 2; pass++)
       if (active & pass)
-        write_pass(file, depth, pass, file_name, opacity, type, quality, mapping, true, uv != 0);
+        write_pass(file, depth, pass, file_name, opacity, type, quality, mapping, object, true, uv != 0);
     wrote_pigment = active & 1;
   }
   texture_release(session.module, record);

@@ -154,7 +154,7 @@ void glow_apart(double colour[3], double glow[3]) {
 
 } // namespace
 
-std::string colour_image(const aiMaterial &m, bool *by_uv) {
+std::string colour_image(const aiMaterial &m, bool *by_uv, aiTextureType *found) {
   for (aiTextureType type : {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE}) {
     aiString path;
     aiTextureMapping mapping = aiTextureMapping_UV;
@@ -163,6 +163,8 @@ std::string colour_image(const aiMaterial &m, bool *by_uv) {
         path.length > 0) {
       if (by_uv != nullptr)
         *by_uv = mapping == aiTextureMapping_UV && channel == 0;
+      if (found != nullptr)
+        *found = type;
       return ai_text(path);
     }
   }
@@ -214,7 +216,8 @@ const ojson &MaterialTable::keys(unsigned mesh_index) {
 // only one whose mean colour was read.
 ojson MaterialTable::texture(const aiMaterial &m) {
   bool by_uv = false;
-  const std::string image = colour_image(m, &by_uv);
+  aiTextureType type = aiTextureType_DIFFUSE;
+  const std::string image = colour_image(m, &by_uv, &type);
   if (image.empty() || !by_uv)
     return nullptr;
   const auto mean = image_means_.find(image);
@@ -223,7 +226,10 @@ ojson MaterialTable::texture(const aiMaterial &m) {
                                                                            : model_.image_path(image);
   if (mean == image_means_.end() || mean->second.size() != 3 || path.empty())
     return nullptr;
-  return {{texture_key::image.name, scene_path(path, scene_directory_)}, {texture_key::mapping.name, "uv"}};
+  ojson keys = {{texture_key::image.name, scene_path(path, scene_directory_)},
+                {texture_key::mapping.name, "uv"}};
+  add_uv_placement(m, type, gltf_, model_.path(), keys);
+  return keys;
 }
 
 ojson MaterialTable::make(const aiMaterial &m) {

@@ -148,8 +148,13 @@ void paint_vertex_colours(const ModelFile &model, unsigned mesh_index, VYobject 
 
 // The base colour (glTF) or diffuse image that the material names ("" for
 // none); `by_uv` tells whether it is laid on by the mesh's first texture
-// coordinates.
-std::string colour_image(const aiMaterial &m, bool *by_uv = nullptr);
+// coordinates, `found` which of the two it is.
+std::string colour_image(const aiMaterial &m, bool *by_uv = nullptr, aiTextureType *found = nullptr);
+// Adds to the texture keys of an image laid on by texture coordinates the
+// material's wrap modes and texture transform for that image (of `type`);
+// defaults add nothing. `where` names the file in a warning.
+void add_uv_placement(const aiMaterial &m, aiTextureType type, bool gltf, const std::string &where,
+                      ojson &keys);
 
 // The mean colour (r, g, b in 0..1) of a texture image that the material
 // names, embedded ("*0") or a file beside the model; empty when it cannot

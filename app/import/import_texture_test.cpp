@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <sstream>
 #include <unistd.h>
 
@@ -34,7 +35,8 @@ protected:
     scene_reset();
     fs::remove_all(dir_);
   }
-  // The objects of the scene file that importing `model` into dir_ gives.
+  // The objects of the scene file that importing `model` into dir_ gives,
+  // at any depth.
   json objects(const fs::path &model) {
     std::string error;
     auto file = bf::ModelFile::open(model.string(), error);
@@ -43,9 +45,14 @@ protected:
     if (!file)
       return out;
     const json scene = json::parse(bf::scene_text(bf::import_model(*file, {}, dir_)));
-    for (const json &node : scene["root"]["children"])
-      if (node.value("type", "") == "object")
-        out[node.value("name", "")] = node;
+    std::function<void(const json &)> walk = [&](const json &parent) {
+      for (const json &node : parent.value("children", json::array())) {
+        if (node.value("type", "") == "object")
+          out[node.value("name", "")] = node;
+        walk(node);
+      }
+    };
+    walk(scene["root"]);
     return out;
   }
   // The host node of that name, the model loaded as save and render load it.
@@ -169,6 +176,54 @@ TEST_F(ImportTexture, RealFilesNameTheirImageFiles) {
       with_uv += !std::isnan(c.uv[0]);
     EXPECT_EQ(with_uv, static_cast<long>(all.size())) << f.model;
     scene_reset();
+  }
+}
+
+// The wrap modes and KHR_texture_transform of real glTF files as the
+// texture's keys: glTF's offset o, rotation r and scale s (v down) become,
+// with v up, the angle r, the scale s and the position (o.u + s.v sin r,
+// 1 - o.v - s.v cos r); a sampler that magnifies linearly gives "quality"
+// 1. A file that repeats, moves and filters nothing adds no key.
+TEST_F(ImportTexture, RealGltfWrapModesAndTransformsBecomeKeys) {
+  const double r = 0.3, s = 1.5;
+  const struct {
+    const char *model, *object;
+    json keys; // beyond image and mapping
+  } files[] = {
+      {"glTF2/BoxTextured-glTF/BoxTextured.gltf",
+       "nodes[1]",
+       {{"wrap", {"mirror", "clamp"}}, {"quality", 1}}},
+      {"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "nodes[1]", {{"quality", 1}}},
+      {"glTF2/textureTransform/TextureTransformTest.gltf",
+       "Offset V",
+       {{"wrap", {"clamp", "clamp"}}, {"quality", 1}, {"position", {0, -0.5}}}},
+      {"glTF2/textureTransform/TextureTransformTest.gltf",
+       "Scale",
+       {{"wrap", {"clamp", "clamp"}}, {"quality", 1}, {"scale", {s, s}}, {"position", {0, 1 - s}}}},
+      {"glTF2/textureTransform/TextureTransformTest.gltf",
+       "All",
+       {{"wrap", {"clamp", "clamp"}},
+        {"quality", 1},
+        {"scale", {s, s}},
+        {"angle", r * 180 / M_PI},
+        {"position", {-0.2 + s * std::sin(r), 1 + 0.1 - s * std::cos(r)}}}},
+      {"glTF2/textureTransform/TextureTransformTest.gltf", "All - Correct", json::object()},
+  };
+  for (const auto &f : files) {
+    json texture = objects(kModels / f.model)[f.object]["texture"];
+    ASSERT_TRUE(texture.is_object()) << f.model << " " << f.object;
+    texture.erase("image"), texture.erase("mapping");
+    EXPECT_EQ(texture.size(), f.keys.size()) << f.object << ": " << texture.dump();
+    for (auto it = f.keys.begin(); it != f.keys.end(); ++it) {
+      const json &got = texture[it.key()], &want = it.value();
+      if (want.is_array() && want[0].is_number())
+        for (size_t i = 0; i < 2; ++i)
+          EXPECT_NEAR(got.at(i).get<double>(), want[i].get<double>(), 1e-5) << f.object << " " << it.key();
+      else if (want.is_number())
+        EXPECT_NEAR(got.get<double>(), want.get<double>(), 1e-4) << f.object << " " << it.key();
+      else
+        EXPECT_EQ(got, want) << f.object << " " << it.key();
+    }
   }
 }
 

@@ -11,6 +11,7 @@
 #include "vy/mesh.h"
 #include "vy/mesh_store.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -320,6 +321,21 @@ int read_mapping(const JsonRef &ref) {
   return name == "uv" ? 1 : 0;
 }
 
+// "repeat", "mirror" or "clamp" along u and v (SceneTexture::wrap).
+void read_wrap(const JsonRef &ref, int out[2]) {
+  static const char *const kNames[] = {"repeat", "mirror", "clamp"};
+  if (!ref.value().is_array() || ref.value().size() != 2)
+    ref.fail("expected [u, v], each \"repeat\", \"mirror\" or \"clamp\"");
+  for (int axis = 0; axis < 2; ++axis) {
+    const JsonRef item = ref.element(axis);
+    const std::string name = read_string(item);
+    const auto known = std::find(std::begin(kNames), std::end(kNames), name);
+    if (known == std::end(kNames))
+      item.fail("expected \"repeat\", \"mirror\" or \"clamp\"");
+    out[axis] = static_cast<int>(known - std::begin(kNames));
+  }
+}
+
 // Why the image at `path` cannot be used as a texture; "" when it can.
 std::string image_problem(const std::string &path) {
   if (vy_registered_image_bytes(path.c_str()) != nullptr) // a picture inside a model part
@@ -401,6 +417,11 @@ void load_texture(const JsonRef &ref, _object *node, LoadContext &context) {
     t.position = read_vec2(*v);
   if (auto v = ref.get(texture_key::angle.name))
     t.angle = read_float(*v);
+  if (auto v = ref.get(texture_key::wrap.name)) {
+    read_wrap(*v, t.wrap);
+    if (t.mapping != 1 && (t.wrap[0] != 0 || t.wrap[1] != 0))
+      v->fail("needs \"mapping\": \"uv\"");
+  }
   if (auto v = ref.get(texture_key::grid_position.name))
     t.grid_position = read_vec3(*v);
   if (auto v = ref.get(texture_key::grid_angles.name))

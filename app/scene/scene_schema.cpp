@@ -188,9 +188,15 @@ const Key mapping{"mapping",
                   "\"projection\"",
                   "how the image is laid on: projected by `method`, or by the mesh's texture coordinates "
                   "(`uv` of its polygons, or a model's)"};
-const Key scale{"scale", "`[x, y]`", {}, "[1, 1]", "repeats per unit"};
-const Key position{"position", "`[x, y]`", {}, "[0, 0]", "the image's shift"};
-const Key angle{"angle", "number", {}, "0", "the image's turn, degrees"};
+const Key scale{"scale", "`[x, y]`", {}, "[1, 1]", "repeats per unit (with \"uv\": see below)"};
+const Key position{"position", "`[x, y]`", {}, "[0, 0]", "the image's shift (with \"uv\": see below)"};
+const Key angle{"angle", "number", {}, "0", "the image's turn, degrees (with \"uv\": see below)"};
+const Key wrap{"wrap",
+               "`[u, v]`, each \"repeat\", \"mirror\" or \"clamp\"",
+               {},
+               "[\"repeat\", \"repeat\"]",
+               "with \"uv\": how the image continues beyond 0 to 1 along u and along v: repeated, "
+               "mirrored every other time, or its edge pixels drawn out"};
 const Key grid_position{"grid_position", "point", {}, "[0, 0, 0]", "the mapping's origin"};
 const Key grid_angles{"grid_angles", "`[ex, ey, ez]`", {}, "[0, 0, 0]", "the mapping's turn"};
 } // namespace texture
@@ -215,7 +221,7 @@ const Table kPrimitive{
     {&primitive::primitive, &primitive::size, &primitive::radius, &primitive::height, &primitive::width}};
 const Table kTexture{"texture",
                      {&texture::image, &texture::active, &texture::type, &texture::method, &texture::quality,
-                      &texture::mapping, &texture::scale, &texture::position, &texture::angle,
+                      &texture::mapping, &texture::scale, &texture::position, &texture::angle, &texture::wrap,
                       &texture::grid_position, &texture::grid_angles}};
 const Table kAnimation{"animation", {&animation::position, &animation::rotation, &animation::interpolation}};
 

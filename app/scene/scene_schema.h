@@ -65,7 +65,7 @@ namespace primitive {
 extern const Key primitive, size, radius, height, width;
 }
 namespace texture {
-extern const Key image, active, type, method, quality, mapping, scale, position, angle, grid_position,
+extern const Key image, active, type, method, quality, mapping, scale, position, angle, wrap, grid_position,
     grid_angles;
 }
 

@@ -74,6 +74,10 @@ int obj_get_textureactive(_object *o) { return o != nullptr && o->has_texture ? 
 int obj_get_texturetype(_object *o) { return texture_of(o).type; }
 int obj_get_texturemethod(_object *o) { return texture_of(o).method; }
 int obj_get_texturemapping(_object *o) { return texture_of(o).mapping; }
+int obj_get_texturewrap(_object *o, int out[2]) {
+  out[0] = texture_of(o).wrap[0], out[1] = texture_of(o).wrap[1];
+  return 1;
+}
 int obj_get_texturequality(_object *o) { return texture_of(o).quality; }
 float obj_get_textureangle(_object *o) { return texture_of(o).angle; }
 

@@ -14,7 +14,8 @@ struct SceneTexture {
   int type = 0;
   int method = 0;
   int quality = 0;
-  int mapping = 0; // 1: by the mesh's texture coordinates
+  int mapping = 0;      // 1: by the mesh's texture coordinates
+  int wrap[2] = {0, 0}; // u, v beyond 0..1 with mapping 1: 0 repeat, 1 mirror, 2 clamp
   ZAL_VECT2 scale{1, 1};
   ZAL_VECT2 position{0, 0};
   float angle = 0;

@@ -213,6 +213,16 @@ std::vector<LoaderMessage> rows() {
        at("/root/children/0/texture/mapping", "expected \"projection\" or \"uv\"")},
       {"TextureMappingAsANumber", R"({"root": {"texture": {"mapping": 1}}})",
        at("/root/texture/mapping", "expected a string")},
+      {"TextureWrapUnknown",
+       object(
+           R"("geometry": {"primitive": "box"}, "texture": {"mapping": "uv", "wrap": ["repeat", "mirrored"]})"),
+       at("/root/children/0/texture/wrap/1", "expected \"repeat\", \"mirror\" or \"clamp\"")},
+      {"TextureWrapOfOneValue",
+       object(R"("geometry": {"primitive": "box"}, "texture": {"mapping": "uv", "wrap": "clamp"})"),
+       at("/root/children/0/texture/wrap", "expected [u, v], each \"repeat\", \"mirror\" or \"clamp\"")},
+      {"TextureWrapWithoutUv",
+       object(R"("geometry": {"primitive": "box"}, "texture": {"wrap": ["clamp", "clamp"]})"),
+       at("/root/children/0/texture/wrap", "needs \"mapping\": \"uv\"")},
 
       // ---- values (kept from the loader's own tests)
       {"UnknownKeyWithPointerEscapes", R"({"root": {"a/b~c": 1}})", at("/root/a~1b~0c", "unknown key")},
