@@ -275,16 +275,19 @@ int pov_write_mesh2_contents(PovTextOut *out, VYobject *mesh, PartRecord *record
     VYpolygon cursor;
     // The lists are sized once: a polygon of n corners gives n - 2
     // triangles at most, and the host's arrays bound the vectors.
-    size_t triangles = 0;
+    size_t triangles = 0, corners = 0;
     VYpolygon_initpoly(cursor, mesh);
-    while (mesh && VYpolygon_nextpoly(cursor, cursor))
-      triangles += size_t(std::max(VYpolygon_nvertices(cursor) - 2, 0));
+    while (mesh && VYpolygon_nextpoly(cursor, cursor)) {
+      const int n = VYpolygon_nvertices(cursor);
+      triangles += size_t(std::max(n - 2, 0));
+      corners += size_t(std::max(n, 0));
+    }
     long count = 0;
     const float *values = VYobject_getpositions(mesh, count, 0);
-    m.host_positions.open(values, count);
+    m.host_positions.open(values, count, corners);
     m.positions.values.reserve(3 * size_t(m.host_positions.count));
     values = VYobject_getnormals(mesh, count, 0);
-    m.host_normals.open(values, count);
+    m.host_normals.open(values, count, corners);
     m.normals.values.reserve(3 * size_t(m.host_normals.count));
     m.face.reserve(3 * triangles);
     VYpolygon_initpoly(cursor, mesh);

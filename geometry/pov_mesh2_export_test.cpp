@@ -24,14 +24,14 @@ TEST_F(GeometryTest, Mesh2IncludeHoldsWhatTheMeshNeeds) {
                                                {1, 1, 0, true, 0, 0, 1},
                                                {0, 1, 0, true, 0, 0, 1}});
   const Mesh2Case cases[] = {
-      {"one colour, a normal per position: no normal_indices",
+      {"one colour, shared vertices and normals",
        {quad},
        0,
        kNone,
        {"mesh2 {\nvertex_vectors { 4,\n<0, 0, 0>,\n<1, 0, 0>,\n<1, 1, 0>,\n<0, 1, 0>\n}\n",
-        "normal_vectors { 4,\n<0, 0, 1>,\n<0, 0, 1>,\n<0, 0, 1>,\n<0, 0, 1>\n}\n",
-        "face_indices { 2,\n<0,1,2>, <0,2,3> \n}\n", "#declare OKU_OBJECT = object {OKU_MESH_0}\n"},
-       {"texture_list", "uv_vectors", "normal_indices", "OKU_MESH_1"},
+        "normal_vectors { 1,\n<0, 0, 1>\n}\n", "face_indices { 2,\n<0,1,2>, <0,2,3> \n}\n",
+        "normal_indices { 2,\n<0,0,0>, <0,0,0> \n}\n", "#declare OKU_OBJECT = object {OKU_MESH_0}\n"},
+       {"texture_list", "uv_vectors", "OKU_MESH_1"},
        0,
        0},
       {"two polygon colours stay one mesh, in linear light",
@@ -41,7 +41,7 @@ TEST_F(GeometryTest, Mesh2IncludeHoldsWhatTheMeshNeeds) {
        kNone,
        {"texture_list { 2,\ntexture { OKU_TEXTURE(<1, 0, 0>) },\ntexture { OKU_TEXTURE(<0.214041, 0.214041, "
         "0.214041>) }\n}\n",
-        "face_indices { 2,\n<0,1,2>,0,0,0, <3,4,5>,1,1,1 \n}\n"},
+        "face_indices { 2,\n<0,1,2>,0,0,0, <0,2,3>,1,1,1 \n}\n"},
        {"normal_vectors", "OKU_MESH_1"},
        0,
        1},
@@ -57,7 +57,7 @@ TEST_F(GeometryTest, Mesh2IncludeHoldsWhatTheMeshNeeds) {
        {flat_polygon(kRed, {{0, 0, 0, true, 0, 0, 1}, {1, 0, 0}, {0, 1, 0, true, 0, 0, 1}})},
        0,
        kNone,
-       {"normal_vectors { 3,\n<0, 0, 1>,\n<0, 0, 1>,\n<0, 0, -1>\n}\n", "normal_indices { 1,\n<0,2,1> \n}\n"},
+       {"normal_vectors { 2,\n<0, 0, 1>,\n<0, 0, -1>\n}\n", "normal_indices { 1,\n<0,1,0> \n}\n"},
        {},
        0,
        0},
@@ -92,8 +92,8 @@ TEST_F(GeometryTest, Mesh2IncludeHoldsWhatTheMeshNeeds) {
   }
 }
 
-// The host's vectors are listed as the polygons first use them; one no
-// polygon uses is left out, and an index outside the host's arrays reads as
+// The host's vectors are listed as the polygons first use them (two of
+// equal value once); one no polygon uses is left out, and an index outside the host's arrays reads as
 // the per-corner calls answer it: the origin, or no normal.
 TEST_F(GeometryTest, Mesh2ListsTheHostVectorsThePolygonsUse) {
   MeshHolder mesh(VYobject_create());

@@ -80,16 +80,22 @@ struct PovVectorIndex {
 };
 
 // The host's own vectors (an array of `count`) listed in the order the
-// polygons first use them: vectors no polygon uses are left out, and two
-// host vectors of equal value keep a number each.
+// polygons first use them: vectors no polygon uses are left out. A host
+// that shares its vectors between polygons (fewer than one for every two
+// corners) is taken at its word: its corners find their numbers in a plain
+// array. One that mostly gives every corner a vector of its own (a file of
+// separate triangles, such as STL) has each looked up by value once, when
+// first met, so that equal ones share a number.
 struct PovHostVectors {
   const float *values = nullptr;
   long count = 0;
+  bool by_value = false;
   std::vector<int32_t> number; // per host vector: its number, -1 until met
 
-  void open(const float *array, long n) {
+  void open(const float *array, long n, size_t corners) {
     values = n > 0 ? array : nullptr;
     count = values ? n : 0;
+    by_value = size_t(count) * 2 > corners;
     number.assign(size_t(count), -1);
   }
   // The number of host vector `index` in `index_out`; -1 for an index the
@@ -98,8 +104,10 @@ struct PovHostVectors {
     if (index < 0 || index >= count)
       return -1;
     int32_t &n = number[size_t(index)];
-    if (n < 0)
-      n = index_out.append(values + 3 * size_t(index));
+    if (n < 0) {
+      const float *v = values + 3 * size_t(index);
+      n = by_value ? index_out.number(v) : index_out.append(v);
+    }
     return n;
   }
 };
