@@ -18,7 +18,6 @@
 #include "geometry/pov_mesh_internal.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -160,111 +159,18 @@ void fill_missing(Mesh2 &m) {
       number = m.uvs.number(zero);
 }
 
-void write_count(PovTextOut *out, const char *head, long count) {
-  const size_t length = std::strlen(head);
-  char *at = pov_text_out_reserve(out, length + 24);
-  std::memcpy(at, head, length);
-  at = std::to_chars(at + length, at + length + 20, count).ptr;
-  *at++ = ',';
-  *at++ = '\n';
-  pov_text_out_commit(out, at);
-}
-
-// "<x, y, z>,\n" per vector; two components only for texture coordinates.
-void write_vectors(PovTextOut *out, const char *head, const PovVectorIndex &index, int components) {
-  write_count(out, head, index.count);
-  for (int32_t i = 0; i < index.count; ++i) {
-    char *at = pov_text_out_reserve(out, 112);
-    *at++ = '<';
-    if (components == 3) {
-      at += pov_format_g3(at, &index.values[size_t(i) * 3]);
-    } else {
-      at += pov_format_g(at, index.values[size_t(i) * 3]);
-      *at++ = ',', *at++ = ' ';
-      at += pov_format_g(at, index.values[size_t(i) * 3 + 1]);
-    }
-    std::memcpy(at, ">,\n", 3);
-    pov_text_out_commit(out, at + (i + 1 < index.count ? 3 : 1));
-  }
-  pov_text_out_write(out, "\n}\n", 3);
-}
-
-// ",t0,t1,t2": mostly one number three times (the polygon's colour).
-char *put_textures(char *at, const int32_t t[3]) {
-  *at++ = ',';
-  const char *first = at;
-  at = pov_format_index(at, uint32_t(t[0]));
-  const size_t length = size_t(at - first);
-  for (int j = 1; j < 3; ++j) {
-    *at++ = ',';
-    if (t[j] == t[0] && length <= sizeof(uint64_t)) {
-      uint64_t digits; // the first number again, moved as one word
-      std::memcpy(&digits, first, sizeof digits);
-      std::memcpy(at, &digits, sizeof digits);
-      at += length;
-    } else {
-      at = pov_format_index(at, uint32_t(t[j]));
-    }
-  }
-  return at;
-}
-
-// "<a,b,c>" per triangle, with three texture numbers after each in face_indices.
-void write_indices(PovTextOut *out, const char *head, const std::vector<int32_t> &numbers,
-                   const std::vector<int32_t> *textures) {
-  const size_t triangles = numbers.size() / 3;
-  write_count(out, head, long(triangles));
-  for (size_t i = 0; i < numbers.size(); i += 3) {
-    char *at = pov_text_out_reserve(out, 96);
-    *at++ = '<';
-    at = pov_format_index(at, uint32_t(numbers[i]));
-    *at++ = ',';
-    at = pov_format_index(at, uint32_t(numbers[i + 1]));
-    *at++ = ',';
-    at = pov_format_index(at, uint32_t(numbers[i + 2]));
-    *at++ = '>';
-    if (textures)
-      at = put_textures(at, &(*textures)[i]);
-    if (i + 3 < numbers.size())
-      *at++ = ',';
-    *at++ = (i / 3) % 8 == 7 ? '\n' : ' ';
-    pov_text_out_commit(out, at);
-  }
-  pov_text_out_write(out, "\n}\n", 3);
-}
-
-void write_texture_list(PovTextOut *out, const PovVectorIndex &colours) {
-  write_count(out, "texture_list { ", colours.count);
-  for (int32_t i = 0; i < colours.count; ++i) {
-    const float *c = &colours.values[size_t(i) * 3];
-    ZAL_COLOR linear = pov_linear_colour(ZAL_COLOR{c[0], c[1], c[2]});
-    const float v[3] = {linear.r, linear.g, linear.b};
-    char *at = pov_text_out_reserve(out, 160);
-    std::memcpy(at, "texture { OKU_TEXTURE(<", 23);
-    at += 23;
-    at += pov_format_g3(at, v);
-    std::memcpy(at, ">) },\n", 6);
-    pov_text_out_commit(out, at + (i + 1 < colours.count ? 6 : 4));
-  }
-  pov_text_out_write(out, "\n}\n", 3);
-}
-
 void write_mesh2(PovTextOut *out, Mesh2 &m) {
-  pov_text_out_printf(out, "#declare OKU_MESH_0 = mesh2 {\n");
-  write_vectors(out, "vertex_vectors { ", m.positions, 3);
-  if (m.any_normal)
-    write_vectors(out, "normal_vectors { ", m.normals, 3);
-  if (m.any_uv)
-    write_vectors(out, "uv_vectors { ", m.uvs, 2);
   const bool textured = m.own_colours || m.colours.count > 1;
-  if (textured)
-    write_texture_list(out, m.colours);
-  write_indices(out, "face_indices { ", m.face, textured ? &m.texture.all(m.face) : nullptr);
-  if (m.any_normal && m.normal.differs(m.face))
-    write_indices(out, "normal_indices { ", m.normal.numbers, nullptr);
-  if (m.any_uv && m.uv.differs(m.face))
-    write_indices(out, "uv_indices { ", m.uv.numbers, nullptr);
-  pov_text_out_write(out, "}\n", 2);
+  PovMesh2 lists;
+  lists.positions = &m.positions;
+  lists.normals = m.any_normal ? &m.normals : nullptr;
+  lists.uvs = m.any_uv ? &m.uvs : nullptr;
+  lists.colours = textured ? &m.colours : nullptr;
+  lists.face = &m.face;
+  lists.normal = m.normal.differs(m.face) ? &m.normal.numbers : &m.face;
+  lists.uv = m.uv.differs(m.face) ? &m.uv.numbers : &m.face;
+  lists.texture = textured ? &m.texture.all(m.face) : nullptr;
+  pov_write_mesh2_text(out, lists);
 }
 
 } // namespace

@@ -120,3 +120,64 @@ TEST_F(GeometryTest, Mesh2ListsTheHostVectorsThePolygonsUse) {
 }
 
 } // namespace
+
+namespace {
+
+// A strip of unit quads along x facing +z, every corner with the one
+// normal; `flat_tail` more quads at the end have no area.
+VYobject *quad_strip(int quads, int flat_tail) {
+  VYobject *mesh = VYobject_create();
+  const int normal = VYobject_add_normal(mesh, 0, 0, 1);
+  for (int i = 0; i <= quads; ++i) {
+    VYobject_add_position(mesh, float(i), 0, 0);
+    VYobject_add_position(mesh, float(i), 1, 0);
+  }
+  for (int i = 0; i < quads + flat_tail; ++i) {
+    VYobject_begin_polygon(mesh, kRed);
+    const int first = i < quads ? 2 * i : VYobject_add_position(mesh, 0, 0, 0);
+    const int corners[4] = {first, first + 2, first + 3, first + 1};
+    for (int k = 0; k < 4 && i < quads; ++k)
+      VYobject_add_corner(mesh, corners[k], normal);
+    for (int k = 0; k < 4 && i >= quads; ++k) // all at the origin
+      VYobject_add_corner(mesh, first, normal);
+  }
+  return mesh;
+}
+
+// A mesh of more than 32768 triangles is a union of mesh2 pieces, each
+// listing only what it uses; a piece POV-Ray would keep no triangle of is
+// left out.
+TEST_F(GeometryTest, BigMeshesAreWrittenInPieces) {
+  const struct {
+    int quads, flat_tail;
+    std::vector<const char *> present;
+    size_t pieces;
+  } cases[] = {
+      {16385,
+       0,
+       {"#declare OKU_MESH_0 = union {\nmesh2 {\nvertex_vectors { 32770,\n",
+        "}\n}\nmesh2 {\nvertex_vectors { 4,\n<16384, 0, 0>,\n<16385, 0, 0>,\n<16385, 1, 0>,\n<16384, 1, "
+        "0>\n}\n"
+        "normal_vectors { 1,\n<0, 0, 1>\n}\nface_indices { 2,\n<0,1,2>, <0,2,3> \n}\n"
+        "normal_indices { 2,\n<0,0,0>, <0,0,0> \n}\n}\n}\n"},
+       2},
+      {16384, 1, {"#declare OKU_MESH_0 = union {\nmesh2 {\nvertex_vectors { 32770,\n"}, 1},
+      {16384, 0, {"#declare OKU_MESH_0 = mesh2 {\nvertex_vectors { 32770,\n"}, 0},
+  };
+  session.pov_language = kPovLanguage37;
+  for (const auto &c : cases) {
+    MeshHolder mesh(quad_strip(c.quads, c.flat_tail));
+    PartRecord *record = new_record("oku_Part_1");
+    ASSERT_EQ(pov_write_part_file(session, mesh.mesh, path("part.inc").c_str(), record), 1);
+    const std::string text = read_file(path("part.inc"));
+    for (const char *piece : c.present)
+      EXPECT_NE(text.find(piece), std::string::npos) << c.quads << ": " << piece;
+    size_t pieces = 0;
+    for (size_t at = text.find("\nmesh2 {\n"); at != std::string::npos; at = text.find("\nmesh2 {\n", at + 1))
+      ++pieces;
+    EXPECT_EQ(pieces, c.pieces) << c.quads;
+    pov_release_part(record);
+  }
+}
+
+} // namespace

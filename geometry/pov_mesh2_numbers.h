@@ -155,3 +155,18 @@ struct PovColumn {
     return numbers;
   }
 };
+
+// A part's mesh as numbered, for pov_write_mesh2_text: the lists of
+// vectors and, per triangle, three numbers into each. A column that is the
+// face list itself (the same vector) numbers its vectors as the positions
+// are numbered; normals, uvs and colours are null when the mesh has none.
+struct PovMesh2 {
+  const PovVectorIndex *positions = nullptr, *normals = nullptr, *uvs = nullptr, *colours = nullptr;
+  const std::vector<int32_t> *face = nullptr, *normal = nullptr, *uv = nullptr, *texture = nullptr;
+};
+
+struct PovTextOut;
+// The mesh's text from "#declare OKU_MESH_0 =": one mesh2, or for a big
+// mesh a union of mesh2 pieces. Needs at least one triangle POV-Ray keeps.
+// May throw std::bad_alloc.
+void pov_write_mesh2_text(PovTextOut *out, const PovMesh2 &mesh);
