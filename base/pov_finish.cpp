@@ -62,11 +62,17 @@ void pov_write_finish37(FILE *file, int depth, _object *node, const ZAL_COLOR &s
   fputs("}\n", file);
 }
 
-void pov_write_emission_layer(FILE *file, int depth, _object *node) {
+int pov_has_emission_layer(_object *node) {
   ZAL_COLOR emission;
   obj_get_emission(node, emission);
-  if (!(emission.r > 0 || emission.g > 0 || emission.b > 0))
+  return emission.r > 0 || emission.g > 0 || emission.b > 0;
+}
+
+void pov_write_emission_layer(FILE *file, int depth, _object *node) {
+  if (!pov_has_emission_layer(node))
     return;
+  ZAL_COLOR emission;
+  obj_get_emission(node, emission);
   ZAL_COLOR glow = pov_linear_colour(emission);
   pov_printf(file, depth,
              "texture {pigment {rgbt <1, 1, 1, 0.999>} finish {ambient 0 diffuse 0 emission <%g, %g, %g> * "

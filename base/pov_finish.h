@@ -30,3 +30,5 @@ int pov_reflects(_object *node);
 // 99.9% of the one below through adds its emission times 0.001, so the
 // layer's emission is 1000 times the host's. Nothing when there is none.
 void pov_write_emission_layer(FILE *file, int depth, _object *node);
+// Whether the node's surface has that layer.
+int pov_has_emission_layer(_object *node);

@@ -39,7 +39,7 @@ TEST_F(GeometryTest, Mesh2IncludeHoldsWhatTheMeshNeeds) {
         flat_polygon(ZAL_COLOR{0.5f, 0.5f, 0.5f}, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}})},
        0,
        kNone,
-       {"texture_list { 2,\ntexture { OKU_TEXTURE(<1, 0, 0>) },\ntexture { OKU_TEXTURE(<0.214041, 0.214041, "
+       {"texture_list { 2,\ntexture { OKU_ENTRY(<1, 0, 0>) },\ntexture { OKU_ENTRY(<0.214041, 0.214041, "
         "0.214041>) }\n}\n",
         "face_indices { 2,\n<0,1,2>,0,0,0, <0,2,3>,1,1,1 \n}\n"},
        {"normal_vectors", "OKU_MESH_1"},

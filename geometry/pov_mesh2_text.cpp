@@ -108,8 +108,8 @@ void write_texture_list(PovTextOut *out, Vectors colours) {
     ZAL_COLOR linear = pov_linear_colour(ZAL_COLOR{c[0], c[1], c[2]});
     const float v[3] = {linear.r, linear.g, linear.b};
     char *at = pov_text_out_reserve(out, 160);
-    std::memcpy(at, "texture { OKU_TEXTURE(<", 23);
-    at += 23;
+    std::memcpy(at, "texture { OKU_ENTRY(<", 21);
+    at += 21;
     at += pov_format_g3(at, v);
     std::memcpy(at, ">) },\n", 6);
     pov_text_out_commit(out, at + (i + 1 < colours.count ? 6 : 4));
@@ -226,6 +226,12 @@ struct Pieces {
 
 void pov_write_mesh2_text(PovTextOut *out, const PovMesh2 &mesh) {
   const size_t triangles = mesh.face->size() / 3;
+  // The texture_list entries' surface: the scene's OKU_BASE in the entry's
+  // colour when it says the surface is plain, else its macro OKU_TEXTURE.
+  if (mesh.colours)
+    pov_text_out_printf(out,
+                        "#macro OKU_ENTRY(OKU_C)\n#if (OKU_PLAIN) OKU_BASE pigment {color rgb OKU_C transmit "
+                        "OKU_TRANSMIT} #else OKU_TEXTURE(OKU_C) #end\n#end\n");
   if (triangles <= kPieceTriangles) {
     pov_text_out_printf(out, "#declare OKU_MESH_0 = mesh2 {\n");
     write_body(out, mesh);

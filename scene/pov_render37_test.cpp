@@ -197,6 +197,18 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
         {c + 18, c + 22, {0, 255, 0}, 100},
         {c, c - 18, {0, 0, 255}, 100},
         {c, c + 10, {155, 155, 155}, 30}}},
+      {"corner colours under a red glow (through the object's macro)",
+       [](ScratchCwd &, _object *root) {
+         scene_environment().ambient = 1;
+         add_mesh_object(
+             root,
+             polygon_mesh({{-2, -2, 0, 0, {1, 0, 0}}, {2, -2, 0, 0, {0, 1, 0}}, {0, 2, 0, 0, {0, 0, 1}}},
+                          kWhite),
+             kNone)
+             ->emission = ZAL_COLOR{0.5f, 0, 0};
+       },
+       // The blend of the row above with red raised (37 and 83 there without the glow).
+       {{c + 18, c + 22, {132, 240, 94}, 25}, {c, c - 18, {149, 93, 231}, 25}}},
       {"yellow emission on a black surface",
        [](ScratchCwd &, _object *root) {
          _object *o = add_mesh_object(

@@ -44,6 +44,22 @@ void pov_write_part_texture37(PovSession &session, FILE *file, int depth, _objec
   write_surface(session, file, depth + 1, node, has_uv, values.colour.r != -1 ? &linear : nullptr, &values);
   pov_printf(file, depth + 1, "; OKU_LAYERS\n");
   pov_printf(file, depth, "#end\n");
+  // POV-Ray reads a macro's body again from its file at every call, which
+  // from the include file costs it a file opening per texture_list entry
+  // (a coloured scan has hundreds of thousands). A plain surface (no
+  // colour of the object's own, no image, no emission) is the declared
+  // OKU_BASE with each entry's pigment instead, which the include's own
+  // macro OKU_ENTRY gives without calling back into this file.
+  const int uv = has_uv && obj_get_texturemapping(node) == 1;
+  const bool plain =
+      values.colour.r == -1 && !pov_may_write_image_layers37(node, uv) && !pov_has_emission_layer(node);
+  pov_printf(file, depth, "#declare OKU_PLAIN = %d;\n", plain ? 1 : 0);
+  if (!plain)
+    return;
+  pov_printf(file, depth, "#declare OKU_TRANSMIT = %g;\n", 1 - values.opacity);
+  pov_printf(file, depth, "#declare OKU_BASE = texture {\n");
+  pov_write_finish37(file, depth + 1, node, values.specular, values.opacity);
+  pov_printf(file, depth, "}\n");
 }
 
 void pov_write_object_statement37(PovSession &session, FILE *file, int depth, _object *node, const char *name,

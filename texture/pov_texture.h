@@ -52,3 +52,7 @@ int write_texture_statements(PovSession &session, FILE *file, int depth, _object
 // to the caller (no texture, an inactive one, or one that could not be made).
 int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object *object, int uv,
                              float opacity);
+// Whether pov_write_image_layers37 may write anything for the object: 0
+// when it has no texture, an inactive one, or one laid on by texture
+// coordinates that `uv` says the mesh does not have.
+int pov_may_write_image_layers37(_object *object, int uv);

@@ -185,14 +185,18 @@ int write_texture_statements(PovSession &session, FILE *file, int depth, _object
   return wrote_finish;
 }
 
+int pov_may_write_image_layers37(_object *object, int uv) {
+  const char *name = obj_get_texturename(object);
+  // Laid on by texture coordinates the mesh does not have: its own colour.
+  return name && *name && obj_get_texturetype(object) != 2 && obj_get_textureactive(object) != 0 &&
+         (uv || obj_get_texturemapping(object) != 1);
+}
+
 int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object *object, int uv,
                              float opacity) {
-  const char *name = obj_get_texturename(object);
-  int active = obj_get_textureactive(object);
-  // Laid on by texture coordinates the mesh does not have: its own colour.
-  if (!name || !*name || obj_get_texturetype(object) == 2 || active == 0 ||
-      (!uv && obj_get_texturemapping(object) == 1))
+  if (!pov_may_write_image_layers37(object, uv))
     return 0;
+  int active = obj_get_textureactive(object);
   int usable = 0;
   TextureRecord *record = texture_acquire(session, object, &usable);
   if (!record)
