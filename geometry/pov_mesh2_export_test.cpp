@@ -24,14 +24,13 @@ TEST_F(GeometryTest, Mesh2IncludeHoldsWhatTheMeshNeeds) {
                                                {1, 1, 0, true, 0, 0, 1},
                                                {0, 1, 0, true, 0, 0, 1}});
   const Mesh2Case cases[] = {
-      {"one colour, shared vertices and normals",
+      {"one colour, shared vertices; one normal a face is POV-Ray's own, left out",
        {quad},
        0,
        kNone,
        {"mesh2 {\nvertex_vectors { 4,\n<0, 0, 0>,\n<1, 0, 0>,\n<1, 1, 0>,\n<0, 1, 0>\n}\n",
-        "normal_vectors { 1,\n<0, 0, 1>\n}\n", "face_indices { 2,\n<0,1,2>, <0,2,3> \n}\n",
-        "normal_indices { 2,\n<0,0,0>, <0,0,0> \n}\n", "#declare OKU_OBJECT = object {OKU_MESH_0}\n"},
-       {"texture_list", "uv_vectors", "OKU_MESH_1"},
+        "face_indices { 2,\n<0,1,2>, <0,2,3> \n}\n", "#declare OKU_OBJECT = object {OKU_MESH_0}\n"},
+       {"texture_list", "uv_vectors", "normal_vectors", "normal_indices", "OKU_MESH_1"},
        0,
        0},
       {"two polygon colours stay one mesh, in linear light",
@@ -123,23 +122,24 @@ TEST_F(GeometryTest, Mesh2ListsTheHostVectorsThePolygonsUse) {
 
 namespace {
 
-// A strip of unit quads along x facing +z, every corner with the one
-// normal; `flat_tail` more quads at the end have no area.
+// A strip of unit quads along x facing +z, their normals leaning a little
+// towards +y in every other column; `flat_tail` more quads at the end have
+// no area.
 VYobject *quad_strip(int quads, int flat_tail) {
   VYobject *mesh = VYobject_create();
-  const int normal = VYobject_add_normal(mesh, 0, 0, 1);
   for (int i = 0; i <= quads; ++i) {
     VYobject_add_position(mesh, float(i), 0, 0);
     VYobject_add_position(mesh, float(i), 1, 0);
+    VYobject_add_normal(mesh, 0, float(i % 2) / 10, 1);
   }
   for (int i = 0; i < quads + flat_tail; ++i) {
     VYobject_begin_polygon(mesh, kRed);
     const int first = i < quads ? 2 * i : VYobject_add_position(mesh, 0, 0, 0);
     const int corners[4] = {first, first + 2, first + 3, first + 1};
     for (int k = 0; k < 4 && i < quads; ++k)
-      VYobject_add_corner(mesh, corners[k], normal);
+      VYobject_add_corner(mesh, corners[k], corners[k] / 2);
     for (int k = 0; k < 4 && i >= quads; ++k) // all at the origin
-      VYobject_add_corner(mesh, first, normal);
+      VYobject_add_corner(mesh, first, 0);
   }
   return mesh;
 }
@@ -158,8 +158,8 @@ TEST_F(GeometryTest, BigMeshesAreWrittenInPieces) {
        {"#declare OKU_MESH_0 = union {\nmesh2 {\nvertex_vectors { 32770,\n",
         "}\n}\nmesh2 {\nvertex_vectors { 4,\n<16384, 0, 0>,\n<16385, 0, 0>,\n<16385, 1, 0>,\n<16384, 1, "
         "0>\n}\n"
-        "normal_vectors { 1,\n<0, 0, 1>\n}\nface_indices { 2,\n<0,1,2>, <0,2,3> \n}\n"
-        "normal_indices { 2,\n<0,0,0>, <0,0,0> \n}\n}\n}\n"},
+        "normal_vectors { 2,\n<0, 0, 1>,\n<0, 0.1, 1>\n}\nface_indices { 2,\n<0,1,2>, <0,2,3> \n}\n"
+        "normal_indices { 2,\n<0,1,1>, <0,1,0> \n}\n}\n}\n"},
        2},
       {16384, 1, {"#declare OKU_MESH_0 = union {\nmesh2 {\nvertex_vectors { 32770,\n"}, 1},
       {16384, 0, {"#declare OKU_MESH_0 = mesh2 {\nvertex_vectors { 32770,\n"}, 0},

@@ -117,8 +117,20 @@ void write_texture_list(PovTextOut *out, Vectors colours) {
   pov_text_out_write(out, "\n}\n", 3);
 }
 
+// Whether every triangle has one normal at all three corners. POV-Ray
+// shades such a triangle flat by the normal it works out itself, so a mesh
+// of only such triangles (a file of flat facets, such as STL) needs none.
+bool all_flat(const std::vector<int32_t> &normal) {
+  for (size_t i = 0; i < normal.size(); i += 3)
+    if (normal[i] != normal[i + 1] || normal[i] != normal[i + 2])
+      return false;
+  return true;
+}
+
 // One mesh2 statement's body, its lists as given.
-void write_body(PovTextOut *out, const PovMesh2 &m) {
+void write_body(PovTextOut *out, PovMesh2 m) {
+  if (m.normals && m.normal != m.face && all_flat(*m.normal))
+    m.normals = nullptr;
   write_vectors(out, "vertex_vectors { ", vectors_of(*m.positions), 3);
   if (m.normals)
     write_vectors(out, "normal_vectors { ", vectors_of(*m.normals), 3);
