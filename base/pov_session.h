@@ -74,7 +74,7 @@ struct PovSession {
   bool held_names_known = false;
   PovModuleState *module = nullptr;
   // 3.7: written before the include lines of a part whose mesh carries its
-  // own colours (its include file asks for the object's OKU_TEXTURE macro).
+  // own colours (its include file asks for the object's surface declarations).
   void (*write_part_texture)(PovSession &session, FILE *file, int depth, _object *object,
                              int has_uv) = nullptr;
 };

@@ -8,8 +8,8 @@
 // each in hash indexes keyed by the bits of their floats. normal_indices and
 // uv_indices are left out when they would repeat face_indices. Colours (the
 // polygons' and the corners' own) go into a texture_list when the part has
-// more than one or its corners carry their own: each entry asks the scene's
-// OKU_TEXTURE macro for the object's surface in that colour (linear light),
+// more than one or its corners carry their own: each entry asks the include's
+// OKU_ENTRY macro for the object's surface in that colour (linear light),
 // and each face names one entry per corner, so that POV-Ray blends them
 // across the face. The text is then written a large block at a time.
 #include "base/pov_finish.h"

@@ -238,12 +238,18 @@ struct Pieces {
 
 void pov_write_mesh2_text(PovTextOut *out, const PovMesh2 &mesh) {
   const size_t triangles = mesh.face->size() / 3;
-  // The texture_list entries' surface: the scene's OKU_BASE in the entry's
-  // colour when it says the surface is plain, else its macro OKU_TEXTURE.
+  // The texture_list entries' surface, as the declarations before the
+  // include line say (OKU_KIND): the declared OKU_BASE in the entry's colour
+  // (0, the common case, first: POV-Ray reads past the branches it skips at
+  // every call), the same under the declared OKU_GLOW layer (1), or the one
+  // OKU_SURFACE (2).
   if (mesh.colours)
     pov_text_out_printf(out,
-                        "#macro OKU_ENTRY(OKU_C)\n#if (OKU_PLAIN) OKU_BASE pigment {color rgb OKU_C transmit "
-                        "OKU_TRANSMIT} #else OKU_TEXTURE(OKU_C) #end\n#end\n");
+                        "#macro OKU_OTHER(OKU_C)\n#if (OKU_KIND = 1)\n"
+                        "#local OKU_L = texture {OKU_BASE pigment {color rgb OKU_C transmit OKU_TRANSMIT}} "
+                        "texture {OKU_GLOW};\nOKU_L\n#else\nOKU_SURFACE\n#end\n#end\n"
+                        "#macro OKU_ENTRY(OKU_C)\n#if (OKU_KIND = 0) OKU_BASE pigment {color rgb OKU_C "
+                        "transmit OKU_TRANSMIT} #else OKU_OTHER(OKU_C) #end\n#end\n");
   if (triangles <= kPieceTriangles) {
     pov_text_out_printf(out, "#declare OKU_MESH_0 = mesh2 {\n");
     write_body(out, mesh);

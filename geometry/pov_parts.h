@@ -16,7 +16,7 @@ struct PartRecord {
   PartColourIndex *index;
   // 3.7: some corner has texture coordinates; the mesh carries colours of
   // its own (corner colours, or more than one polygon colour), so its
-  // include file asks for the object's OKU_TEXTURE macro.
+  // include file asks for the object's surface declarations.
   int has_uv = 0;
   int own_colours = 0;
 };

@@ -239,9 +239,9 @@ PartRecord *declare_part(PovSession &session, FILE *file, int depth, _object *ob
   PartRecord *record = static_cast<PartRecord *>(session.module->parts_cache.getvalue(path.c_str()));
   if (!record)
     record = record_part(session, name, path.c_str(), entry);
-  // A 3.7 part with colours of its own takes the object's surface through
-  // OKU_TEXTURE when its file is read: it is included again for every
-  // object, after that object's macro.
+  // A 3.7 part with colours of its own takes the object's surface from
+  // the declarations before its include line when its file is read: it is
+  // included again for every object, after that object's declarations.
   if (record && record->own_colours && session.pov_language == kPovLanguage37) {
     if (session.write_part_texture)
       session.write_part_texture(session, file, depth, object, record->has_uv);

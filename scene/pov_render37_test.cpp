@@ -85,17 +85,20 @@ const ZAL_COLOR kNone{-1, 0, 0};
 const ZAL_COLOR kWhite{1, 1, 1};
 
 // A 4 x 4 panel lit by ambient light alone, u from u0 to u1 and v from 0 to
-// 1, wearing a w x h image (rows top first) by its texture coordinates.
+// 1, wearing a w x h image (rows top first) by its texture coordinates; its
+// corners of colour `corners`.
 SceneTexture &image_panel(ScratchCwd &dir, _object *root, int w, int h,
-                          const std::vector<unsigned char> &rgba, float u0 = 0, float u1 = 1) {
+                          const std::vector<unsigned char> &rgba, float u0 = 0, float u1 = 1,
+                          ZAL_COLOR corners = kNone) {
   EXPECT_TRUE(textest::write_png(dir.file("face.png"), w, h, rgba));
   scene_environment().ambient = 1;
-  _object *o = add_mesh_object(
-      root,
-      polygon_mesh(
-          {{-2, -2, u0, 0, kNone}, {2, -2, u1, 0, kNone}, {2, 2, u1, 1, kNone}, {-2, 2, u0, 1, kNone}},
-          kWhite),
-      kNone);
+  _object *o = add_mesh_object(root,
+                               polygon_mesh({{-2, -2, u0, 0, corners},
+                                             {2, -2, u1, 0, corners},
+                                             {2, 2, u1, 1, corners},
+                                             {-2, 2, u0, 1, corners}},
+                                            kWhite),
+                               kNone);
   o->has_texture = true;
   o->texture.image = dir.file("face.png");
   o->texture.mapping = 1;
@@ -116,6 +119,11 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
         {c + d, c - d, {0, 255, 0}, 40},
         {c - d, c + d, {0, 0, 255}, 40},
         {c + d, c + d, {255, 255, 0}, 40}}},
+      {"the same image over grey corner colours (one surface for every colour)",
+       [](ScratchCwd &dir, _object *root) {
+         image_panel(dir, root, 2, 2, kQuads, 0, 1, ZAL_COLOR{0.5f, 0.5f, 0.5f});
+       },
+       {{c - d, c - d, {255, 0, 0}, 40}, {c + d, c + d, {255, 255, 0}, 40}}},
       {"red | green over u 0 to 2, mirrored: red green green red",
        [](ScratchCwd &dir, _object *root) { image_panel(dir, root, 2, 1, kRedGreen, 0, 2).wrap[0] = 1; },
        {{c - 16, c, {255, 0, 0}, 40},
@@ -197,7 +205,17 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
         {c + 18, c + 22, {0, 255, 0}, 100},
         {c, c - 18, {0, 0, 255}, 100},
         {c, c + 10, {155, 155, 155}, 30}}},
-      {"corner colours under a red glow (through the object's macro)",
+      {"corner colours under the object's own blue",
+       [](ScratchCwd &, _object *root) {
+         scene_environment().ambient = 1;
+         add_mesh_object(
+             root,
+             polygon_mesh({{-2, -2, 0, 0, {1, 0, 0}}, {2, -2, 0, 0, {0, 1, 0}}, {0, 2, 0, 0, {0, 0, 1}}},
+                          kWhite),
+             ZAL_COLOR{0, 0, 1});
+       },
+       {{c - 18, c + 22, {0, 0, 255}, 20}, {c + 18, c + 22, {0, 0, 255}, 20}}},
+      {"corner colours under a red glow",
        [](ScratchCwd &, _object *root) {
          scene_environment().ambient = 1;
          add_mesh_object(

@@ -3,10 +3,11 @@
 // surface as texture layers (the base, then the emission above it), an
 // interior when the surface reflects, its transforms.
 //
-// A part whose mesh carries colours of its own names the object's surface
-// in each of them through OKU_TEXTURE, a macro written before the part's
-// include file is read; its triangles then wear those textures, and the
-// statement's own texture covers none of them.
+// A part whose mesh carries colours of its own gives each of them a texture
+// of the object's surface in that colour, through the include file's macro
+// OKU_ENTRY: the declarations written before the include line tell it how.
+// Its triangles then wear those textures, and the statement's own texture
+// covers none of them.
 #include "base/pov_finish.h"
 #include "base/pov_print.h"
 #include "scene/pov_writers.h"
@@ -14,8 +15,9 @@
 
 namespace {
 
-// The surface in the linear colour, or (null) in the macro's parameter.
-void write_surface(PovSession &session, FILE *file, int depth, _object *node, int has_uv,
+// The surface in the linear colour, or (null) in the macro's parameter;
+// answers whether it used the parameter (no image was written).
+bool write_surface(PovSession &session, FILE *file, int depth, _object *node, int has_uv,
                    const ZAL_COLOR *linear, const PovObjectValues *values) {
   const int uv = has_uv && obj_get_texturemapping(node) == 1;
   pov_printf(file, depth, "texture {\n");
@@ -29,10 +31,17 @@ void write_surface(PovSession &session, FILE *file, int depth, _object *node, in
   pov_write_finish37(file, depth + 1, node, values->specular, values->opacity);
   pov_printf(file, depth, "}\n");
   pov_write_emission_layer(file, depth, node);
+  return !image && !linear;
 }
 
 } // namespace
 
+// How OKU_ENTRY gives an entry its texture: 0 the declared OKU_BASE with
+// the entry's pigment, 1 the same under the declared OKU_GLOW layer, 2 the
+// one OKU_SURFACE (the surface does not depend on the entry's colour: an
+// image, or the object's own colour). POV-Ray reads a macro's body again
+// from its file at every call, so the include never calls back into this
+// file: a coloured scan has hundreds of thousands of entries.
 void pov_write_part_texture37(PovSession &session, FILE *file, int depth, _object *node, int has_uv) {
   PovObjectValues values;
   values.opacity = obj_get_transparency(node) * session.inherited_opacity;
@@ -41,25 +50,24 @@ void pov_write_part_texture37(PovSession &session, FILE *file, int depth, _objec
   const ZAL_COLOR linear = pov_linear_colour(values.colour);
   pov_printf(file, depth, "#macro OKU_TEXTURE(OKU_C)\n");
   pov_printf(file, depth + 1, "#local OKU_LAYERS =\n");
-  write_surface(session, file, depth + 1, node, has_uv, values.colour.r != -1 ? &linear : nullptr, &values);
+  const bool per_entry = write_surface(session, file, depth + 1, node, has_uv,
+                                       values.colour.r != -1 ? &linear : nullptr, &values);
   pov_printf(file, depth + 1, "; OKU_LAYERS\n");
   pov_printf(file, depth, "#end\n");
-  // POV-Ray reads a macro's body again from its file at every call, which
-  // from the include file costs it a file opening per texture_list entry
-  // (a coloured scan has hundreds of thousands). A plain surface (no
-  // colour of the object's own, no image, no emission) is the declared
-  // OKU_BASE with each entry's pigment instead, which the include's own
-  // macro OKU_ENTRY gives without calling back into this file.
-  const int uv = has_uv && obj_get_texturemapping(node) == 1;
-  const bool plain =
-      values.colour.r == -1 && !pov_may_write_image_layers37(node, uv) && !pov_has_emission_layer(node);
-  pov_printf(file, depth, "#declare OKU_PLAIN = %d;\n", plain ? 1 : 0);
-  if (!plain)
+  const int glows = pov_has_emission_layer(node);
+  pov_printf(file, depth, "#declare OKU_KIND = %d;\n", !per_entry ? 2 : glows ? 1 : 0);
+  if (!per_entry) {
+    pov_printf(file, depth, "#declare OKU_SURFACE = OKU_TEXTURE(<0, 0, 0>);\n");
     return;
+  }
   pov_printf(file, depth, "#declare OKU_TRANSMIT = %g;\n", 1 - values.opacity);
   pov_printf(file, depth, "#declare OKU_BASE = texture {\n");
   pov_write_finish37(file, depth + 1, node, values.specular, values.opacity);
   pov_printf(file, depth, "}\n");
+  if (glows) {
+    pov_printf(file, depth, "#declare OKU_GLOW =\n");
+    pov_write_emission_layer(file, depth, node);
+  }
 }
 
 void pov_write_object_statement37(PovSession &session, FILE *file, int depth, _object *node, const char *name,

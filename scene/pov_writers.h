@@ -46,7 +46,7 @@ ZAL_COLOR pov_statement_colour(const ZAL_COLOR &own, PartRecord *record, int ind
 // The 3.7 object statement (pov_surface37.cpp): one per object.
 void pov_write_object_statement37(PovSession &session, FILE *file, int depth, _object *node, const char *name,
                                   PartRecord *record, const PovObjectValues *values);
-// The OKU_TEXTURE macro of an object whose part carries colours of its own
+// The surface declarations of an object whose part carries colours of its own
 // (the session's write_part_texture in a 3.7 write).
 void pov_write_part_texture37(PovSession &session, FILE *file, int depth, _object *node, int has_uv);
 
