@@ -105,6 +105,15 @@ SceneTexture &image_panel(ScratchCwd &dir, _object *root, int w, int h,
   return o->texture;
 }
 
+// A triangle of red, green and blue corners lit by ambient light alone.
+_object *rgb_triangle(_object *root, ZAL_COLOR own) {
+  scene_environment().ambient = 1;
+  return add_mesh_object(
+      root,
+      polygon_mesh({{-2, -2, 0, 0, {1, 0, 0}}, {2, -2, 0, 0, {0, 1, 0}}, {0, 2, 0, 0, {0, 0, 1}}}, kWhite),
+      own);
+}
+
 const std::vector<unsigned char> kQuads = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 0, 255};
 const std::vector<unsigned char> kRedGreen = {255, 0, 0, 255, 0, 255, 0, 255};
 
@@ -192,14 +201,7 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
        },
        {{c, c, {128, 128, 128}, 4}}},
       {"corner colours red, green, blue blend across the triangle",
-       [](ScratchCwd &, _object *root) {
-         scene_environment().ambient = 1;
-         add_mesh_object(
-             root,
-             polygon_mesh({{-2, -2, 0, 0, {1, 0, 0}}, {2, -2, 0, 0, {0, 1, 0}}, {0, 2, 0, 0, {0, 0, 1}}},
-                          kWhite),
-             kNone);
-       },
+       [](ScratchCwd &, _object *root) { rgb_triangle(root, kNone); },
        // Near each corner its colour; at the centroid a third of each (linear).
        {{c - 18, c + 22, {255, 0, 0}, 100},
         {c + 18, c + 22, {0, 255, 0}, 100},
@@ -207,23 +209,12 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
         {c, c + 10, {155, 155, 155}, 30}}},
       {"corner colours under the object's own blue",
        [](ScratchCwd &, _object *root) {
-         scene_environment().ambient = 1;
-         add_mesh_object(
-             root,
-             polygon_mesh({{-2, -2, 0, 0, {1, 0, 0}}, {2, -2, 0, 0, {0, 1, 0}}, {0, 2, 0, 0, {0, 0, 1}}},
-                          kWhite),
-             ZAL_COLOR{0, 0, 1});
+         rgb_triangle(root, ZAL_COLOR{0, 0, 1});
        },
        {{c - 18, c + 22, {0, 0, 255}, 20}, {c + 18, c + 22, {0, 0, 255}, 20}}},
       {"corner colours under a red glow",
        [](ScratchCwd &, _object *root) {
-         scene_environment().ambient = 1;
-         add_mesh_object(
-             root,
-             polygon_mesh({{-2, -2, 0, 0, {1, 0, 0}}, {2, -2, 0, 0, {0, 1, 0}}, {0, 2, 0, 0, {0, 0, 1}}},
-                          kWhite),
-             kNone)
-             ->emission = ZAL_COLOR{0.5f, 0, 0};
+         rgb_triangle(root, kNone)->emission = ZAL_COLOR{0.5f, 0, 0};
        },
        // The blend of the row above with red raised (37 and 83 there without the glow).
        {{c + 18, c + 22, {132, 240, 94}, 25}, {c, c - 18, {149, 93, 231}, 25}}},
