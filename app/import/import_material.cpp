@@ -154,7 +154,7 @@ void glow_apart(double colour[3], double glow[3]) {
 
 } // namespace
 
-std::string colour_image(const aiMaterial &m, bool *by_uv, aiTextureType *found) {
+std::string colour_image(const aiMaterial &m, bool *by_uv, aiTextureType *found, unsigned *set) {
   for (aiTextureType type : {aiTextureType_BASE_COLOR, aiTextureType_DIFFUSE}) {
     aiString path;
     aiTextureMapping mapping = aiTextureMapping_UV;
@@ -162,7 +162,9 @@ std::string colour_image(const aiMaterial &m, bool *by_uv, aiTextureType *found)
     if (m.GetTextureCount(type) > 0 && m.GetTexture(type, 0, &path, &mapping, &channel) == AI_SUCCESS &&
         path.length > 0) {
       if (by_uv != nullptr)
-        *by_uv = mapping == aiTextureMapping_UV && channel == 0;
+        *by_uv = mapping == aiTextureMapping_UV;
+      if (set != nullptr)
+        *set = channel;
       if (found != nullptr)
         *found = type;
       return ai_text(path);
@@ -197,14 +199,18 @@ const ojson &MaterialTable::keys(unsigned mesh_index) {
   const aiMaterial *m = model_.material_of(mesh_index);
   const bool painted = has_vertex_colours(model_, mesh_index);
   const bool mapped = mesh != nullptr && mesh->mTextureCoords[0] != nullptr;
-  const std::tuple<unsigned, bool, bool> key{m != nullptr ? mesh->mMaterialIndex : ~0u, painted, mapped};
+  bool one_set = mapped;
+  for (unsigned k = 1; one_set && k < AI_MAX_NUMBER_OF_TEXTURECOORDS; ++k)
+    one_set = mesh->mTextureCoords[k] == nullptr;
+  const std::tuple<unsigned, bool, bool, bool> key{m != nullptr ? mesh->mMaterialIndex : ~0u, painted, mapped,
+                                                   one_set};
   auto it = by_material_.find(key);
   if (it == by_material_.end()) {
     it = by_material_.emplace(key, m != nullptr ? make(*m) : ojson::object()).first;
     if (painted) // the part's polygon colours show
       it->second.erase(node_key::color.name);
     if (mapped && m != nullptr)
-      if (ojson t = texture(*m); !t.is_null())
+      if (ojson t = texture(*m, one_set); !t.is_null())
         it->second[node_key::texture.name] = std::move(t);
   }
   return it->second;
@@ -213,12 +219,16 @@ const ojson &MaterialTable::keys(unsigned mesh_index) {
 // The colour image as a texture laid on by the mesh's texture coordinates:
 // a file that the host reads as the scene's other images, or a picture
 // inside the model by the name under which the host holds it ("MODEL#N");
-// only one whose mean colour was read.
-ojson MaterialTable::texture(const aiMaterial &m) {
+// only one whose mean colour was read. Only the mesh's first set of
+// texture coordinates is carried over; a mesh of one set takes whatever set
+// the material names, as Collada files number their sets from where the
+// exporter likes (3ds Max's from 1) and Assimp lists them from 0.
+ojson MaterialTable::texture(const aiMaterial &m, bool one_set) {
   bool by_uv = false;
   aiTextureType type = aiTextureType_DIFFUSE;
-  const std::string image = colour_image(m, &by_uv, &type);
-  if (image.empty() || !by_uv)
+  unsigned set = 0;
+  const std::string image = colour_image(m, &by_uv, &type, &set);
+  if (image.empty() || !by_uv || (set != 0 && !one_set))
     return nullptr;
   const auto mean = image_means_.find(image);
   unsigned index = 0;

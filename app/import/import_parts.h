@@ -124,13 +124,13 @@ public:
 
 private:
   ojson make(const aiMaterial &material);
-  ojson texture(const aiMaterial &material);
+  ojson texture(const aiMaterial &material, bool one_set);
   const ModelFile &model_;
   std::filesystem::path scene_directory_;
   bool gltf_;
-  // By material, whether the mesh has vertex colours and whether it has
-  // texture coordinates.
-  std::map<std::tuple<unsigned, bool, bool>, ojson> by_material_;
+  // By material, whether the mesh has vertex colours, whether it has
+  // texture coordinates and whether it has only one set of them.
+  std::map<std::tuple<unsigned, bool, bool, bool>, ojson> by_material_;
 
   std::map<std::string, std::vector<double>> image_means_;
 };
@@ -147,9 +147,10 @@ bool has_vertex_colours(const ModelFile &model, unsigned mesh_index);
 void paint_vertex_colours(const ModelFile &model, unsigned mesh_index, VYobject &part);
 
 // The base colour (glTF) or diffuse image that the material names ("" for
-// none); `by_uv` tells whether it is laid on by the mesh's first texture
-// coordinates, `found` which of the two it is.
-std::string colour_image(const aiMaterial &m, bool *by_uv = nullptr, aiTextureType *found = nullptr);
+// none); `by_uv` tells whether it is laid on by texture coordinates, `set`
+// by which of the mesh's sets, `found` which of the two images it is.
+std::string colour_image(const aiMaterial &m, bool *by_uv = nullptr, aiTextureType *found = nullptr,
+                         unsigned *set = nullptr);
 // Adds to the texture keys of an image laid on by texture coordinates the
 // material's wrap modes and texture transform for that image (of `type`);
 // defaults add nothing. `where` names the file in a warning.
