@@ -16,3 +16,9 @@ inline float pov_finite(double v) {
     return -FLT_MAX;
   return static_cast<float>(v);
 }
+// The same bounds, v kept in double precision.
+inline double pov_finite_double(double v) {
+  if (!(v == v))
+    return 0.0;
+  return v > FLT_MAX ? FLT_MAX : v < -FLT_MAX ? -FLT_MAX : v;
+}

@@ -197,6 +197,14 @@ int pov_format_g3(char *out, const float v[3]) {
   return static_cast<int>(at - out);
 }
 
+int pov_format_exact(char *out, double v) {
+  if (!std::isfinite(v))
+    return exact_format(out, v);
+  std::to_chars_result r = std::to_chars(out, out + 31, v);
+  *r.ptr = '\0';
+  return static_cast<int>(r.ptr - out);
+}
+
 namespace {
 
 // The eight digits of n (below 10^8) as characters, first digit in the low

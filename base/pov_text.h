@@ -13,6 +13,11 @@ int pov_format_g(char *out, double v);
 // are worked out side by side.
 int pov_format_g3(char *out, const float v[3]);
 
+// Writes the shortest decimal text that reads back as exactly v, NUL-
+// terminated, into out (at least 32 bytes); answers the length. For the few
+// numbers whose every bit POV-Ray checks (a camera's perpendicular vectors).
+int pov_format_exact(char *out, double v);
+
 // Writes n in decimal (no NUL) at out, which must have room for 10 bytes;
 // answers the end of the digits. For the long lists of indices in a mesh.
 char *pov_format_index(char *out, uint32_t n);

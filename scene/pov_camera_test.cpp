@@ -119,6 +119,30 @@ TEST_F(CameraTest, TurnedCamerasWriteTheColumnsOfTheirRotation) {
   }
 }
 
+// POV-Ray warns of camera vectors whose dot products exceed 1e-10, which
+// six digits cannot meet for a camera off the axes; the 3.7 text's can.
+TEST_F(CameraTest, The37CamerasVectorsAsWrittenArePerpendicular) {
+  const ZAL_VECT3 from[] = {{30.9141f, 30.9141f, 30.9141f}, {1, 1, 1}, {-3, 0.5f, 12}};
+  for (const ZAL_VECT3 &position : from) {
+    scene_reset();
+    _object *camera = add_node(nullptr, OBJECT_TYPE_CAMERA, "Main");
+    camera->position = position;
+    camera->has_look_at = true;
+    camera->look_at = ZAL_VECT3{3, 4, 7};
+    camera->view_angle = 40;
+    const std::string t = capture_text([&](FILE *f) { pov_write_camera(f, 0, camera, kPovLanguage37); });
+    double v[3][3];
+    const char *names[3] = {"right <", "up <", "direction <"};
+    for (int i = 0; i < 3; ++i)
+      ASSERT_EQ(sscanf(t.c_str() + t.find(names[i]), "%*s <%lf, %lf, %lf>", &v[i][0], &v[i][1], &v[i][2]), 3)
+          << t;
+    for (int i = 0; i < 3; ++i) {
+      const double *a = v[i], *b = v[(i + 1) % 3];
+      EXPECT_LT(std::fabs(a[0] * b[0] + a[1] * b[1] + a[2] * b[2]), 1e-10) << t;
+    }
+  }
+}
+
 TEST_F(CameraTest, WalkWritesEveryCameraAndItsChildren) {
   _object *a = add_node(nullptr, OBJECT_TYPE_CAMERA, "A");
   a->active = 0; // cameras are never commented out

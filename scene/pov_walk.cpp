@@ -24,7 +24,7 @@ void pov_write_node(PovSession &session, FILE *file, _object *node, const SceneO
     pov_write_light(file, depth, node, session.pov_language);
     break;
   case OBJECT_TYPE_CAMERA:
-    pov_write_camera(file, depth, node);
+    pov_write_camera(file, depth, node, session.pov_language);
     break;
   default:
     break;

@@ -51,4 +51,4 @@ void pov_write_object_statement37(PovSession &session, FILE *file, int depth, _o
 void pov_write_part_texture37(PovSession &session, FILE *file, int depth, _object *node, int has_uv);
 
 void pov_write_light(FILE *file, int depth, _object *node, int language = kPovLanguage30);
-void pov_write_camera(FILE *file, int depth, _object *node);
+void pov_write_camera(FILE *file, int depth, _object *node, int language = kPovLanguage30);
