@@ -49,7 +49,8 @@ struct Mesh2 {
 
 // Numbers the corner's vectors once; its triangles then refer to them. A
 // position index the host's array does not hold reads as the origin, a
-// normal index as no normal (as the per-corner calls answer them).
+// normal index as no normal (as the per-corner calls answer them), and so
+// does a zero or not finite normal.
 void number_corner(Mesh2 &m, const VYcorner &from, const float polygon_colour[3], Corner &c) {
   int32_t position = m.host_positions.number_of(from.position, m.positions);
   if (position >= 0) {
@@ -148,7 +149,11 @@ void fill_missing(Mesh2 &m) {
       p[j] = &m.positions.values[size_t(m.face[i + size_t(j)]) * 3];
     const float a[3] = {p[2][0] - p[1][0], p[2][1] - p[1][1], p[2][2] - p[1][2]};
     const float b[3] = {p[0][0] - p[1][0], p[0][1] - p[1][1], p[0][2] - p[1][2]};
-    const float n[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
+    float n[3] = {b[1] * a[2] - b[2] * a[1], b[2] * a[0] - b[0] * a[2], b[0] * a[1] - b[1] * a[0]};
+    // A triangle without area (which POV-Ray drops) has no normal of its
+    // own; a zero one would draw POV-Ray's warning.
+    if (!PovHostVectors::is_direction(n))
+      n[0] = 0, n[1] = 0, n[2] = 1;
     for (int j = 0; j < 3; ++j)
       if (normal[i + size_t(j)] < 0)
         normal[i + size_t(j)] = m.normals.number(n);
@@ -190,10 +195,10 @@ int pov_write_mesh2_contents(PovTextOut *out, VYobject *mesh, PartRecord *record
     }
     long count = 0;
     const float *values = VYobject_getpositions(mesh, count, 0);
-    m.host_positions.open(values, count, corners);
+    m.host_positions.open(values, count, corners, false);
     m.positions.values.reserve(3 * size_t(m.host_positions.count));
     values = VYobject_getnormals(mesh, count, 0);
-    m.host_normals.open(values, count, corners);
+    m.host_normals.open(values, count, corners, true);
     m.normals.values.reserve(3 * size_t(m.host_normals.count));
     m.face.reserve(3 * triangles);
     VYpolygon_initpoly(cursor, mesh);

@@ -90,25 +90,36 @@ struct PovHostVectors {
   const float *values = nullptr;
   long count = 0;
   bool by_value = false;
-  std::vector<int32_t> number; // per host vector: its number, -1 until met
+  // Normals: a zero or not finite vector gives no direction (POV-Ray would
+  // turn a zero one to <1, 0, 0>), so it is taken as none.
+  bool directions = false;
+  std::vector<int32_t> number; // per host vector: its number, -1 until met, -2 none
 
-  void open(const float *array, long n, size_t corners) {
+  void open(const float *array, long n, size_t corners, bool are_directions) {
     values = n > 0 ? array : nullptr;
     count = values ? n : 0;
     by_value = size_t(count) * 2 > corners;
+    directions = are_directions;
     number.assign(size_t(count), -1);
   }
   // The number of host vector `index` in `index_out`; -1 for an index the
-  // array does not hold.
+  // array does not hold (or a normal that is none).
   int32_t number_of(int32_t index, PovVectorIndex &index_out) {
     if (index < 0 || index >= count)
       return -1;
     int32_t &n = number[size_t(index)];
-    if (n < 0) {
+    if (n == -1) {
       const float *v = values + 3 * size_t(index);
-      n = by_value ? index_out.number(v) : index_out.append(v);
+      if (directions && !is_direction(v))
+        n = -2;
+      else
+        n = by_value ? index_out.number(v) : index_out.append(v);
     }
-    return n;
+    return n < 0 ? -1 : n;
+  }
+  static bool is_direction(const float v[3]) {
+    const float length = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+    return length > 0 && length <= 3.4e38f; // false for NaN too
   }
 };
 
