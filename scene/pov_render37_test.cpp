@@ -128,6 +128,14 @@ TEST(Render37, PixelsOfUvImagesGammaCornerColoursAndEmission) {
         {c + d, c - d, {0, 255, 0}, 40},
         {c - d, c + d, {0, 0, 255}, 40},
         {c + d, c + d, {255, 255, 0}, 40}}},
+      {"the same image under a faint red glow (a layer over the UV image)",
+       [](ScratchCwd &dir, _object *root) {
+         image_panel(dir, root, 2, 2, kQuads);
+         LIST *children = obj_get_children(root);
+         static_cast<_object *>(children->get(children->count()))->emission = ZAL_COLOR{0.2f, 0, 0};
+       },
+       // Green and blue gain the glow's red (0.2 as shown, 51).
+       {{c + d, c - d, {51, 255, 0}, 20}, {c - d, c + d, {51, 0, 255}, 20}}},
       {"the same image over grey corner colours (one surface for every colour)",
        [](ScratchCwd &dir, _object *root) {
          image_panel(dir, root, 2, 2, kQuads, 0, 1, ZAL_COLOR{0.5f, 0.5f, 0.5f});

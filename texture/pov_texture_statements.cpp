@@ -86,8 +86,10 @@ void write_mapping(FILE *file, const Mapping &m) {
 
 // One pass: 1 the image-map pigment, 2 the bump-map normal.
 // `uv`: the 3.7 text lays the image on by the mesh's texture coordinates
-// (uv_mapping before the passes): no projection then. `srgb`: the 3.7 text
-// marks the image as sRGB, to be decoded into linear light.
+// (uv_mapping in the pass: at the texture's head it would make the texture
+// a patterned one, which POV-Ray cannot put a layer such as the emission
+// over): no projection then. `srgb`: the 3.7 text marks the image as sRGB,
+// to be decoded into linear light.
 void write_pass(FILE *file, int level, int pass, const char *file_name, float opacity, int type, int quality,
                 const Mapping &m, _object *object, bool srgb = false, bool uv = false) {
   ImageBlock block{pass, file_name, opacity, type, quality, 0, srgb};
@@ -95,6 +97,7 @@ void write_pass(FILE *file, int level, int pass, const char *file_name, float op
     block.map_type = m.method == 2 ? 1 : m.method == 1 ? 2 : 0;
   pov_printf(file, level, pass == 1 ? "pigment { " : "normal { ");
   if (uv) {
+    pov_printf(file, 0, "uv_mapping ");
     pov_write_uv_image(file, object, block, m.width, m.height);
   } else {
     pov_write_image_block(file, block);
@@ -209,8 +212,6 @@ int pov_write_image_layers37(PovSession &session, FILE *file, int depth, _object
     int type = obj_get_texturetype(object);
     int quality = obj_get_texturequality(object);
     Mapping mapping = read_mapping(object, *record);
-    if (uv)
-      pov_printf(file, depth, "uv_mapping\n");
     for (int pass = 1; pass <= 2; pass++)
       if (active & pass)
         write_pass(file, depth, pass, file_name, opacity, type, quality, mapping, object, true, uv != 0);
