@@ -141,17 +141,6 @@ Highlight highlight(const aiMaterial &m) {
   return h;
 }
 
-// The renderer multiplies a surface's glow by its colour. Each channel of
-// the colour is raised to at least the glow's and the glow divided by it,
-// so that their product is the file's glow: a black surface with a white
-// glow stays white, a cyan one with a yellow glow stays yellow.
-void glow_apart(double colour[3], double glow[3]) {
-  for (int i = 0; i < 3; ++i) {
-    colour[i] = std::fmax(colour[i], std::fmin(1.0, glow[i]));
-    glow[i] = colour[i] > 0 ? std::fmin(1.0, glow[i]) / colour[i] : 0;
-  }
-}
-
 } // namespace
 
 std::string colour_image(const aiMaterial &m, bool *by_uv, aiTextureType *found, unsigned *set) {
@@ -279,14 +268,11 @@ ojson MaterialTable::make(const aiMaterial &m) {
   get_float(m, AI_MATKEY_EMISSIVE_INTENSITY, intensity);
   if (get_colour(m, AI_MATKEY_COLOR_EMISSIVE, emissive) &&
       (emissive.r > 0 || emissive.g > 0 || emissive.b > 0)) {
-    double glow[3] = {shown(emissive.r * intensity), shown(emissive.g * intensity),
-                      shown(emissive.b * intensity)};
-    if (keys.contains(node_key::color.name))
-      glow_apart(colour.data(), glow);
-    if (colour_json(glow[0], glow[1], glow[2], value))
+    // The file's glow as it is, apart from the colour, as the 3.7 text
+    // adds it (the 3.0 text can only scale it by the colour).
+    if (colour_json(shown(emissive.r * intensity), shown(emissive.g * intensity), shown(emissive.b * intensity),
+                    value))
       keys[node_key::emission.name] = value;
-    if (keys.contains(node_key::color.name) && colour_json(colour[0], colour[1], colour[2], value))
-      keys[node_key::color.name] = value;
   }
   if (!get_float(m, AI_MATKEY_OPACITY, opacity) && has_base)
     opacity = base.a;

@@ -112,9 +112,9 @@ TEST_F(ModelImport, GltfHierarchyMaterialsCameraAndLight) {
                                             "part_transform": [[2, 0, 0], [0, 2, 0], [0, 0, 2]]})"));
   EXPECT_EQ(thumb["geometry"],
             json::parse(R"({"part": "arm.gltf", "part_mesh": 0, "part_label": "arm_meshes_0_2"})"));
-  // Linear light as shown; the green glow is kept apart from the red.
-  expect_near(hand["color"], {1, std::pow(0.5, 1 / 2.2), 0});
-  expect_near(hand["emission"], {0, 1, 0});
+  // Linear light as shown; the green glow beside the red.
+  expect_near(hand["color"], {1, 0, 0});
+  expect_near(hand["emission"], {0, std::pow(0.5, 1 / 2.2), 0});
   EXPECT_NEAR(hand["opacity"].get<double>(), 0.5, 1e-6);
   EXPECT_NEAR(hand["reflectivity"].get<double>(), 0.25, 1e-6); // metallic 0.5, smooth 0.5
   EXPECT_EQ(thumb["color"], hand["color"]);
@@ -216,10 +216,10 @@ TEST_F(ModelImport, HighlightsAndGlowsOfMaterials) {
     json expected; // keys that must be there, with their values
     std::vector<std::string> absent;
   } cases[] = {
-      // A black surface keeps a white glow; a cyan one a yellow glow.
-      {"Kd 0 0 0\nKe 1 1 1", {{"color", {1, 1, 1}}, {"emission", {1, 1, 1}}}, {}},
-      {"Kd 0 1 1\nKe 1 1 0", {{"color", {1, 1, 1}}, {"emission", {1, 1, 0}}}, {}},
-      {"Kd 0.2 0.2 0.2\nKe 0.1 0 0", {{"color", {0.2, 0.2, 0.2}}, {"emission", {0.5, 0, 0}}}, {}},
+      // The glow as the file gives it, the colour too.
+      {"Kd 0 0 0\nKe 1 1 1", {{"color", {0, 0, 0}}, {"emission", {1, 1, 1}}}, {}},
+      {"Kd 0 1 1\nKe 1 1 0", {{"color", {0, 1, 1}}, {"emission", {1, 1, 0}}}, {}},
+      {"Kd 0.2 0.2 0.2\nKe 0.1 0 0", {{"color", {0.2, 0.2, 0.2}}, {"emission", {0.1, 0, 0}}}, {}},
       // A specular colour without an exponent gets a highlight of its own.
       {"Kd 1 1 1\nKs 0.5 0.5 0.5", {{"specular", {0.5, 0.5, 0.5}}, {"shininess", 40}}, {}},
       {"Kd 1 1 1\nKs 1 1 1\nNs 0.5", {{"shininess", 64}}, {}}, // 0..1 scaled
