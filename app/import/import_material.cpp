@@ -270,8 +270,8 @@ ojson MaterialTable::make(const aiMaterial &m) {
       (emissive.r > 0 || emissive.g > 0 || emissive.b > 0)) {
     // The file's glow as it is, apart from the colour, as the 3.7 text
     // adds it (the 3.0 text can only scale it by the colour).
-    if (colour_json(shown(emissive.r * intensity), shown(emissive.g * intensity), shown(emissive.b * intensity),
-                    value))
+    if (colour_json(shown(emissive.r * intensity), shown(emissive.g * intensity),
+                    shown(emissive.b * intensity), value))
       keys[node_key::emission.name] = value;
   }
   if (!get_float(m, AI_MATKEY_OPACITY, opacity) && has_base)
