@@ -5,20 +5,12 @@
 
 #include <cfloat>
 
-// v as a float: beyond the float range it becomes the largest float of its
-// sign, and NaN becomes 0.
-inline float pov_finite(double v) {
-  if (!(v == v))
-    return 0.0f;
-  if (v > FLT_MAX)
-    return FLT_MAX;
-  if (v < -FLT_MAX)
-    return -FLT_MAX;
-  return static_cast<float>(v);
-}
-// The same bounds, v kept in double precision.
+// v within the float range, kept in double precision: beyond the range it
+// becomes the largest float of its sign, and NaN becomes 0.
 inline double pov_finite_double(double v) {
   if (!(v == v))
     return 0.0;
   return v > FLT_MAX ? FLT_MAX : v < -FLT_MAX ? -FLT_MAX : v;
 }
+// The same, as a float.
+inline float pov_finite(double v) { return static_cast<float>(pov_finite_double(v)); }

@@ -4,6 +4,7 @@
 // triangle) by the bits of their floats, in a hash index.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -119,7 +120,7 @@ struct PovHostVectors {
   }
   static bool is_direction(const float v[3]) {
     const float length = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-    return length > 0 && length <= 3.4e38f; // false for NaN too
+    return length > 0 && length <= FLT_MAX; // false for NaN too
   }
 };
 
