@@ -105,8 +105,7 @@ static std::string gltf_skin_problem(const nlohmann::json &doc) {
   return "";
 }
 
-std::string gltf_graph_problem(const std::string &text) {
-  const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+std::string gltf_graph_problem(const nlohmann::json &doc) {
   if (!doc.is_object())
     return "";
   if (std::string skin = gltf_skin_problem(doc); !skin.empty())

@@ -4,6 +4,8 @@
 // follows a node that places itself until the stack runs out.
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <string>
 
 namespace oku {
@@ -19,9 +21,9 @@ constexpr int kMaxNodeDepth = 1000;
 // ("" when nothing does): a node that contains itself, more than
 // kMaxPlacedNodes placed nodes, or nodes nested too deep; for glTF also a
 // skin without inverse bind matrices (Assimp's glTF 2 reader crashes on
-// one). A document that cannot be parsed is left
-// to Assimp, which says what is wrong with it.
-std::string gltf_graph_problem(const std::string &json);
+// one). A Collada document that cannot be parsed is left to Assimp, which
+// says what is wrong with it.
+std::string gltf_graph_problem(const nlohmann::json &doc);
 std::string collada_graph_problem(const std::string &xml);
 
 } // namespace oku

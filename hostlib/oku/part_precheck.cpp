@@ -1,7 +1,10 @@
 // Announced element counts against file sizes, and the node graph scans.
 #include "oku/part_precheck.h"
+#include "oku/gltf_accessors.h"
 #include "oku/node_graph.h"
 #include "oku/utf16_text.h"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdint>
@@ -102,21 +105,42 @@ std::string ply_problem(const std::string &head, long long size) {
   return need > size - static_cast<long long>(data + 1) ? kTooMany : "";
 }
 
-// The JSON chunk of a binary glTF file ("glTF", version, length; then
-// chunks of length, type and data, the first one JSON).
-std::string glb_json(const std::string &bytes) {
-  if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0 || bytes.compare(16, 4, "JSON") != 0)
-    return "";
-  uint32_t length = 0;
-  std::memcpy(&length, bytes.data() + 12, 4); // little endian, as the host
-  return bytes.substr(20, length);
-}
-
 uint32_t le(const std::string &bytes, size_t at, int size) {
   uint32_t v = 0;
   for (int i = size; i-- > 0;)
     v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
   return v;
+}
+
+// The JSON of a binary glTF file: version 2 has chunks of length, type and
+// data, the first one JSON; version 1 has the JSON's length and format (0)
+// in its header. Both start the JSON at byte 20 and give its length at 12.
+// `body` is the length of version 1's binary body, from the next multiple
+// of 4 to the file length its header states (-1: none, or version 2).
+std::string glb_json(const std::string &bytes, long long &body) {
+  body = -1;
+  if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0)
+    return "";
+  const uint32_t version = le(bytes, 4, 4), length = le(bytes, 12, 4);
+  if (version == 1 && le(bytes, 16, 4) == 0) {
+    const long long start = (20LL + length + 3) / 4 * 4;
+    body = std::max<long long>(static_cast<long long>(le(bytes, 8, 4)) - start, 0);
+  } else if (bytes.compare(16, 4, "JSON") != 0) {
+    return "";
+  }
+  return bytes.substr(20, length);
+}
+
+// What stops a glTF document from being read: its node graph
+// (node_graph.h), then its accessors (gltf_accessors.h). A document that
+// cannot be parsed is left to Assimp, which says what is wrong with it.
+std::string gltf_problem(const std::string &text, long long glb_body) {
+  const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+  if (!doc.is_object())
+    return "";
+  if (std::string graph = gltf_graph_problem(doc); !graph.empty())
+    return graph;
+  return gltf_accessor_problem(doc, glb_body);
 }
 
 // The zip archive's members by its central directory, found through the
@@ -158,9 +182,12 @@ std::string part_bytes_problem(const std::string &bytes, const std::string &type
   if (type == "ply")
     return ply_problem(b.substr(0, 65536), size);
   if (type == "gltf")
-    return gltf_graph_problem(b);
-  if (type == "glb")
-    return gltf_graph_problem(glb_json(b));
+    return gltf_problem(b, -1);
+  if (type == "glb") {
+    long long body = -1;
+    const std::string json = glb_json(b, body);
+    return gltf_problem(json, body);
+  }
   if (type == "dae")
     return collada_graph_problem(b);
   return "";

@@ -11,7 +11,8 @@ namespace oku {
 // must have room for the elements its header announces (a 309-byte OFF
 // file announcing 353 billion vertices would have Assimp ask for 14 GB);
 // glTF and Collada node graphs must pass gltf_graph_problem and
-// collada_graph_problem.
+// collada_graph_problem, and glTF accessors gltf_accessor_problem (a binary
+// glTF file of version 1 or 2).
 // Whatever its type, a zip archive (a .zae Collada file, 3MF) must unpack
 // to no more than kMaxUnpackedBytes in all, by its central directory (Assimp
 // sets aside each member's stated size and unpacks no more than that).

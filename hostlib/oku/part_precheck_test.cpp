@@ -56,6 +56,43 @@ std::string gltf_chain(int depth) {
   return R"({"scenes": [{"nodes": [0]}], "nodes": [)" + nodes + "{}]}";
 }
 
+// A glTF 2 document over one 24-byte buffer: its views, accessors and
+// whatever else `more` adds.
+std::string gltf2(const std::string &views, const std::string &accessors, const std::string &more = "") {
+  return R"({"buffers": [{"byteLength": 24}], "bufferViews": [)" + views + R"(], "accessors": [)" +
+         accessors + "]" + more + "}";
+}
+const std::string kView24 = R"({"buffer": 0, "byteLength": 24})";
+const std::string kPastView = "an accessor of the file reads past the end of its buffer view";
+const std::string kPastBuffer = "a buffer view of the file reaches past the end of its buffer";
+const std::string kSets = "a primitive of the file numbers its attribute sets out of order (or past 7)";
+std::string vec3s(int count, int offset = 0) {
+  return R"({"bufferView": 0, "componentType": 5126, "type": "VEC3", "count": )" + std::to_string(count) +
+         R"(, "byteOffset": )" + std::to_string(offset) + "}";
+}
+// A glTF 1 document whose buffer states 24 bytes and whose view takes `view_bytes`.
+std::string gltf1(int view_bytes) {
+  return R"({"buffers": {"b": {"byteLength": 24, "uri": "x.bin"}}, "bufferViews": {"v": {"buffer": "b", "byteLength": )" +
+         std::to_string(view_bytes) + "}}}";
+}
+// A binary glTF 1 file whose body holds `body` bytes, read through buffer "binary_glTF".
+std::string glb1(int body) {
+  const std::string json = R"({"bufferViews": {"v": {"buffer": "binary_glTF", "byteLength": 24}}})";
+  std::string out = "glTF";
+  const auto le32 = [&out](uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+      out += static_cast<char>((v >> (8 * i)) & 0xff);
+  };
+  const uint32_t start = static_cast<uint32_t>((20 + json.size() + 3) / 4 * 4);
+  le32(1);
+  le32(start + static_cast<uint32_t>(body));
+  le32(static_cast<uint32_t>(json.size()));
+  le32(0);
+  out += json;
+  out.resize(start + static_cast<size_t>(body), ' ');
+  return out;
+}
+
 const Row kRows[] = {
     {"OffWithRoom", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "off", ""},
     {"OffCountsOnTheFirstLine", "OFF 3 1 0\n# a comment\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "off", ""},
@@ -74,6 +111,43 @@ const Row kRows[] = {
     {"GltfSkinShortOfMatrices", skin_gltf(R"({"type": "MAT4", "count": 1})"), "gltf", kShortSkin},
     {"GltfSkinMatricesOfAnotherType", skin_gltf(R"({"type": "VEC4", "count": 8})"), "gltf", kShortSkin},
     {"GltfSkinMatricesNotThere", skin_gltf("{}", 5), "gltf", kShortSkin},
+    {"GltfVec3sFillTheirView", gltf2(kView24, vec3s(2)), "gltf", ""},
+    {"GltfVec3sFromAnOffsetPastTheirView", gltf2(kView24, vec3s(2, 4)), "gltf", kPastView},
+    {"GltfStridedLastElementPastTheView",
+     gltf2(R"({"buffer": 0, "byteLength": 24, "byteStride": 16})", vec3s(2)), "gltf", kPastView},
+    {"GltfSparseWithoutValues", gltf2(kView24, R"({"componentType": 5126, "type": "VEC3", "count": 2,
+                         "sparse": {"count": 1, "indices": {"bufferView": 0, "componentType": 5121}}})"),
+     "gltf", "a sparse accessor of the file lacks its indices or values"},
+    {"GltfSparseValuesPastTheirView",
+     gltf2(kView24, R"({"componentType": 5126, "type": "VEC3", "count": 4, "sparse": {"count": 3,
+                         "indices": {"bufferView": 0, "componentType": 5121}, "values": {"bufferView": 0}}})"),
+     "gltf", kPastView},
+    {"GltfStripOfTwoVertices",
+     gltf2(kView24, vec3s(2),
+           R"(, "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "mode": 5}]}])"),
+     "gltf", "a primitive of the file has too few vertices for its mode"},
+    {"GltfSecondUvSetAlone",
+     gltf2(kView24, vec3s(2), R"(, "meshes": [{"primitives": [{"attributes": {"TEXCOORD_1": 0}}]}])"), "gltf",
+     kSets},
+    {"GltfMorphTargetSetBelowZero",
+     gltf2(kView24, vec3s(2), R"(, "meshes": [{"primitives": [{"targets": [{"POSITION_-1": 0}]}]}])"), "gltf",
+     kSets},
+    {"GltfAnimationWithFewerValuesThanTimes",
+     gltf2(kView24, vec3s(2) + R"(, {"bufferView": 0, "componentType": 5126, "count": 3})",
+           R"(, "animations": [{"samplers": [{"input": 1, "output": 0}]}])"),
+     "gltf", "an animation of the file has fewer values than key times"},
+    {"Gltf1ViewFillsItsBuffer", gltf1(24), "gltf", ""},
+    {"Gltf1ViewPastItsBuffer", gltf1(25), "gltf", kPastBuffer},
+    {"Gltf1NormalsFewerThanPositions",
+     R"({"accessors": {"p": {"count": 3, "type": "VEC3"}, "n": {"count": 2, "type": "VEC3"}},
+         "meshes": {"m": {"primitives": [{"attributes": {"POSITION": "p", "NORMAL": "n"}}]}}})",
+     "gltf", "the attributes of a primitive of the file hold different numbers of vertices"},
+    {"Gltf1PositionsOfFourFloats",
+     R"({"accessors": {"p": {"count": 3, "type": "VEC4", "componentType": 5126}},
+         "meshes": {"m": {"primitives": [{"attributes": {"POSITION": "p"}}]}}})",
+     "gltf", "an attribute of the file has elements larger than the model reader takes"},
+    {"Glb1BodyHoldsTheView", glb1(24), "glb", ""},
+    {"Glb1BodyShortOfTheView", glb1(20), "glb", kPastBuffer},
     {"ColladaInstanceInComment",
      R"(<visual_scene><node id="a"><!-- <instance_node url="#a"/> --></node></visual_scene>)", "dae", ""},
     {"ColladaNestedCycle",
