@@ -171,11 +171,8 @@ std::string ai_text(const aiString &s) {
   // Every byte that does not belong to a well-formed UTF-8 sequence is '?'.
   for (size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    bool ok = n > 0 && i + n <= text.size() && !(c < 0x20 && c != '\t');
-    for (size_t k = 1; ok && k < n; ++k)
-      ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    if (!ok) {
+    const size_t n = zal::utf8_sequence(text.data(), text.size(), i);
+    if (n == 0 || (c < 0x20 && c != '\t')) {
       text[i++] = '?';
       continue;
     }

@@ -26,6 +26,29 @@ inline size_t utf8_cut(const char *text, size_t n) {
   return n;
 }
 
+// The length of the well-formed UTF-8 sequence that starts text[at] (of
+// `size` bytes in all): 1 to 4, or 0 where none starts (a stray or
+// missing continuation byte, an overlong form, a surrogate, a code point
+// past U+10FFFF).
+inline size_t utf8_sequence(const char *text, size_t size, size_t at) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const unsigned char c = byte(0);
+  if (c < 0x80)
+    return 1;
+  const size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+  if (n == 0 || at + n > size)
+    return 0;
+  // The second byte's range narrows after E0, ED, F0 and F4.
+  const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+  if (byte(1) < low || byte(1) > high)
+    return 0;
+  for (size_t k = 2; k < n; ++k)
+    if ((byte(k) & 0xC0) != 0x80)
+      return 0;
+  return n;
+}
+
 // Appends the UTF-8 bytes of one code point (up to U+10FFFF).
 inline void append_utf8(std::string &out, unsigned long code) {
   if (code < 0x80) {

@@ -1,10 +1,9 @@
 // Announced element counts against file sizes, and the node graph scans.
 #include "oku/part_precheck.h"
 #include "oku/gltf_accessors.h"
+#include "oku/gltf_json.h"
 #include "oku/node_graph.h"
 #include "oku/utf16_text.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdint>
@@ -135,9 +134,10 @@ std::string glb_json(const std::string &bytes, long long &body) {
 // (node_graph.h), then its accessors (gltf_accessors.h). A document that
 // cannot be parsed is left to Assimp, which says what is wrong with it.
 std::string gltf_problem(const std::string &text, long long glb_body) {
-  const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
-  if (!doc.is_object())
-    return "";
+  std::string problem;
+  const nlohmann::json doc = read_gltf_json(text, problem);
+  if (!problem.empty() || !doc.is_object())
+    return problem;
   if (std::string graph = gltf_graph_problem(doc); !graph.empty())
     return graph;
   return gltf_accessor_problem(doc, glb_body);

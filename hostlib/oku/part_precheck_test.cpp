@@ -111,6 +111,16 @@ const Row kRows[] = {
     {"GltfSkinShortOfMatrices", skin_gltf(R"({"type": "MAT4", "count": 1})"), "gltf", kShortSkin},
     {"GltfSkinMatricesOfAnotherType", skin_gltf(R"({"type": "VEC4", "count": 8})"), "gltf", kShortSkin},
     {"GltfSkinMatricesNotThere", skin_gltf("{}", 5), "gltf", kShortSkin},
+    {"GltfReadUpToANul", kGltfCycle + std::string("\0 garbage", 9), "gltf", kCycle},
+    {"GltfWithAByteOfNoUtf8",
+     skin_gltf(R"({"type": "MAT4", "count": 1, "name": ")"
+               "\xff"
+               R"("})"),
+     "gltf", kShortSkin},
+    {"GltfNestedTooDeep", "{\"x\": " + std::string(1001, '[') + std::string(1001, ']') + "}", "gltf",
+     "the file nests its JSON more than 1000 levels deep"},
+    {"GltfOneMemberTwice", R"({"nodes": [], "nodes": []})", "gltf",
+     "an object of the file names one member twice"},
     {"GltfVec3sFillTheirView", gltf2(kView24, vec3s(2)), "gltf", ""},
     {"GltfVec3sFromAnOffsetPastTheirView", gltf2(kView24, vec3s(2, 4)), "gltf", kPastView},
     {"GltfStridedLastElementPastTheView",
