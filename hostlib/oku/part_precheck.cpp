@@ -1,5 +1,6 @@
 // Announced element counts against file sizes, and the node graph scans.
 #include "oku/part_precheck.h"
+#include "core/ascii_text.h"
 #include "oku/gltf_accessors.h"
 #include "oku/gltf_json.h"
 #include "oku/node_graph.h"
@@ -33,24 +34,34 @@ std::vector<std::string> header_words(const std::string &text, size_t limit) {
   return words;
 }
 
-// A count as a header writes it; -1 when it is no count.
+// A count as a header writes it, its leading digits as Assimp's readers
+// take them (a count of more than 15 digits as 10^15); -1 when it is no count.
 long long count_of(const std::string &word) {
-  if (word.empty() || word.size() > 15 || word.find_first_not_of("0123456789") != std::string::npos)
+  const size_t digits = std::min(word.find_first_not_of("0123456789"), word.size());
+  if (digits == 0)
     return -1;
-  return std::stoll(word);
+  return digits > 15 ? 1000000000000000LL : std::stoll(word.substr(0, digits));
 }
 
-// OFF: "[ST][C][N][4][n]OFF", the vertex, face and edge counts, then a
-// line per vertex (three numbers at least: 6 bytes) and per face (a count:
-// 2 bytes).
+// OFF: an optional "[ST][C][N][4][n]OFF" (for "n", a dimension follows),
+// the vertex, face and edge counts, then a line per vertex (three numbers
+// at least: 6 bytes) and per face (a count: 2 bytes). Assimp reads the
+// header's letters loosely, so the counts may be either of the first two
+// pairs of numbers: both must fit.
 std::string off_problem(const std::string &head, long long size) {
-  const std::vector<std::string> words = header_words(head, 3);
-  if (words.size() < 3 || words[0].find("OFF") == std::string::npos)
-    return "";
-  const long long vertices = count_of(words[1]), faces = count_of(words[2]);
-  if (vertices < 0 || faces < 0)
-    return "";
-  return vertices * 6 + faces * 2 > size ? kTooMany : "";
+  std::vector<std::string> words = header_words(head, 4);
+  if (!words.empty() && count_of(words[0]) < 0)
+    words.erase(words.begin());
+  std::vector<long long> counts;
+  for (const std::string &word : words)
+    if (const long long n = count_of(word); n >= 0)
+      counts.push_back(n);
+    else
+      break;
+  for (size_t i = 0; i + 1 < counts.size() && i < 2; ++i)
+    if (counts[i] * 6 + counts[i + 1] * 2 > size)
+      return kTooMany;
+  return "";
 }
 
 int ply_type_size(const std::string &type) {
@@ -74,7 +85,7 @@ int ply_type_size(const std::string &type) {
 // text file two bytes per property.
 std::string ply_problem(const std::string &head, long long size) {
   const size_t end = head.find("end_header");
-  if (head.rfind("ply", 0) != 0 || end == std::string::npos)
+  if (zal::ascii_lower(head.substr(0, 3)) != "ply" || end == std::string::npos) // Assimp takes any case
     return "";
   std::istringstream lines(head.substr(0, end));
   std::string line;
@@ -172,11 +183,24 @@ std::string archive_problem(std::ifstream &in, long long size) {
   return "";
 }
 
-} // namespace
+// What Assimp's readers take a file for when its extension leaves them the
+// choice (a ".gltf" file that holds no glTF goes to any reader that claims
+// it): "ply", "off", "glb", "gltf", "dae", or "" for none checked here.
+std::string content_kind(const std::string &head) {
+  const std::string start = zal::ascii_lower(head.substr(0, 3));
+  if (start == "ply" || start == "off")
+    return start;
+  if (head.compare(0, 4, "glTF") == 0)
+    return "glb";
+  const size_t first = head.find_first_not_of(" \t\r\n");
+  if (first != std::string::npos && head[first] == '{')
+    return "gltf";
+  return zal::ascii_lower(head.substr(0, 200)).find("<collada") != std::string::npos ? "dae" : "";
+}
 
-std::string part_bytes_problem(const std::string &bytes, const std::string &type, long long size) {
-  std::string text;
-  const std::string &b = utf16_to_utf8(bytes, text) ? text : bytes;
+bool read_whole(const std::string &kind) { return kind == "gltf" || kind == "dae"; }
+
+std::string problem_as(const std::string &b, const std::string &type, long long size) {
   if (type == "off")
     return off_problem(b.substr(0, 4096), size);
   if (type == "ply")
@@ -193,6 +217,15 @@ std::string part_bytes_problem(const std::string &bytes, const std::string &type
   return "";
 }
 
+} // namespace
+
+std::string part_bytes_problem(const std::string &bytes, const std::string &type, long long size) {
+  std::string text;
+  const std::string &b = utf16_to_utf8(bytes, text) ? text : bytes;
+  const std::string problem = problem_as(b, type, size), kind = content_kind(b);
+  return problem.empty() && kind != type ? problem_as(b, kind, size) : problem;
+}
+
 std::string part_file_problem(const std::string &path, const std::string &type) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   const long long size = in.tellg();
@@ -203,13 +236,16 @@ std::string part_file_problem(const std::string &path, const std::string &type) 
   if (in.read(magic, 4) && std::memcmp(magic, "PK\x03\x04", 4) == 0)
     return archive_problem(in, size);
   in.clear();
-  if (type != "off" && type != "ply" && type != "gltf" && type != "glb" && type != "dae")
-    return "";
-  const bool whole = type == "gltf" || type == "dae";
-  std::string bytes(static_cast<size_t>(whole ? size : std::min<long long>(size, 65536)), '\0');
+  std::string bytes(static_cast<size_t>(std::min<long long>(size, 65536)), '\0');
   in.seekg(0);
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (type == "glb" && bytes.size() >= 16) {
+  const std::string kind = content_kind(bytes);
+  if (read_whole(type) || read_whole(kind)) {
+    bytes.resize(static_cast<size_t>(size));
+    in.clear();
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  } else if ((type == "glb" || kind == "glb") && bytes.size() >= 16) {
     // The JSON chunk may be longer than what was read.
     uint32_t length = 0;
     std::memcpy(&length, bytes.data() + 12, 4);
