@@ -96,7 +96,9 @@ static std::string gltf_skin_problem(const nlohmann::json &doc) {
       continue; // glTF 1 names its accessors; its reader copies what it finds
     const size_t i = index.get<size_t>();
     const nlohmann::json *accessor = i < accessors->size() ? &(*accessors)[i] : nullptr;
-    const bool fits = accessor && accessor->is_object() && accessor->value("type", "") == "MAT4" &&
+    // Looked up with contains(): a const operator[] must not meet a missing key.
+    const bool fits = accessor && accessor->is_object() && accessor->contains("type") &&
+                      (*accessor)["type"] == "MAT4" && accessor->contains("count") &&
                       (*accessor)["count"].is_number_unsigned() &&
                       (*accessor)["count"].get<size_t>() >= joints;
     if (!fits)

@@ -113,6 +113,8 @@ const Row kRows[] = {
     {"GltfSkinMatrixPerJoint", skin_gltf(R"({"type": "MAT4", "count": 2})"), "gltf", ""},
     {"GltfSkinShortOfMatrices", skin_gltf(R"({"type": "MAT4", "count": 1})"), "gltf", kShortSkin},
     {"GltfSkinMatricesOfAnotherType", skin_gltf(R"({"type": "VEC4", "count": 8})"), "gltf", kShortSkin},
+    {"GltfSkinMatricesWithoutCount", skin_gltf(R"({"type": "MAT4"})"), "gltf", kShortSkin},
+    {"GltfSkinMatricesTypedByNumber", skin_gltf(R"({"type": 4, "count": 2})"), "gltf", kShortSkin},
     {"GltfSkinMatricesNotThere", skin_gltf("{}", 5), "gltf", kShortSkin},
     {"GltfReadUpToANul", kGltfCycle + std::string("\0 garbage", 9), "gltf", kCycle},
     {"GltfWithAByteOfNoUtf8",
