@@ -247,8 +247,7 @@ std::string part_file_problem(const std::string &path, const std::string &type) 
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   } else if ((type == "glb" || kind == "glb") && bytes.size() >= 16) {
     // The JSON chunk may be longer than what was read.
-    uint32_t length = 0;
-    std::memcpy(&length, bytes.data() + 12, 4);
+    const uint32_t length = le(bytes, 12, 4);
     if (length <= size - 20) {
       bytes.resize(20 + length);
       in.clear();

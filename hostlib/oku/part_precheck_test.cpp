@@ -25,15 +25,16 @@ std::string ply_binary(int vertices, int data_bytes) {
          std::string(static_cast<size_t>(data_bytes), '\0');
 }
 
+void le32(std::string &out, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    out += static_cast<char>((v >> (8 * i)) & 0xff);
+}
+
 std::string glb(const std::string &json) {
   std::string out = "glTF";
-  const auto le32 = [&out](uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      out += static_cast<char>((v >> (8 * i)) & 0xff);
-  };
-  le32(2);
-  le32(static_cast<uint32_t>(20 + json.size()));
-  le32(static_cast<uint32_t>(json.size()));
+  le32(out, 2);
+  le32(out, static_cast<uint32_t>(20 + json.size()));
+  le32(out, static_cast<uint32_t>(json.size()));
   out += "JSON" + json;
   return out;
 }
@@ -79,15 +80,11 @@ std::string gltf1(int view_bytes) {
 std::string glb1(int body) {
   const std::string json = R"({"bufferViews": {"v": {"buffer": "binary_glTF", "byteLength": 24}}})";
   std::string out = "glTF";
-  const auto le32 = [&out](uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      out += static_cast<char>((v >> (8 * i)) & 0xff);
-  };
   const uint32_t start = static_cast<uint32_t>((20 + json.size() + 3) / 4 * 4);
-  le32(1);
-  le32(start + static_cast<uint32_t>(body));
-  le32(static_cast<uint32_t>(json.size()));
-  le32(0);
+  le32(out, 1);
+  le32(out, start + static_cast<uint32_t>(body));
+  le32(out, static_cast<uint32_t>(json.size()));
+  le32(out, 0);
   out += json;
   out.resize(start + static_cast<size_t>(body), ' ');
   return out;
